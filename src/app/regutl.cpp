@@ -1,0 +1,98 @@
+#include "app/regutl.h"
+
+#include "app/settings_store.h"
+
+namespace pictavo::regutl {
+
+namespace {
+
+const QString kLeft = QStringLiteral("Left");
+const QString kTop = QStringLiteral("Top");
+const QString kWidth = QStringLiteral("Width");
+const QString kHeight = QStringLiteral("Height");
+
+SettingsStore &store()
+{
+    return SettingsStore::instance();
+}
+
+} // namespace
+
+bool KeyExists(const QString &keyPath)
+{
+    return store().keyExists(keyPath);
+}
+
+void MakeKey(const QString &keyPath)
+{
+    store().makeKey(keyPath);
+}
+
+void EraseKey(const QString &keyPath)
+{
+    store().eraseKey(keyPath);
+}
+
+QString ReadString(const QString &keyPath, const QString &name, const QString &defaultValue)
+{
+    return store().readString(keyPath, name).value_or(defaultValue);
+}
+
+int parseInteger(const QString &text, int defaultValue)
+{
+    qsizetype i = (text.startsWith(QLatin1Char('-')) || text.startsWith(QLatin1Char('+'))) ? 1 : 0;
+    if (i == text.size())
+        return defaultValue;
+    for (; i < text.size(); ++i) {
+        if (text[i] < QLatin1Char('0') || text[i] > QLatin1Char('9'))
+            return defaultValue;
+    }
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    return ok ? value : defaultValue;
+}
+
+int ReadInteger(const QString &keyPath, const QString &name, int defaultValue)
+{
+    const std::optional<QString> text = store().readString(keyPath, name);
+    return text ? parseInteger(*text, defaultValue) : defaultValue;
+}
+
+void WriteString(const QString &keyPath, const QString &name, const QString &value)
+{
+    store().writeString(keyPath, name, value);
+}
+
+void WriteInteger(const QString &keyPath, const QString &name, int value)
+{
+    store().writeString(keyPath, name, QString::number(value));
+}
+
+QString formKey(const QString &keyPath, const QString &objectName)
+{
+    return keyPath + QLatin1Char('\\') + objectName;
+}
+
+Placement LoadFormPlacement(const QString &objectName, const QString &keyPath,
+                            const Placement &current)
+{
+    const QString key = formKey(keyPath, objectName);
+    Placement placement = current;
+    placement.left = ReadInteger(key, kLeft, placement.left);
+    placement.top = ReadInteger(key, kTop, placement.top);
+    placement.width = ReadInteger(key, kWidth, placement.width);
+    placement.height = ReadInteger(key, kHeight, placement.height);
+    return placement;
+}
+
+void SaveFormPlacement(const QString &objectName, const QString &keyPath,
+                       const Placement &placement)
+{
+    store().writeStrings(formKey(keyPath, objectName),
+                         {{kLeft, QString::number(placement.left)},
+                          {kTop, QString::number(placement.top)},
+                          {kWidth, QString::number(placement.width)},
+                          {kHeight, QString::number(placement.height)}});
+}
+
+} // namespace pictavo::regutl

@@ -1,0 +1,67 @@
+#include "cli/cli_commands.h"
+
+#include "app/error.h"
+#include "cli/console_prompter.h"
+#include "db/create_database.h"
+#include "db/query.h"
+
+namespace pictavo::cli {
+
+QString tsvField(const QVariant &value)
+{
+    if (value.isNull())
+        return QString();
+    QString text = value.toString();
+    text.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    text.replace(QLatin1Char('\t'), QLatin1String("\\t"));
+    text.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    text.replace(QLatin1Char('\r'), QLatin1String("\\r"));
+    return text;
+}
+
+int create(const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    if (args.size() != 1) {
+        err << "usage: pictavo-cli create DIR" << Qt::endl;
+        return 2;
+    }
+    ConsolePrompter prompter(out, err);
+    return CreateDatabase(args[0], prompter) ? 0 : 1;
+}
+
+int query(const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    if (args.size() < 2) {
+        err << "usage: pictavo-cli query DIR LINE..." << Qt::endl;
+        return 2;
+    }
+    Query q;
+    q.setDatabaseName(args[0]);
+    q.setSql(args.mid(1));
+    try {
+        q.open();
+        QStringList header;
+        for (int f = 0; f < q.fieldCount(); ++f)
+            header << q.field(f).name;
+        out << header.join(QLatin1Char('\t')) << '\n';
+        const int count = q.recordCount();
+        for (int row = 0; row < count; ++row) {
+            QStringList fields;
+            for (int f = 0; f < q.fieldCount(); ++f) {
+                const QVariant value = q.valueAt(row, f);
+                // A blob is listed by its length; its bytes are never read.
+                fields << (q.field(f).def.type == FieldType::Blob && !value.isNull()
+                               ? QStringLiteral("<%1 bytes>").arg(value.toLongLong())
+                               : tsvField(value));
+            }
+            out << fields.join(QLatin1Char('\t')) << '\n';
+        }
+        out.flush();
+    } catch (const Error &error) {
+        err << error.text() << Qt::endl;
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace pictavo::cli

@@ -1,0 +1,41 @@
+#include "cli/cli_commands.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+#include <cstdio>
+
+namespace {
+
+void usage(QTextStream &stream)
+{
+    stream << "usage: pictavo-cli COMMAND ARGS...\n"
+              "  create DIR          create a photo database in the directory DIR\n"
+              "  query DIR LINE...   run a query whose lines are LINE... and print its rows\n";
+    stream.flush();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.isEmpty()) {
+        usage(err);
+        return 2;
+    }
+    const QString command = args.takeFirst();
+    if (command == QLatin1String("create"))
+        return pictavo::cli::create(args, out, err);
+    if (command == QLatin1String("query"))
+        return pictavo::cli::query(args, out, err);
+    if (command == QLatin1String("--help") || command == QLatin1String("help")) {
+        usage(out);
+        return 0;
+    }
+    err << "pictavo-cli: unknown command \"" << command << "\"" << Qt::endl;
+    usage(err);
+    return 2;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "app/prompter.h"
+
+#include <QTextStream>
+#include <functional>
+
+namespace pictavo {
+
+// The command-line tool's prompter: messages are printed, one per line, and each
+// question is answered by the command's options, never by waiting for input.
+class ConsolePrompter : public Prompter
+{
+public:
+    using Answerer = std::function<Button(const QString &text, Buttons buttons)>;
+
+    ConsolePrompter(QTextStream &out, QTextStream &err);
+    // How questions are answered; without one every question is answered No (or Cancel).
+    void setAnswerer(Answerer answerer) { m_answerer = std::move(answerer); }
+
+    Button message(Kind kind, const QString &text, Buttons buttons) override;
+    std::optional<QString> chooseDirectory(const QString &, const QString &, bool) override;
+    std::optional<QString> openFile(const QString &, const QString &, const QString &) override;
+    std::optional<QString> saveFile(const QString &, const QString &, const QString &) override;
+    std::optional<QString> inputText(const QString &, const QString &, const QString &) override;
+
+private:
+    QTextStream &m_out;
+    QTextStream &m_err;
+    Answerer m_answerer;
+};
+
+} // namespace pictavo

@@ -1,0 +1,329 @@
+#include "db/database.h"
+
+#include "db/engine_error.h"
+#include "db/sqlite_statement.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QUrl>
+#include <sqlite3.h>
+
+namespace pictavo {
+
+namespace {
+
+const QString kPrimaryIndexName = QStringLiteral("primary_key");
+
+QString quoted(const QString &identifier)
+{
+    QString text = identifier;
+    text.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+QString normalizedDirectory(const QString &directory)
+{
+    const QString path = directory.isEmpty() ? QDir::currentPath() : directory;
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+// The connection is shared per directory. Nothing here is used from more than one
+// thread, so a plain map suffices.
+QHash<QString, std::weak_ptr<Database>> &registry()
+{
+    static QHash<QString, std::weak_ptr<Database>> databases;
+    return databases;
+}
+
+QString fileUri(const QString &path, const char *mode)
+{
+    return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QLatin1String("?mode=") +
+           QLatin1String(mode);
+}
+
+FieldDef fieldFromColumn(const QString &name, const QString &declared, bool notNull,
+                         bool rowIdAlias)
+{
+    FieldDef field;
+    field.name = name;
+    field.required = notNull;
+    const QString type = declared.trimmed().toUpper();
+    if (type.startsWith(QLatin1String("VARCHAR("))) {
+        field.type = FieldType::String;
+        field.size = type.mid(8).chopped(1).toInt();
+    } else if (type == QLatin1String("INTEGER")) {
+        field.type = rowIdAlias ? FieldType::AutoInc : FieldType::Integer;
+        field.required = field.required || rowIdAlias;
+    } else if (type == QLatin1String("TEXT")) {
+        field.type = FieldType::Memo;
+    } else if (type == QLatin1String("BLOB")) {
+        field.type = FieldType::Blob;
+    }
+    return field;
+}
+
+QString columnDefinition(const FieldDef &field)
+{
+    QString sql = quoted(field.name) + QLatin1Char(' ');
+    switch (field.type) {
+    case FieldType::String:
+        sql += QStringLiteral("VARCHAR(%1)").arg(field.size);
+        break;
+    case FieldType::AutoInc:
+        return sql + QLatin1String("INTEGER PRIMARY KEY AUTOINCREMENT");
+    case FieldType::Integer:
+        sql += QLatin1String("INTEGER");
+        break;
+    case FieldType::Memo:
+        sql += QLatin1String("TEXT");
+        break;
+    case FieldType::Blob:
+    case FieldType::Unknown:
+        sql += QLatin1String("BLOB");
+        break;
+    }
+    if (field.required)
+        sql += QLatin1String(" NOT NULL");
+    return sql;
+}
+
+QString quotedList(const QStringList &names)
+{
+    QStringList parts;
+    for (const QString &name : names)
+        parts << quoted(name);
+    return parts.join(QLatin1Char(','));
+}
+
+} // namespace
+
+std::shared_ptr<Database> Database::forDirectory(const QString &directory)
+{
+    const QString key = normalizedDirectory(directory);
+    if (auto existing = registry().value(key).lock())
+        return existing;
+    std::shared_ptr<Database> database(new Database(key));
+    registry().insert(key, database);
+    return database;
+}
+
+Database::Database(const QString &directory) : m_directory(directory)
+{
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI;
+    if (sqlite3_open_v2(":memory:", &m_db, flags, nullptr) != SQLITE_OK) {
+        const QString text = QString::fromUtf8(sqlite3_errmsg(m_db));
+        sqlite3_close_v2(m_db);
+        throw EngineError(text);
+    }
+    sqlite3_extended_result_codes(m_db, 1);
+    // Another process (the command-line tool beside the program) may hold a lock briefly.
+    sqlite3_busy_timeout(m_db, 5000);
+    // Letter case counts in LIKE.
+    execSql(m_db, QStringLiteral("PRAGMA case_sensitive_like=ON"));
+}
+
+Database::~Database()
+{
+    sqlite3_close_v2(m_db);
+}
+
+QString Database::findTableFile(const QString &fileName) const
+{
+    const QDir dir(m_directory);
+    const QFileInfo exact(dir.filePath(fileName.toLower()));
+    if (exact.isFile())
+        return exact.filePath();
+    const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &entry : entries)
+        if (entry.compare(fileName, Qt::CaseInsensitive) == 0)
+            return dir.filePath(entry);
+    return {};
+}
+
+QString Database::newSchemaName(const QString &fileName) const
+{
+    QString base = QStringLiteral("t_");
+    for (const QChar c : fileName.toLower())
+        base += (c.isLetterOrNumber() && c.unicode() < 128) ? c : QLatin1Char('_');
+    QString name = base;
+    for (int n = 2;; ++n) {
+        bool used = false;
+        for (const TableFile &file : m_attached)
+            used = used || file.schema == name;
+        if (!used)
+            return name;
+        name = base + QString::number(n);
+    }
+}
+
+const Database::TableFile &Database::attach(const QString &fileName)
+{
+    const QString key = fileName.toLower();
+    auto found = m_attached.find(key);
+    if (found != m_attached.end()) {
+        if (QFileInfo(found->path).isFile())
+            return *found;
+        detach(key); // removed behind our back
+    }
+    const QFileInfo dirInfo(m_directory);
+    if (!dirInfo.isDir())
+        throw EngineError(QStringLiteral("Directory \"%1\" does not exist.").arg(m_directory));
+    if (!dirInfo.isReadable())
+        throw EngineError(QStringLiteral("Directory \"%1\" cannot be read.").arg(m_directory));
+    const QString path = findTableFile(fileName);
+    if (path.isEmpty())
+        throw EngineError(
+            QStringLiteral("Table \"%1\" does not exist in \"%2\".").arg(fileName, m_directory));
+
+    TableFile file;
+    file.path = path;
+    file.fileName = QFileInfo(path).fileName();
+    file.schema = newSchemaName(file.fileName);
+    try {
+        SqliteStatement attachStatement(
+            m_db, QStringLiteral("ATTACH DATABASE ? AS %1").arg(quoted(file.schema)));
+        attachStatement.bind(1, fileUri(path, "rw"));
+        attachStatement.step();
+    } catch (const EngineError &error) {
+        throw EngineError(
+            QStringLiteral("Could not open table \"%1\": %2").arg(fileName, error.text()));
+    }
+    m_attached.insert(key, file);
+    try {
+        readSchema(m_attached[key]);
+        const QString s = quoted(file.schema);
+        execSql(m_db, QStringLiteral("PRAGMA %1.journal_mode=DELETE; PRAGMA %1.synchronous=FULL; "
+                                     "PRAGMA %1.secure_delete=OFF;")
+                          .arg(s));
+    } catch (const EngineError &error) {
+        detach(key);
+        throw EngineError(
+            QStringLiteral("Could not open table \"%1\": %2").arg(fileName, error.text()));
+    }
+    return m_attached[key];
+}
+
+void Database::readSchema(TableFile &file)
+{
+    const QString s = quoted(file.schema);
+    SqliteStatement tables(m_db, QStringLiteral("SELECT name FROM %1.sqlite_master WHERE "
+                                                "type='table' AND name NOT LIKE 'sqlite\\_%' "
+                                                "ESCAPE '\\' ORDER BY rowid")
+                                     .arg(s));
+    if (!tables.step())
+        throw EngineError(QStringLiteral("the file holds no table."));
+    file.table = tables.columnText(0);
+    tables.reset();
+
+    struct Column
+    {
+        QString name, type;
+        bool notNull;
+        int pk;
+    };
+    QVector<Column> columns;
+    int pkColumns = 0;
+    SqliteStatement info(m_db, QStringLiteral("PRAGMA %1.table_info(%2)").arg(s, quoted(file.table)));
+    while (info.step()) {
+        columns.append({info.columnText(1), info.columnText(2), info.columnInt64(3) != 0,
+                        int(info.columnInt64(5))});
+        pkColumns += columns.last().pk > 0 ? 1 : 0;
+    }
+    file.info = TableSchema();
+    for (const Column &column : columns) {
+        const bool rowIdAlias = column.pk == 1 && pkColumns == 1 &&
+                                column.type.compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0;
+        file.info.fields.append(fieldFromColumn(column.name, column.type, column.notNull, rowIdAlias));
+    }
+    SqliteStatement key(m_db, QStringLiteral("PRAGMA %1.index_info(%2)").arg(s, quoted(kPrimaryIndexName)));
+    while (key.step())
+        file.info.primaryKey << key.columnText(2);
+}
+
+void Database::detach(const QString &key)
+{
+    const auto found = m_attached.find(key);
+    if (found == m_attached.end())
+        return;
+    execSql(m_db, QStringLiteral("DETACH DATABASE %1").arg(quoted(found->schema)));
+    m_attached.erase(found);
+}
+
+void Database::createTable(const QString &fileName, const QVector<FieldDef> &fields,
+                           const QVector<IndexDef> &indexes)
+{
+    if (!QFileInfo(m_directory).isDir())
+        throw EngineError(QStringLiteral("Directory \"%1\" does not exist.").arg(m_directory));
+    if (tableExists(fileName))
+        deleteTable(fileName);
+
+    const QString path = QDir(m_directory).filePath(fileName);
+    const QString key = fileName.toLower();
+    TableFile file;
+    file.path = path;
+    file.fileName = fileName;
+    file.schema = newSchemaName(fileName);
+    file.table = QFileInfo(fileName).completeBaseName().toLower();
+    const QString s = quoted(file.schema);
+    const QString t = quoted(file.table);
+
+    SqliteStatement attachStatement(m_db, QStringLiteral("ATTACH DATABASE ? AS %1").arg(s));
+    attachStatement.bind(1, fileUri(path, "rwc"));
+    attachStatement.step();
+    m_attached.insert(key, file);
+    try {
+        // Page size and vacuum mode can only be chosen before the first table exists.
+        execSql(m_db, QStringLiteral("PRAGMA %1.page_size=4096; PRAGMA %1.auto_vacuum=INCREMENTAL; "
+                                     "PRAGMA %1.journal_mode=DELETE; PRAGMA %1.synchronous=FULL; "
+                                     "PRAGMA %1.secure_delete=OFF;")
+                          .arg(s));
+        QStringList columns;
+        for (const FieldDef &field : fields)
+            columns << columnDefinition(field);
+        QString sql = QStringLiteral("BEGIN; CREATE TABLE %1.%2(%3);").arg(s, t, columns.join(QLatin1String(", ")));
+        for (const IndexDef &index : indexes) {
+            const QString name = index.primary ? kPrimaryIndexName
+                                               : (index.name.isEmpty() ? file.table + QLatin1Char('_') +
+                                                                             index.fields.join(QLatin1Char('_')).toLower()
+                                                                       : index.name);
+            sql += QStringLiteral("CREATE %1INDEX %2.%3 ON %4(%5);")
+                       .arg(index.unique || index.primary ? QStringLiteral("UNIQUE ") : QString(), s,
+                            quoted(name), t, quotedList(index.fields));
+        }
+        sql += QLatin1String("COMMIT;");
+        execSql(m_db, sql);
+        readSchema(m_attached[key]);
+    } catch (const EngineError &) {
+        if (!sqlite3_get_autocommit(m_db))
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        try {
+            detach(key);
+        } catch (const EngineError &) {
+        }
+        QFile::remove(path);
+        QFile::remove(path + QLatin1String("-journal"));
+        throw;
+    }
+}
+
+void Database::deleteTable(const QString &fileName)
+{
+    const QString path = findTableFile(fileName);
+    if (path.isEmpty())
+        throw EngineError(
+            QStringLiteral("Table \"%1\" does not exist in \"%2\".").arg(fileName, m_directory));
+    detach(fileName.toLower());
+    QFile file(path);
+    if (!file.remove())
+        throw EngineError(QStringLiteral("Could not delete table \"%1\": %2").arg(fileName, file.errorString()));
+    QFile::remove(path + QLatin1String("-journal"));
+}
+
+void Database::emptyTable(const QString &fileName)
+{
+    const TableFile &file = attach(fileName);
+    execSql(m_db, QStringLiteral("DELETE FROM %1.%2").arg(quoted(file.schema), quoted(file.table)));
+}
+
+} // namespace pictavo

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "db/field_def.h"
+
+#include <QHash>
+#include <QString>
+#include <memory>
+
+struct sqlite3;
+
+namespace pictavo {
+
+// A database directory and its one SQLite connection. Each table is a file of the
+// directory holding one SQLite table; the files a statement names are attached to the
+// connection under a schema name of their own. Every table and query bound to the same
+// directory shares this object, so a statement of one never locks out a post of another.
+class Database
+{
+public:
+    struct TableFile
+    {
+        QString fileName; // as found on disk, e.g. "photodb.db"
+        QString path;
+        QString schema;   // attached schema name
+        QString table;    // name of the table inside the file
+        TableSchema info;
+    };
+
+    // The shared database of a directory; created on first use, released with its
+    // last user.
+    static std::shared_ptr<Database> forDirectory(const QString &directory);
+    ~Database();
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
+
+    const QString &directory() const { return m_directory; }
+    sqlite3 *handle() const { return m_db; }
+
+    // The path of the table file with that name, letter case ignored; empty if none.
+    QString findTableFile(const QString &fileName) const;
+    bool tableExists(const QString &fileName) const { return !findTableFile(fileName).isEmpty(); }
+
+    // Attaches the table file (once) and returns its description. Throws when the
+    // directory or file is missing or the file is not a table file.
+    const TableFile &attach(const QString &fileName);
+
+    // Creates a table file holding one table; an existing file of that name is replaced.
+    void createTable(const QString &fileName, const QVector<FieldDef> &fields,
+                     const QVector<IndexDef> &indexes);
+    // Removes the table file.
+    void deleteTable(const QString &fileName);
+    // Deletes every row of the table.
+    void emptyTable(const QString &fileName);
+
+private:
+    explicit Database(const QString &directory);
+    void detach(const QString &key);
+    void readSchema(TableFile &file);
+    QString newSchemaName(const QString &fileName) const;
+
+    QString m_directory;
+    sqlite3 *m_db = nullptr;
+    QHash<QString, TableFile> m_attached; // key: lower-case file name
+};
+
+} // namespace pictavo

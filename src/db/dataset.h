@@ -1,0 +1,141 @@
+#pragma once
+
+#include "app/error.h"
+#include "db/query_plan.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+#include <QVariant>
+#include <QVector>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace pictavo {
+
+class Database;
+class SqliteStatement;
+
+// A cursor over the records of a table or a query: open and close, move, read fields,
+// edit, append, post, cancel and delete, with the hooks a window attaches to. It keeps
+// row ids (or, for a read-only result, the rows themselves) and no open statement, so it
+// never holds a lock between calls.
+class DataSet
+{
+public:
+    enum class State { Inactive, Browse, Edit, Insert };
+    using Hook = std::function<void(DataSet &)>;
+
+    // What a view of the records (the grid) needs to follow.
+    struct Change
+    {
+        enum Kind { Reset, RowChanged, RowInserted, RowRemoved, CurrentChanged };
+        Kind kind;
+        int row;
+    };
+    using Listener = std::function<void(const Change &)>;
+
+    DataSet();
+    virtual ~DataSet();
+    DataSet(const DataSet &) = delete;
+    DataSet &operator=(const DataSet &) = delete;
+
+    // The database directory; may only change while the data set is closed.
+    void setDatabaseName(const QString &directory);
+    const QString &databaseName() const { return m_databaseName; }
+
+    void open();
+    void close();
+    bool active() const { return m_state != State::Inactive; }
+    State state() const { return m_state; }
+    bool isLive() const { return m_plan.live; }
+
+    void first();
+    void last();
+    void next();
+    void prior();
+    void moveTo(int row);
+    bool bof() const { return m_bof; }
+    bool eof() const { return m_eof; }
+    int recNo() const { return m_current; } // 0-based; -1 when empty
+    int recordCount() const;
+    bool isEmpty() const { return recordCount() == 0; }
+    // Rows a view shows: the records plus a record being appended.
+    int viewRowCount() const;
+
+    int fieldCount() const { return int(m_plan.fields.size()); }
+    const DataSetField &field(int index) const { return m_plan.fields[index]; }
+    int fieldIndex(const QString &name) const; // letter case ignored; -1 when none
+    int fieldNumber(const QString &name) const; // same, but throws "Field 'X' not found."
+
+    // Values of the current record (or the edit buffer while editing). A blob field's
+    // value is its size in bytes, or null.
+    QVariant value(const QString &name) const;
+    QString asString(const QString &name) const;
+    qint64 asInteger(const QString &name) const;
+    bool isNull(const QString &name) const;
+    QVariant valueAt(int row, int field) const;
+    qint64 blobSize(const QString &name) const;
+    QByteArray readBlob(const QString &name) const;
+
+    void setValue(const QString &name, const QVariant &value);
+    void setValue(int field, const QVariant &value);
+    void setBlob(const QString &name, const QByteArray &bytes);
+
+    void edit();
+    void append();
+    void post();
+    void cancel();
+    void remove();
+    // Posts a pending edit; called before every move.
+    void checkBrowseMode();
+
+    Hook afterScroll, afterInsert, afterEdit, beforePost, afterPost, afterCancel, afterDelete;
+    std::function<void(DataSet &, const Error &)> onPostError;
+
+    int addListener(Listener listener);
+    void removeListener(int id);
+
+protected:
+    // The local-SQL text to open.
+    virtual QString statementText() const = 0;
+    virtual void bindParameters(SqliteStatement &statement) const;
+    Database &database() const { return *m_database; }
+    const QueryPlan &plan() const { return m_plan; }
+    qint64 currentRowId() const;
+    // Index of the record with that row id, or -1.
+    int rowOfRowId(qint64 rowId) const;
+    void requireActive() const;
+
+private:
+    using Row = QVector<QVariant>;
+    const Row &rowValues(int row) const;
+    void setCurrent(int row, bool notify);
+    void notify(Change::Kind kind, int row);
+    void fire(const Hook &hook);
+    QVariant convert(int field, const QVariant &value) const;
+    void checkRequired() const;
+    qint64 write();
+    void requireLive(const char *what) const;
+
+    QString m_databaseName;
+    std::shared_ptr<Database> m_database;
+    QueryPlan m_plan;
+    State m_state = State::Inactive;
+    std::vector<qint64> m_rowIds;  // live: the records in order
+    std::vector<Row> m_rows;       // read-only: the whole result
+    mutable QHash<qint64, Row> m_cache; // live: rows read so far (bounded)
+    std::unique_ptr<SqliteStatement> m_rowStatement;
+    int m_current = -1;
+    int m_beforeInsert = -1;
+    bool m_bof = true;
+    bool m_eof = true;
+    Row m_buffer;
+    QVector<bool> m_changed;
+    QHash<int, QByteArray> m_blobs;
+    QHash<int, Listener> m_listeners;
+    int m_nextListener = 1;
+};
+
+} // namespace pictavo

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "app/error.h"
+
+namespace pictavo {
+
+// An error of the table engine: SQLite's own message, or one of the field-rule texts
+// ("Field 'NAME' must have a value.", "Key violation.").
+class EngineError : public Error
+{
+public:
+    explicit EngineError(const QString &text, int sqliteCode = 0) : Error(text), m_code(sqliteCode) {}
+    // SQLite's extended result code when the error came from SQLite, else 0.
+    int sqliteCode() const { return m_code; }
+
+private:
+    int m_code;
+};
+
+} // namespace pictavo

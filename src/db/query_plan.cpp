@@ -1,0 +1,213 @@
+#include "db/query_plan.h"
+
+#include "db/engine_error.h"
+
+namespace pictavo {
+
+namespace {
+
+QString quoted(const QString &identifier)
+{
+    QString text = identifier;
+    text.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+struct Source
+{
+    Database::TableFile file;
+    QString alias;
+};
+
+class Builder
+{
+public:
+    Builder(Database &database, const LocalStatement &statement) : m_st(statement)
+    {
+        for (const TableReference &ref : statement.tables) {
+            m_files.append(database.attach(ref.fileName));
+            if (ref.depth == 0)
+                m_sources.append({m_files.last(), ref.alias});
+        }
+    }
+
+    QueryPlan build()
+    {
+        QueryPlan plan;
+        plan.live = m_st.isLive();
+        if (m_st.compound) {
+            // A compound statement keeps its select lists as written.
+            plan.resultSql = render(0, int(m_st.tokens.size()));
+            return plan;
+        }
+        QStringList items = selectItems(plan);
+        const QString rest = render(m_st.selectListEnd, int(m_st.tokens.size()));
+        if (plan.live) {
+            const Source &base = m_sources.first();
+            plan.base = base.file;
+            plan.baseAlias = base.alias;
+            const QString a = quoted(base.alias);
+            QString keyRest = rest;
+            if (!m_st.orderBy)
+                keyRest = withPrimaryOrder(base, a);
+            plan.keySql = QStringLiteral("SELECT %1.rowid%2%3 %4")
+                              .arg(a, items.isEmpty() ? QString() : QStringLiteral(", "),
+                                   items.join(QLatin1String(", ")), keyRest);
+            plan.rowSql = QStringLiteral("SELECT %1 FROM %2 WHERE %3.rowid=?")
+                              .arg(items.join(QLatin1String(", ")), tableText(firstTopLevelTable(), true), a);
+        } else {
+            plan.resultSql = render(0, m_st.selectListBegin) + QLatin1Char(' ') +
+                             items.join(QLatin1String(", ")) + QLatin1Char(' ') + rest;
+        }
+        return plan;
+    }
+
+private:
+    int firstTopLevelTable() const
+    {
+        for (int i = 0; i < m_st.tables.size(); ++i)
+            if (m_st.tables[i].depth == 0)
+                return i;
+        return -1;
+    }
+
+    // The rest of the statement with an ORDER BY over the primary index, placed before
+    // a LIMIT, so that a query without ORDER BY lists records in key order.
+    QString withPrimaryOrder(const Source &base, const QString &alias) const
+    {
+        QStringList keys;
+        for (const QString &field : base.file.info.primaryKey)
+            keys << alias + QLatin1Char('.') + quoted(field);
+        if (keys.isEmpty())
+            keys << alias + QLatin1String(".rowid");
+        const QString order = QStringLiteral(" ORDER BY ") + keys.join(QLatin1Char(',')) + QLatin1Char(' ');
+        const int end = int(m_st.tokens.size());
+        if (m_st.limitToken < 0)
+            return render(m_st.selectListEnd, end) + order;
+        return render(m_st.selectListEnd, m_st.limitToken) + order + render(m_st.limitToken, end);
+    }
+
+    // The attached table, with the alias the statement uses unless the user's own alias
+    // follows in the text anyway.
+    QString tableText(int index, bool withUserAlias = false) const
+    {
+        const TableReference &ref = m_st.tables[index];
+        const Database::TableFile &file = m_files[index];
+        QString text = quoted(file.schema) + QLatin1Char('.') + quoted(file.table);
+        if (!ref.userAlias || withUserAlias)
+            text += QLatin1String(" AS ") + quoted(ref.alias);
+        return text;
+    }
+
+    // The tokens [begin, end) in SQLite's dialect.
+    QString render(int begin, int end) const
+    {
+        QString out;
+        for (int i = begin; i < end; ++i) {
+            const SqlToken &t = m_st.tokens[i];
+            const int table = m_st.tableAtToken(i);
+            if (table >= 0) {
+                out += tableText(table);
+            } else if (t.kind == SqlToken::FileName) {
+                out += quoted(t.text.toUpper());
+            } else if (t.kind == SqlToken::DoubleString && !m_st.isQuotedIdentifier(i)) {
+                out += LocalSql::doubleToSingleQuoted(t.text);
+            } else {
+                out += t.text;
+            }
+        }
+        return out;
+    }
+
+    int sourceIndex(const QString &qualifier) const
+    {
+        for (int i = 0; i < m_sources.size(); ++i)
+            if (m_sources[i].alias.compare(qualifier, Qt::CaseInsensitive) == 0 ||
+                m_sources[i].file.fileName.compare(qualifier, Qt::CaseInsensitive) == 0)
+                return i;
+        return -1;
+    }
+
+    void addColumn(QueryPlan &plan, QStringList &items, int source, int column, const QString &name,
+                   const QString &expression)
+    {
+        const FieldDef &def = m_sources[source].file.info.fields[column];
+        DataSetField field;
+        field.name = name;
+        field.def = def;
+        field.writable = plan.live && source == 0;
+        field.baseColumn = plan.live && source == 0 ? column : -1;
+        plan.fields.append(field);
+        items << (def.type == FieldType::Blob
+                      ? QStringLiteral("length(%1) AS %2").arg(expression, quoted(name))
+                      : (expression + QLatin1String(" AS ") + quoted(name)));
+    }
+
+    void addStar(QueryPlan &plan, QStringList &items, int source)
+    {
+        const QVector<FieldDef> &fields = m_sources[source].file.info.fields;
+        const QString alias = quoted(m_sources[source].alias);
+        for (int c = 0; c < fields.size(); ++c)
+            addColumn(plan, items, source, c, fields[c].name,
+                      alias + QLatin1Char('.') + quoted(fields[c].name));
+    }
+
+    QStringList selectItems(QueryPlan &plan)
+    {
+        QStringList items;
+        for (const SelectItem &item : m_st.items) {
+            if (item.kind == SelectItem::Star) {
+                for (int s = 0; s < m_sources.size(); ++s)
+                    addStar(plan, items, s);
+                continue;
+            }
+            if (item.kind == SelectItem::QualifiedStar) {
+                const int s = sourceIndex(item.qualifier);
+                if (s < 0)
+                    throw EngineError(QStringLiteral("no such table: %1").arg(item.qualifier));
+                addStar(plan, items, s);
+                continue;
+            }
+            if (item.kind == SelectItem::Column) {
+                int s = item.qualifier.isEmpty() ? -1 : sourceIndex(item.qualifier);
+                int c = -1;
+                if (s >= 0) {
+                    c = m_sources[s].file.info.fieldIndex(item.column);
+                } else if (item.qualifier.isEmpty()) {
+                    for (int k = 0; k < m_sources.size() && c < 0; ++k) {
+                        c = m_sources[k].file.info.fieldIndex(item.column);
+                        s = c >= 0 ? k : -1;
+                    }
+                }
+                if (s >= 0 && c >= 0) {
+                    const QString name = item.alias.isEmpty() ? m_sources[s].file.info.fields[c].name
+                                                              : item.alias;
+                    addColumn(plan, items, s, c, name,
+                              quoted(m_sources[s].alias) + QLatin1Char('.') +
+                                  quoted(m_sources[s].file.info.fields[c].name));
+                    continue;
+                }
+            }
+            // Anything else is computed: read-only, named by SQLite after the query is
+            // prepared.
+            const int end = item.end;
+            QString text = render(item.begin, end).trimmed();
+            plan.fields.append(DataSetField());
+            items << text;
+        }
+        return items;
+    }
+
+    const LocalStatement &m_st;
+    QVector<Database::TableFile> m_files; // one per table reference
+    QVector<Source> m_sources;            // the top-level ones
+};
+
+} // namespace
+
+QueryPlan QueryPlan::build(Database &database, const LocalStatement &statement)
+{
+    return Builder(database, statement).build();
+}
+
+} // namespace pictavo

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "db/database.h"
+#include "db/field_def.h"
+#include "db/local_sql.h"
+
+#include <QString>
+#include <QVector>
+
+namespace pictavo {
+
+// One field of an open data set.
+struct DataSetField
+{
+    QString name;
+    FieldDef def;          // type, size and required flag of the column it comes from
+    bool writable = false; // a column of the table of a live query
+    int baseColumn = -1;   // index of that column in the table's schema
+};
+
+// How a local-SQL statement is run on SQLite. A live statement is run as a key query
+// that lists the row ids in order, and its records are read one at a time by row id; any
+// other statement is run once and its rows kept. Either way blob columns are selected as
+// their length, so opening and browsing never read a photograph.
+struct QueryPlan
+{
+    bool live = false;
+    QString keySql;    // live: row id first, then the fields
+    QString rowSql;    // live: the fields of one row, "?" = row id
+    QString resultSql; // read-only: the whole result
+    QVector<DataSetField> fields;
+    Database::TableFile base; // live: the table written back to
+    QString baseAlias;
+
+    static QueryPlan build(Database &database, const LocalStatement &statement);
+};
+
+} // namespace pictavo

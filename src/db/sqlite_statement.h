@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QVariant>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace pictavo {
+
+// A prepared statement that finalizes itself. Every failure throws EngineError with
+// SQLite's message. Callers reset() as soon as they have read, so that no statement
+// keeps a read lock on a table file between calls.
+class SqliteStatement
+{
+public:
+    SqliteStatement(sqlite3 *db, const QString &sql);
+    ~SqliteStatement();
+    SqliteStatement(const SqliteStatement &) = delete;
+    SqliteStatement &operator=(const SqliteStatement &) = delete;
+
+    sqlite3_stmt *handle() const { return m_stmt; }
+
+    void bind(int index, const QVariant &value);
+    void bindBlob(int index, const QByteArray &bytes);
+    int parameterIndex(const QString &name) const;
+    int parameterCount() const;
+
+    // Steps once: true when a row is ready, false when done.
+    bool step();
+    void reset();
+
+    int columnCount() const;
+    QString columnName(int column) const;
+    bool isNull(int column) const;
+    qint64 columnInt64(int column) const;
+    QString columnText(int column) const;
+    QVariant columnValue(int column) const;
+
+    bool readOnly() const;
+
+private:
+    sqlite3 *m_db;
+    sqlite3_stmt *m_stmt = nullptr;
+};
+
+// Throws EngineError with the connection's last message.
+[[noreturn]] void throwSqliteError(sqlite3 *db);
+// Runs one or more statements that return no rows.
+void execSql(sqlite3 *db, const QString &sql);
+
+} // namespace pictavo

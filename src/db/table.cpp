@@ -1,0 +1,89 @@
+#include "db/table.h"
+
+#include "db/database.h"
+#include "db/engine_error.h"
+#include "db/sqlite_statement.h"
+#include "db/text_rules.h"
+
+namespace pictavo {
+
+void Table::setTableName(const QString &fileName)
+{
+    if (active())
+        throw EngineError(QStringLiteral("Cannot perform this operation on an open dataset."));
+    m_tableName = fileName;
+}
+
+QString Table::statementText() const
+{
+    QString name = m_tableName;
+    name.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QStringLiteral("select * from \"%1\"").arg(name);
+}
+
+void Table::requireClosed() const
+{
+    if (active())
+        throw EngineError(QStringLiteral("Cannot perform this operation on an open dataset."));
+}
+
+bool Table::findKey(const QVariantList &values)
+{
+    requireActive();
+    checkBrowseMode();
+    const Database::TableFile &base = plan().base;
+    const QStringList &key = base.info.primaryKey;
+    if (key.isEmpty())
+        throw EngineError(QStringLiteral("Table \"%1\" has no primary index.").arg(m_tableName));
+    QStringList conditions;
+    for (int i = 0; i < values.size() && i < key.size(); ++i)
+        conditions << QStringLiteral("\"%1\"=?").arg(key[i]);
+    SqliteStatement statement(
+        database().handle(),
+        QStringLiteral("SELECT rowid FROM \"%1\".\"%2\" WHERE %3 LIMIT 1")
+            .arg(base.schema, base.table, conditions.join(QLatin1String(" AND "))));
+    for (int i = 0; i < conditions.size(); ++i) {
+        const FieldDef &def = base.info.fields[base.info.fieldIndex(key[i])];
+        QVariant value = values[i];
+        if (def.type == FieldType::String)
+            value = cutToCharacters(value.toString(), def.size);
+        statement.bind(i + 1, value);
+    }
+    if (!statement.step())
+        return false;
+    const qint64 rowId = statement.columnInt64(0);
+    statement.reset();
+    const int row = rowOfRowId(rowId);
+    if (row < 0)
+        return false;
+    moveTo(row);
+    return true;
+}
+
+void Table::createTable(const QVector<FieldDef> &fields, const QVector<IndexDef> &indexes)
+{
+    requireClosed();
+    Database::forDirectory(databaseName())->createTable(m_tableName, fields, indexes);
+}
+
+void Table::deleteTable()
+{
+    requireClosed();
+    Database::forDirectory(databaseName())->deleteTable(m_tableName);
+}
+
+void Table::emptyTable()
+{
+    const bool wasOpen = active();
+    close();
+    Database::forDirectory(databaseName())->emptyTable(m_tableName);
+    if (wasOpen)
+        open();
+}
+
+bool Table::exists() const
+{
+    return Database::forDirectory(databaseName())->tableExists(m_tableName);
+}
+
+} // namespace pictavo

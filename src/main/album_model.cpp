@@ -1,0 +1,73 @@
+#include "main/album_model.h"
+
+#include "db/dataset.h"
+
+namespace pictavo {
+
+AlbumModel::AlbumModel(DataSet &dataSet, QList<Column> columns, QObject *parent)
+    : QAbstractTableModel(parent), m_dataSet(dataSet), m_columns(std::move(columns))
+{
+    m_listener = m_dataSet.addListener(
+        [this](const DataSet::Change &change) { dataSetChanged(change.kind, change.row); });
+}
+
+AlbumModel::~AlbumModel()
+{
+    m_dataSet.removeListener(m_listener);
+}
+
+int AlbumModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_dataSet.viewRowCount();
+}
+
+int AlbumModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_columns.size());
+}
+
+QVariant AlbumModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
+        return QVariant();
+    const int field = m_dataSet.fieldIndex(m_columns[index.column()].field);
+    if (field < 0)
+        return QVariant();
+    return m_dataSet.valueAt(index.row(), field);
+}
+
+QVariant AlbumModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole)
+        return QVariant();
+    if (orientation == Qt::Horizontal)
+        return section < m_columns.size() ? QVariant(m_columns[section].title) : QVariant();
+    return QVariant();
+}
+
+void AlbumModel::dataSetChanged(int kind, int row)
+{
+    // The data set tells after the fact; the views only read again after the end call.
+    switch (kind) {
+    case DataSet::Change::RowInserted:
+        beginInsertRows(QModelIndex(), row, row);
+        endInsertRows();
+        break;
+    case DataSet::Change::RowRemoved:
+        beginRemoveRows(QModelIndex(), row, row);
+        endRemoveRows();
+        break;
+    case DataSet::Change::RowChanged:
+        if (row >= 0)
+            emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+        break;
+    case DataSet::Change::Reset:
+        beginResetModel();
+        endResetModel();
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace pictavo

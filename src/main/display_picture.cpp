@@ -1,0 +1,47 @@
+#include "main/display_picture.h"
+
+namespace pictavo {
+
+void DisplayPicture::setJpeg(const QByteArray &jpeg)
+{
+    clear();
+    if (jpeg.isEmpty())
+        return;
+    m_header = m_decoder.probe(jpeg);
+    m_jpeg = jpeg;
+}
+
+void DisplayPicture::clear()
+{
+    m_jpeg.clear();
+    m_header = JpegHeader();
+    m_decoded = DecodedPicture();
+}
+
+bool DisplayPicture::covers(QSize target) const
+{
+    // Output grows with the scale, so a decode covers every target whose own choice
+    // of scale is no larger.
+    return !m_decoded.isNull() &&
+           JpegDecoder::chooseScale(m_header.size, target) <= m_decoded.scaleEighths;
+}
+
+const DecodedPicture &DisplayPicture::pixelsFor(QSize target, const DecodeProgress &progress)
+{
+    if (isEmpty() || covers(target))
+        return m_decoded;
+    // Let the smaller decode go first: the peak is then one decode, not two. Anything
+    // but a DecodeError (a throwing progress callback, no memory) leaves the bytes held
+    // so that a later request can try again.
+    m_decoded = DecodedPicture();
+    ++m_decodeCount;
+    try {
+        m_decoded = m_decoder.decode(m_jpeg, target, progress);
+    } catch (const DecodeError &) {
+        clear();
+        throw;
+    }
+    return m_decoded;
+}
+
+} // namespace pictavo

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "main/decoded_picture.h"
+#include "main/jpeg_decoder.h"
+
+#include <QByteArray>
+#include <QSize>
+
+namespace pictavo {
+
+// The photo of the current record: its compressed bytes and the best decode made of
+// them so far. Redraws (mode changes, resizes, Refresh) are served from that decode;
+// a new one is made from the held bytes, never from the database, only when a request
+// needs more pixels than it has.
+class DisplayPicture
+{
+public:
+    DisplayPicture() = default;
+    explicit DisplayPicture(const JpegDecoder &decoder) : m_decoder(decoder) {}
+
+    // Holds a record's photo and reads its header; any earlier photo is dropped first.
+    // Empty bytes hold nothing (a record without a photo). A header that cannot be
+    // read throws DecodeError and leaves nothing held.
+    void setJpeg(const QByteArray &jpeg);
+    void clear();
+
+    bool isEmpty() const { return m_jpeg.isEmpty(); }
+    const QByteArray &jpeg() const { return m_jpeg; }
+    // As declared by the header: what drawing fits and centres, whatever the decode.
+    QSize fullSize() const { return m_header.size; }
+    const JpegHeader &header() const { return m_header; }
+
+    // Pixels at least `target` in both directions, or full size (QSize() asks for
+    // that). A decode failure throws DecodeError and leaves nothing held, so later
+    // redraws draw nothing instead of repeating the error. Empty when nothing is held.
+    const DecodedPicture &pixelsFor(QSize target, const DecodeProgress &progress = {});
+
+    // The held decode, possibly null; never decodes.
+    const DecodedPicture &decoded() const { return m_decoded; }
+    bool covers(QSize target) const;
+
+    // Decodes run since construction; lets callers and tests see the cache working.
+    int decodeCount() const { return m_decodeCount; }
+
+private:
+    JpegDecoder m_decoder;
+    QByteArray m_jpeg;
+    JpegHeader m_header;
+    DecodedPicture m_decoded;
+    int m_decodeCount = 0;
+};
+
+} // namespace pictavo

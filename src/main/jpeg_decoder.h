@@ -1,0 +1,77 @@
+#pragma once
+
+#include "app/error.h"
+#include "main/decoded_picture.h"
+
+#include <QByteArray>
+#include <QSize>
+#include <functional>
+
+namespace pictavo {
+
+// A JPEG that cannot be decoded. The text is libjpeg's own message ("Not a JPEG file:
+// starts with 0x89 0x50") or one of ours for limits libjpeg does not know about.
+class DecodeError : public Error
+{
+public:
+    using Error::Error;
+};
+
+// What the frame header says, read without decoding any pixels.
+struct JpegHeader
+{
+    QSize size;
+    int components = 0;
+    bool progressive = false;
+};
+
+// Percent done, 0 to 100, strictly increasing during one decode; 100 ends a complete one.
+// May throw: the decode is then abandoned and the exception passed on.
+using DecodeProgress = std::function<void(int percent)>;
+
+// Bounds that keep a hostile file from exhausting memory or time.
+struct DecodeLimits
+{
+    // Pixels at full size, 4 bytes each; a larger image is refused after its header.
+    qint64 maxPixelBytes = qint64(512) * 1024 * 1024;
+    // libjpeg's own working memory (the whole-image coefficient buffers of progressive
+    // and multi-scan files). libjpeg cannot spill to disk here, so a file that needs
+    // more is refused as too large.
+    qint64 maxLibraryBytes = qint64(512) * 1024 * 1024;
+    // Each scan of a progressive file passes over the whole image; real files have a
+    // dozen or so. Crafted files with thousands of scans only burn time.
+    int maxScans = 500;
+};
+
+// Decodes JPEG data held in memory through the libjpeg API.
+class JpegDecoder
+{
+public:
+    JpegDecoder() = default;
+    explicit JpegDecoder(const DecodeLimits &limits) : m_limits(limits) {}
+
+    const DecodeLimits &limits() const { return m_limits; }
+
+    JpegHeader probe(const QByteArray &jpeg) const;
+
+    // Decodes at the smallest DCT scale whose output covers `target` (see chooseScale).
+    // Throws DecodeError; recoverable damage is reported in the result's warnings.
+    DecodedPicture decode(const QByteArray &jpeg, QSize target = QSize(),
+                          const DecodeProgress &progress = {}) const;
+
+    // The M of the smallest scale M/8 whose output, ceil(W * M / 8) by ceil(H * M / 8),
+    // is at least `target` in both directions; 8 (full size) when none smaller is.
+    // A target of 0 x 0 (or an invalid one) asks for full size; a single dimension
+    // of 0 or less sets no bound in that direction.
+    static int chooseScale(QSize fullSize, QSize target);
+
+    // The output size libjpeg produces for `fullSize` at scale M/8.
+    static QSize scaledSize(QSize fullSize, int scaleEighths);
+
+    static QString tooLargeText(QSize size);
+
+private:
+    DecodeLimits m_limits;
+};
+
+} // namespace pictavo

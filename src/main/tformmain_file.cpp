@@ -1,0 +1,90 @@
+// The main window's commands on databases and on the settings store.
+#include "app/prompter.h"
+#include "app/regutl.h"
+#include "db/create_database.h"
+#include "main/tformmain.h"
+
+#include <QFileInfo>
+
+namespace pictavo {
+
+void TformMain::bindDatabase(const QString &directory)
+{
+    queryAlbum.close();
+    queryAlbum.setDatabaseName(directory);
+    queryAlbum.open();
+    ShowRecordCount();
+    tableKeyword.close();
+    tableKeyword.setDatabaseName(directory);
+    tableKeyword.open();
+}
+
+void TformMain::menuFileNewClick()
+{
+    const std::optional<QString> directory =
+        m_prompter.chooseDirectory(QStringLiteral("Select Directory"), QString(), true);
+    if (!directory)
+        return;
+    // Whatever was created, the directory becomes the current database; one that holds
+    // no Photo Table fails to open with the engine's error.
+    CreateDatabase(*directory, m_prompter);
+    bindDatabase(*directory);
+}
+
+void TformMain::menuFileOpenClick()
+{
+    if (RecordModified) {
+        m_prompter.warning(
+            QStringLiteral("Current record is modified.  Please update or cancel it first."));
+        return;
+    }
+    const std::optional<QString> file = m_prompter.openFile(
+        QStringLiteral("Open Database"), QStringLiteral("photodb.db"), QStringLiteral("photodb.db|photodb.db"));
+    if (!file)
+        return;
+    // The directory part, without a trailing separator except for the root.
+    bindDatabase(QFileInfo(*file).absolutePath());
+}
+
+void TformMain::openAtStartup(const QString &directory)
+{
+    tableKeyword.close();
+    tableKeyword.setDatabaseName(directory);
+    if (!directory.isEmpty()) {
+        try {
+            tableKeyword.open();
+        } catch (const Error &) {
+            tableKeyword.close();
+            m_prompter.warning(QStringLiteral("Could not open Keyword Table in \"%1\".").arg(directory));
+        }
+    }
+    queryAlbum.close();
+    queryAlbum.setDatabaseName(directory);
+    if (directory.isEmpty())
+        return;
+    try {
+        queryAlbum.open();
+        ShowRecordCount();
+    } catch (const Error &) {
+        queryAlbum.close();
+        m_prompter.warning(QStringLiteral("Could not open Photo Table in \"%1\".").arg(directory));
+    }
+}
+
+void TformMain::menuFileExitClick()
+{
+    close();
+}
+
+void TformMain::menuOptionDeleteRegistoryClick()
+{
+    if (regutl::KeyExists(regutl::kSettingsKey)) {
+        regutl::EraseKey(regutl::kSettingsKey);
+        m_prompter.information(
+            QStringLiteral("It is just deleted.\rIt will be re-create when program starts."));
+    } else {
+        m_prompter.information(QStringLiteral("Target registory is not existed."));
+    }
+}
+
+} // namespace pictavo

@@ -1,0 +1,235 @@
+#include "db/engine_error.h"
+#include "db/query.h"
+#include "db/schema.h"
+#include "db/table.h"
+#include "support/photo_db_fixture.h"
+
+#include <QtTest>
+
+using namespace pictavo;
+using pictavo::test::PhotoDbFixture;
+using pictavo::test::patternBytes;
+
+// Every statement the program writes or shows as an example, run on a real database.
+class TestEngineSql : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void statements_data();
+    void statements();
+    void albumQueryFields();
+    void sizeParameter();
+    void workTable();
+    void readOnlyResults();
+    void refusedStatementsChangeNothing_data();
+    void refusedStatementsChangeNothing();
+
+private:
+    QStringList column(const QStringList &sql, const QString &field) const;
+    std::unique_ptr<PhotoDbFixture> m_db;
+};
+
+void TestEngineSql::initTestCase()
+{
+    m_db = std::make_unique<PhotoDbFixture>();
+    // SERIAL 1..5; primary order is (null,d) (DSC,c) (IMG,a,2) (IMG,a,5) (IMG,b,1).
+    m_db->addPhoto(QStringLiteral("IMG"), QStringLiteral("b"), QStringLiteral("girl,sea"), patternBytes(300, 1));
+    m_db->addPhoto(QStringLiteral("IMG"), QStringLiteral("a"), QStringLiteral("girl"), patternBytes(400, 2));
+    m_db->addPhoto(QStringLiteral("DSC"), QStringLiteral("c"), QStringLiteral("Sea,x"), patternBytes(500, 3));
+    m_db->addPhoto(QString(), QStringLiteral("d"), QStringLiteral("x"), patternBytes(300, 4));
+    m_db->addPhoto(QStringLiteral("IMG"), QStringLiteral("a"), QStringLiteral("boy"), patternBytes(600, 5));
+    m_db->addKeyword(QStringLiteral("sea"), 1);
+    m_db->addKeyword(QStringLiteral("girl"), 2);
+    m_db->addKeyword(QStringLiteral("Sea"), 1);
+    m_db->addKeyword(QStringLiteral("x"), 2);
+}
+
+QStringList TestEngineSql::column(const QStringList &sql, const QString &field) const
+{
+    Query query;
+    query.setDatabaseName(m_db->dir());
+    query.setSql(sql);
+    query.open();
+    QStringList values;
+    for (query.first(); !query.eof(); query.next())
+        values << query.asString(field);
+    return values;
+}
+
+void TestEngineSql::statements_data()
+{
+    QTest::addColumn<QStringList>("sql");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QStringList>("expected");
+    const QStringList keyOrder{"4", "3", "2", "5", "1"};
+    QTest::newRow("album") << QStringList{"select * from PHOTODB.DB ;"} << "SERIAL" << keyOrder;
+    QTest::newRow("reset") << QStringList{"select * from PHOTODB.DB;"} << "SERIAL" << keyOrder;
+    QTest::newRow("upper case") << QStringList{"SELECT * FROM PHOTODB.DB;"} << "SERIAL" << keyOrder;
+    QTest::newRow("lower-case file name")
+        << QStringList{"select * from photodb.db where KEYWORD like \"%girl%\";"} << "SERIAL"
+        << QStringList{"2", "1"};
+    QTest::newRow("serial lines") << QStringList{"SELECT * FROM PHOTODB.DB WHERE SERIAL=", "5", ";"}
+                                  << "KEYWORD" << QStringList{"boy"};
+    QTest::newRow("easy filter")
+        << QStringList{"SELECT * FROM PHOTODB.DB ",
+                       "WHERE PREFIX LIKE \"IMG%\" AND KEYWORD LIKE \"%girl%\" AND NOT(KEYWORD LIKE \"%sea%\")",
+                       ";"}
+        << "SERIAL" << QStringList{"2"};
+    QTest::newRow("double not") << QStringList{"SELECT * FROM PHOTODB.DB ", "WHERE NOT(NOT(KEYWORD LIKE \"%x%\"))", ";"}
+                                << "NAME" << QStringList{"d", "c"};
+    QTest::newRow("like counts letter case")
+        << QStringList{"select * from PHOTODB.DB where KEYWORD like \"%Sea%\""} << "SERIAL"
+        << QStringList{"3"};
+    QTest::newRow("like lower case") << QStringList{"select * from PHOTODB.DB where KEYWORD like \"%sea%\""}
+                                     << "SERIAL" << QStringList{"1"};
+    QTest::newRow("underscore wildcard") << QStringList{"select * from PHOTODB.DB where KEYWORD like \"_\""}
+                                         << "SERIAL" << QStringList{"4"};
+    QTest::newRow("keyword column") << QStringList{"select KEYWORD from PHOTODB.DB;"} << "KEYWORD"
+                                    << QStringList{"x", "Sea,x", "girl", "boy", "girl,sea"};
+    QTest::newRow("keyword table") << QStringList{"select * from KEYWORD.DB;"} << "KEYWORD"
+                                   << QStringList{"Sea", "girl", "sea", "x"};
+    QTest::newRow("keywords by count")
+        << QStringList{"select KEYWORD,KEYWORD.DB.\"COUNT\" from KEYWORD.DB order by KEYWORD.DB.\"COUNT\" desc,KEYWORD;"}
+        << "KEYWORD" << QStringList{"girl", "x", "Sea", "sea"};
+    QTest::newRow("single-quoted constant") << QStringList{"select * from PHOTODB.DB where NAME='a'"}
+                                            << "SERIAL" << QStringList{"2", "5"};
+    QTest::newRow("explicit order") << QStringList{"select * from PHOTODB.DB order by SERIAL desc"}
+                                    << "SERIAL" << QStringList{"5", "4", "3", "2", "1"};
+    QTest::newRow("order before limit") << QStringList{"select * from PHOTODB.DB limit 2"} << "SERIAL"
+                                        << QStringList{"4", "3"};
+    QTest::newRow("alias") << QStringList{"select p.NAME as N from PHOTODB.DB p where p.PREFIX=\"IMG\""}
+                           << "N" << QStringList{"a", "a", "b"};
+    QTest::newRow("quoted table") << QStringList{"select * from \"photodb.DB\" where SERIAL>3"}
+                                  << "SERIAL" << QStringList{"4", "5"};
+}
+
+void TestEngineSql::statements()
+{
+    QFETCH(QStringList, sql);
+    QFETCH(QString, field);
+    QFETCH(QStringList, expected);
+    QCOMPARE(column(sql, field), expected);
+}
+
+void TestEngineSql::albumQueryFields()
+{
+    Query query;
+    query.setDatabaseName(m_db->dir());
+    query.setSql({QStringLiteral("select * from PHOTODB.DB ;")});
+    query.open();
+    QStringList names;
+    for (int f = 0; f < query.fieldCount(); ++f)
+        names << query.field(f).name;
+    QCOMPARE(names, QStringList({"PREFIX", "NAME", "EXT", "SERIAL", "KEYWORD", "COUNT", "IMAGE_SIZE",
+                                 "MEMO", "IMAGE", "THUMBNAIL"}));
+    QVERIFY(query.isLive());
+    query.last();
+    QCOMPARE(query.asInteger(QStringLiteral("SERIAL")), 1);
+    QCOMPARE(query.blobSize(QStringLiteral("IMAGE")), 300);
+    QCOMPARE(query.readBlob(QStringLiteral("IMAGE")), patternBytes(300, 1));
+    QVERIFY(query.isNull(QStringLiteral("THUMBNAIL")));
+    QVERIFY(query.readBlob(QStringLiteral("THUMBNAIL")).isEmpty());
+    QVERIFY(query.isNull(QStringLiteral("MEMO")));
+}
+
+void TestEngineSql::sizeParameter()
+{
+    Query query;
+    query.setDatabaseName(m_db->dir());
+    query.setSql({"select *", "from PhotoDB.DB", "where IMAGE_SIZE=:SIZE", ";"});
+    try {
+        query.open();
+        QFAIL("opened without a value for SIZE");
+    } catch (const EngineError &error) {
+        QCOMPARE(error.text(), QStringLiteral("Parameter 'SIZE' has no value."));
+    }
+    query.setParam(QStringLiteral("SIZE"), 300);
+    query.open();
+    QCOMPARE(query.recordCount(), 2);
+    QCOMPARE(query.asInteger(QStringLiteral("SERIAL")), 4);
+    query.next();
+    QCOMPARE(query.readBlob(QStringLiteral("IMAGE")), patternBytes(300, 1));
+}
+
+void TestEngineSql::workTable()
+{
+    Table work;
+    work.setDatabaseName(m_db->dir());
+    work.setTableName(QStringLiteral("work.db"));
+    work.createTable({{QStringLiteral("KEYWORD"), FieldType::String, 32, true}}, {});
+    work.open();
+    for (const char *keyword : {"k", "COUNT", "k", "K", "say \"hi\""}) {
+        work.append();
+        work.setValue(QStringLiteral("KEYWORD"), QString::fromUtf8(keyword));
+        work.post();
+    }
+    work.close();
+    QCOMPARE(column({"select distinct KEYWORD from \"WORK.DB\";"}, "KEYWORD"),
+             QStringList({"k", "COUNT", "K", "say \"hi\""}));
+    QCOMPARE(column({"select KEYWORD from \"WORK.DB\" where KEYWORD=\"k\";"}, "KEYWORD").size(), 2);
+    // A double-quoted value is a constant even when it spells a column name.
+    QCOMPARE(column({"select KEYWORD from \"WORK.DB\" where KEYWORD=\"COUNT\";"}, "KEYWORD"),
+             QStringList{"COUNT"});
+    QCOMPARE(column({"select KEYWORD from \"WORK.DB\" where KEYWORD=\"say \"\"hi\"\"\";"}, "KEYWORD"),
+             QStringList{"say \"hi\""});
+    work.deleteTable();
+    QVERIFY(!QFileInfo::exists(m_db->dir() + QStringLiteral("/work.db")));
+}
+
+void TestEngineSql::readOnlyResults()
+{
+    Query query;
+    query.setDatabaseName(m_db->dir());
+    query.setSql({QStringLiteral("select distinct NAME, IMAGE from PHOTODB.DB")});
+    query.open();
+    QVERIFY(!query.isLive());
+    QCOMPARE(query.recordCount(), 5);
+    for (const auto &attempt : std::initializer_list<std::function<void()>>{
+             [&] { query.edit(); }, [&] { query.append(); }, [&] { query.remove(); }}) {
+        try {
+            attempt();
+            QFAIL("a read-only result was changed");
+        } catch (const EngineError &error) {
+            QCOMPARE(error.text(), QStringLiteral("Cannot modify a read-only dataset."));
+        }
+    }
+    // The blob is listed by its size only.
+    QVERIFY(query.blobSize(QStringLiteral("IMAGE")) > 0);
+    QVERIFY_THROWS_EXCEPTION(EngineError, query.readBlob(QStringLiteral("IMAGE")));
+
+    query.setSql({QStringLiteral("select count(*) as N, sum(IMAGE_SIZE) from PHOTODB.DB")});
+    query.open();
+    QCOMPARE(query.asInteger(QStringLiteral("N")), 5);
+    QCOMPARE(query.valueAt(0, 1).toLongLong(), 2100);
+}
+
+void TestEngineSql::refusedStatementsChangeNothing_data()
+{
+    QTest::addColumn<QStringList>("sql");
+    QTest::newRow("delete") << QStringList{"delete from PHOTODB.DB"};
+    QTest::newRow("drop") << QStringList{"drop table PHOTODB.DB"};
+    QTest::newRow("second statement") << QStringList{"select * from PHOTODB.DB;", "delete from PHOTODB.DB;"};
+    QTest::newRow("attach") << QStringList{"ATTACH DATABASE 'x.db' AS x"};
+    QTest::newRow("pragma") << QStringList{"PRAGMA case_sensitive_like=OFF"};
+    QTest::newRow("update") << QStringList{"update PHOTODB.DB set NAME='z'"};
+    QTest::newRow("missing table") << QStringList{"select * from NOSUCH.DB"};
+    QTest::newRow("bad column") << QStringList{"select NOSUCH from PHOTODB.DB"};
+}
+
+void TestEngineSql::refusedStatementsChangeNothing()
+{
+    QFETCH(QStringList, sql);
+    Query query;
+    query.setDatabaseName(m_db->dir());
+    query.setSql(sql);
+    QVERIFY_THROWS_EXCEPTION(EngineError, query.open());
+    QVERIFY(!query.active());
+    QCOMPARE(column({"select * from PHOTODB.DB"}, "NAME"), QStringList({"d", "c", "a", "a", "b"}));
+    QCOMPARE(column({"select * from PHOTODB.DB where KEYWORD like \"%Sea%\""}, "NAME"), QStringList{"c"});
+    QVERIFY(!QFileInfo::exists(m_db->dir() + QStringLiteral("/x.db")));
+}
+
+QTEST_GUILESS_MAIN(TestEngineSql)
+#include "tst_engine_sql.moc"
