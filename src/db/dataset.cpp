@@ -435,6 +435,7 @@ void DataSet::edit()
     m_changed = QVector<bool>(fieldCount(), false);
     m_blobs.clear();
     m_state = State::Edit;
+    notify(Change::StateChanged, m_current);
     fire(afterEdit);
 }
 
@@ -451,6 +452,7 @@ void DataSet::append()
     m_bof = m_eof = false;
     notify(Change::RowInserted, m_current);
     notify(Change::CurrentChanged, m_current);
+    notify(Change::StateChanged, m_current);
     fire(afterInsert);
     fire(afterScroll);
 }
@@ -555,6 +557,7 @@ void DataSet::post()
     m_changed.clear();
     m_blobs.clear();
     notify(Change::RowChanged, m_current);
+    notify(Change::StateChanged, m_current);
     fire(afterPost);
 }
 
@@ -577,6 +580,7 @@ void DataSet::cancel()
     } else {
         notify(Change::RowChanged, row);
     }
+    notify(Change::StateChanged, m_current);
     fire(afterCancel);
     // Cancelling an append returns to another record, which the window shows again.
     if (inserting)

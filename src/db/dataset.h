@@ -30,7 +30,7 @@ public:
     // What a view of the records (the grid) needs to follow.
     struct Change
     {
-        enum Kind { Reset, RowChanged, RowInserted, RowRemoved, CurrentChanged };
+        enum Kind { Reset, RowChanged, RowInserted, RowRemoved, CurrentChanged, StateChanged };
         Kind kind;
         int row;
     };

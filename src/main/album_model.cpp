@@ -4,8 +4,9 @@
 
 namespace pictavo {
 
-AlbumModel::AlbumModel(DataSet &dataSet, QList<Column> columns, QObject *parent)
-    : QAbstractTableModel(parent), m_dataSet(dataSet), m_columns(std::move(columns))
+AlbumModel::AlbumModel(DataSet &dataSet, QList<Column> columns, Guard guard, QObject *parent)
+    : QAbstractTableModel(parent), m_dataSet(dataSet), m_columns(std::move(columns)),
+      m_guard(std::move(guard))
 {
     m_listener = m_dataSet.addListener(
         [this](const DataSet::Change &change) { dataSetChanged(change.kind, change.row); });
@@ -34,6 +35,46 @@ QVariant AlbumModel::data(const QModelIndex &index, int role) const
     if (field < 0)
         return QVariant();
     return m_dataSet.valueAt(index.row(), field);
+}
+
+Qt::ItemFlags AlbumModel::flags(const QModelIndex &index) const
+{
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    if (index.isValid() && m_dataSet.active() && m_dataSet.isLive())
+        flags |= Qt::ItemIsEditable;
+    return flags;
+}
+
+bool AlbumModel::beginEdit(int row)
+{
+    return m_guard([this, row] {
+        if (row != m_dataSet.recNo())
+            m_dataSet.moveTo(row);
+        m_dataSet.edit();
+    });
+}
+
+bool AlbumModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (!index.isValid() || role != Qt::EditRole)
+        return false;
+    // An editor closed without a change leaves the record as it was.
+    if (value.toString() == data(index, Qt::EditRole).toString())
+        return false;
+    return m_guard([&] {
+        if (index.row() != m_dataSet.recNo())
+            m_dataSet.moveTo(index.row());
+        m_dataSet.edit();
+        m_dataSet.setValue(m_columns[index.column()].field, value.toString());
+    });
+}
+
+QWidget *AlbumDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &option,
+                                     const QModelIndex &index) const
+{
+    if (!m_model.beginEdit(index.row()))
+        return nullptr;
+    return QStyledItemDelegate::createEditor(parent, option, index);
 }
 
 QVariant AlbumModel::headerData(int section, Qt::Orientation orientation, int role) const

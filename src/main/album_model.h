@@ -2,6 +2,8 @@
 
 #include <QAbstractTableModel>
 #include <QStringList>
+#include <QStyledItemDelegate>
+#include <functional>
 
 namespace pictavo {
 
@@ -21,8 +23,16 @@ public:
         QString field;
     };
 
-    AlbumModel(DataSet &dataSet, QList<Column> columns, QObject *parent = nullptr);
+    // Runs an edit inside the window's error report; false when it failed.
+    using Guard = std::function<bool(const std::function<void()> &)>;
+
+    AlbumModel(DataSet &dataSet, QList<Column> columns, Guard guard, QObject *parent = nullptr);
     ~AlbumModel() override;
+
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    // Moves the data set to the row and starts editing it, as typing into a cell does.
+    bool beginEdit(int row);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -37,7 +47,26 @@ private:
 
     DataSet &m_dataSet;
     QList<Column> m_columns;
+    Guard m_guard;
     int m_listener = 0;
+};
+
+// Starts the record's edit when a cell editor opens, so the record counts as modified
+// from the first key typed.
+class AlbumDelegate : public QStyledItemDelegate
+{
+    Q_OBJECT
+
+public:
+    AlbumDelegate(AlbumModel &model, QObject *parent = nullptr)
+        : QStyledItemDelegate(parent), m_model(model)
+    {
+    }
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
+                          const QModelIndex &index) const override;
+
+private:
+    AlbumModel &m_model;
 };
 
 } // namespace pictavo

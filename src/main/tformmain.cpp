@@ -5,14 +5,21 @@
 #include "app/prompter.h"
 #include "app/regutl.h"
 #include "main/album_model.h"
+#include "main/db_navigator.h"
+#include "main/draw_picture.h"
+#include "main/main_logo.h"
 
 #include <QApplication>
+#include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStatusBar>
@@ -26,6 +33,14 @@ namespace {
 constexpr int kPanelWidth = 152;
 constexpr int kDesignGridHeight = 124;
 const QString kFormKey = regutl::formKey(regutl::kSettingsKey, QStringLiteral("formMain"));
+
+QFont panelFont()
+{
+    QFont font(QStringLiteral("Times New Roman"));
+    font.setBold(true);
+    font.setPixelSize(15);
+    return font;
+}
 
 } // namespace
 
@@ -44,43 +59,26 @@ TformMain::TformMain(Prompter &prompter, QWidget *parent)
     row->setSpacing(0);
     createPanel();
 
-    m_body = new QWidget(central);
-    auto *column = new QVBoxLayout(m_body);
+    auto *body = new QWidget(central);
+    auto *column = new QVBoxLayout(body);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    scrollboxViewArea = new QScrollArea(m_body);
+    scrollboxViewArea = new QScrollArea(body);
     scrollboxViewArea->setObjectName(QStringLiteral("scrollboxViewArea"));
     scrollboxViewArea->setFrameShape(QFrame::NoFrame);
     scrollboxViewArea->setBackgroundRole(QPalette::Mid);
     imageViewArea = new QLabel;
     imageViewArea->setObjectName(QStringLiteral("imageViewArea"));
-    imageViewArea->hide();
-    scrollboxViewArea->setWidget(imageViewArea);
-    scrollboxViewArea->setWidgetResizable(false);
-
-    dbgridAlbum = new QTableView(m_body);
-    dbgridAlbum->setObjectName(QStringLiteral("dbgridAlbum"));
-    datasourceAlbum = new AlbumModel(queryAlbum,
-                                     {{QStringLiteral("Prefix"), QStringLiteral("PREFIX")},
-                                      {QStringLiteral("Name"), QStringLiteral("NAME")},
-                                      {QStringLiteral("Size"), QStringLiteral("IMAGE_SIZE")},
-                                      {QStringLiteral("Keyword"), QStringLiteral("KEYWORD")}},
-                                     this);
-    dbgridAlbum->setModel(datasourceAlbum);
-    // A fixed row height lets the grid work out what is on screen without asking for
-    // every record.
-    dbgridAlbum->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    dbgridAlbum->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
-    dbgridAlbum->verticalHeader()->hide();
-    dbgridAlbum->horizontalHeader()->setStretchLastSection(true);
-    dbgridAlbum->setColumnWidth(0, 134);
-    dbgridAlbum->setColumnWidth(1, 146);
-    dbgridAlbum->setFixedHeight(kDesignGridHeight);
+    imageViewArea->setCursor(Qt::PointingHandCursor);
+    setUpPictureArea(scrollboxViewArea, imageViewArea);
+    // The area changes size with the window and the grid: the photo is fitted again.
+    scrollboxViewArea->installEventFilter(this);
+    createGrid(body);
     column->addWidget(scrollboxViewArea, 1);
     column->addWidget(dbgridAlbum);
     column->addSpacing(4);
 
-    row->addWidget(m_body, 1);
+    row->addWidget(body, 1);
     row->addWidget(panelCommand);
     setCentralWidget(central);
     statusBar()->setSizeGripEnabled(true);
@@ -109,26 +107,47 @@ TformMain::~TformMain()
         SaveFormPlacement(this, regutl::kSettingsKey);
         SaveSettings();
     });
-    // The grid's model listens to the Album Query, a member that goes before the children.
+    // The grid's model and the navigators listen to the Album Query, a member that goes
+    // before the child widgets.
+    queryAlbum.afterScroll = nullptr;
     dbgridAlbum->setModel(nullptr);
     delete datasourceAlbum;
+    delete panelCommand;
 }
 
 void TformMain::createMenus()
 {
+    auto command = [this](QMenu *menu, const QString &caption, void (TformMain::*handler)()) {
+        QAction *action = menu->addAction(caption);
+        connect(action, &QAction::triggered, this, [this, handler] { guard([this, handler] { (this->*handler)(); }); });
+        return action;
+    };
     QMenu *file = menuBar()->addMenu(QStringLiteral("File(&F)"));
-    menuFileNew = file->addAction(QStringLiteral("New Database(&N)..."));
-    menuFileOpen = file->addAction(QStringLiteral("Open Database(&O)..."));
+    menuFileNew = command(file, QStringLiteral("New Database(&N)..."), &TformMain::menuFileNewClick);
+    menuFileOpen = command(file, QStringLiteral("Open Database(&O)..."), &TformMain::menuFileOpenClick);
     file->addSeparator();
-    menuFileExit = file->addAction(QStringLiteral("Exit(&X)"));
-    connect(menuFileNew, &QAction::triggered, this, [this] { guard([this] { menuFileNewClick(); }); });
-    connect(menuFileOpen, &QAction::triggered, this, [this] { guard([this] { menuFileOpenClick(); }); });
-    connect(menuFileExit, &QAction::triggered, this, &TformMain::menuFileExitClick);
+    menuFileDelete = command(file, QStringLiteral("Delete(&D)..."), &TformMain::menuFileDeleteClick);
+    QMenu *exportMenu = file->addMenu(QStringLiteral("Export(&E)"));
+    menuFileExportCurrent = command(exportMenu, QStringLiteral("Current photo(&C)..."),
+                                    &TformMain::menuFileExportCurrentClick);
+    file->addSeparator();
+    menuFileExit = command(file, QStringLiteral("Exit(&X)"), &TformMain::menuFileExitClick);
+
+    QMenu *display = menuBar()->addMenu(QStringLiteral("Display(&V)"));
+    menuDisplayRefresh = command(display, QStringLiteral("Refresh(&R)"), &TformMain::menuDisplayRefreshClick);
 
     QMenu *option = menuBar()->addMenu(QStringLiteral("Option(&O)"));
-    menuOptionDeleteRegistory = option->addAction(QStringLiteral("Delete Registory(&R)"));
-    connect(menuOptionDeleteRegistory, &QAction::triggered, this,
-            [this] { guard([this] { menuOptionDeleteRegistoryClick(); }); });
+    menuOptionDeleteRegistory = command(option, QStringLiteral("Delete Registory(&R)"),
+                                        &TformMain::menuOptionDeleteRegistoryClick);
+    option->addSeparator();
+    menuOptionChangePanelLayout = command(option, QStringLiteral("Change Panel Layout(&L)"),
+                                          &TformMain::menuOptionChangePanelLayoutClick);
+    menuOptionAutoScale = command(option, QStringLiteral("Auto Scale(&A)"), &TformMain::menuOptionAutoScaleClick);
+    menuOptionAutoScale->setCheckable(true);
+    menuOptionAutoScale->setChecked(true);
+    QMenu *height = option->addMenu(QStringLiteral("Table Height(&H)"));
+    menuOptionLower = command(height, QStringLiteral("Lower(&L)"), &TformMain::menuOptionLowerClick);
+    menuOptionHigher = command(height, QStringLiteral("Higher(&H)"), &TformMain::menuOptionHigherClick);
     option->addSeparator();
     menuOptionWaitTimeLine = option->addAction(QString());
     menuOptionWaitTimeLine->setEnabled(false);
@@ -139,45 +158,139 @@ void TformMain::createPanel()
     panelCommand = new QWidget;
     panelCommand->setObjectName(QStringLiteral("panelCommand"));
     panelCommand->setFixedWidth(kPanelWidth);
+    panelCommand->setFont(panelFont());
     auto *layout = new QVBoxLayout(panelCommand);
-    QFont captions(QStringLiteral("Times New Roman"));
-    captions.setBold(true);
-    captions.setPixelSize(15);
+    layout->setContentsMargins(6, 6, 6, 6);
+
+    auto *logo = new QLabel(panelCommand);
+    logo->setObjectName(QStringLiteral("imageLogo"));
+    logo->setPixmap(mainLogo(kPanelWidth - 12));
+    layout->addWidget(logo);
+
+    radiogroupScale = new QGroupBox(QStringLiteral("Scale"), panelCommand);
+    radiogroupScale->setObjectName(QStringLiteral("radiogroupScale"));
+    auto *scale = new QHBoxLayout(radiogroupScale);
+    radioAuto = new QRadioButton(QStringLiteral("Auto"), radiogroupScale);
+    radioOneToOne = new QRadioButton(QStringLiteral("1/1"), radiogroupScale);
+    radioAuto->setChecked(true);
+    scale->addWidget(radioAuto);
+    scale->addWidget(radioOneToOne);
+    connect(radioAuto, &QRadioButton::clicked, this, [this] { guard([this] { radiogroupScaleClick(false); }); });
+    connect(radioOneToOne, &QRadioButton::clicked, this, [this] { guard([this] { radiogroupScaleClick(true); }); });
+    layout->addWidget(radiogroupScale);
+
+    auto *tableHeight = new QGroupBox(QStringLiteral("Table Height"), panelCommand);
+    auto *heightButtons = new QHBoxLayout(tableHeight);
+    buttonHigher = new QPushButton(QString::fromUtf8("\u25B2"), tableHeight);
+    buttonLower = new QPushButton(QString::fromUtf8("\u25BC"), tableHeight);
+    buttonHigher->setToolTip(QStringLiteral("Higher"));
+    buttonLower->setToolTip(QStringLiteral("Lower"));
+    connect(buttonHigher, &QPushButton::clicked, this, [this] { guard([this] { menuOptionHigherClick(); }); });
+    connect(buttonLower, &QPushButton::clicked, this, [this] { guard([this] { menuOptionLowerClick(); }); });
+    heightButtons->addWidget(buttonHigher);
+    heightButtons->addWidget(buttonLower);
+    layout->addWidget(tableHeight);
 
     auto *countRow = new QHBoxLayout;
     auto *labelCount = new QLabel(QStringLiteral("Count:"), panelCommand);
-    labelCount->setFont(captions);
     editCounter = new QLineEdit(panelCommand);
     editCounter->setObjectName(QStringLiteral("editCounter"));
     editCounter->setReadOnly(true);
+    editCounter->setFocusPolicy(Qt::NoFocus);
     QPalette grey = editCounter->palette();
-    grey.setColor(QPalette::Base, grey.color(QPalette::Window).darker(110));
+    grey.setColor(QPalette::Base, grey.color(QPalette::Window).darker(112));
     editCounter->setPalette(grey);
     countRow->addWidget(labelCount);
     countRow->addWidget(editCounter, 1);
     layout->addLayout(countRow);
     layout->addStretch(1);
 
+    const auto navigatorGuard = [this](const std::function<void()> &command) { guard(command); };
+    navigatorMove = new DbNavigator(queryAlbum, {DbNavigator::First, DbNavigator::Last}, navigatorGuard, panelCommand);
+    navigatorStep = new DbNavigator(queryAlbum, {DbNavigator::Prior, DbNavigator::Next}, navigatorGuard, panelCommand);
+    navigatorEdit = new DbNavigator(queryAlbum, {DbNavigator::Post, DbNavigator::Cancel}, navigatorGuard, panelCommand);
+    layout->addWidget(navigatorMove);
+    layout->addWidget(navigatorStep);
+    layout->addWidget(navigatorEdit);
+    layout->addSpacing(8);
+
     bitbtnExit = new QPushButton(QStringLiteral("Exit"), panelCommand);
     bitbtnExit->setObjectName(QStringLiteral("bitbtnExit"));
-    bitbtnExit->setFont(captions);
     bitbtnExit->setDefault(true);
     connect(bitbtnExit, &QPushButton::clicked, this, &TformMain::menuFileExitClick);
     layout->addWidget(bitbtnExit);
 }
 
-void TformMain::hookAlbumQuery()
+void TformMain::createGrid(QWidget *parent)
 {
-    queryAlbum.afterInsert = [this](DataSet &) { ShowRecordCount(); };
-    queryAlbum.afterEdit = [this](DataSet &) { RecordModified = true; };
-    queryAlbum.afterPost = [this](DataSet &) { RecordModified = false; };
-    queryAlbum.afterCancel = [this](DataSet &) { RecordModified = false; };
-    queryAlbum.afterDelete = [this](DataSet &) { ShowRecordCount(); };
+    dbgridAlbum = new QTableView(parent);
+    dbgridAlbum->setObjectName(QStringLiteral("dbgridAlbum"));
+    datasourceAlbum = new AlbumModel(queryAlbum,
+                                     {{QStringLiteral("Prefix"), QStringLiteral("PREFIX")},
+                                      {QStringLiteral("Name"), QStringLiteral("NAME")},
+                                      {QStringLiteral("Size"), QStringLiteral("IMAGE_SIZE")},
+                                      {QStringLiteral("Keyword"), QStringLiteral("KEYWORD")}},
+                                     [this](const std::function<void()> &command) { return guard(command); },
+                                     this);
+    dbgridAlbum->setModel(datasourceAlbum);
+    dbgridAlbum->setItemDelegate(new AlbumDelegate(*datasourceAlbum, dbgridAlbum));
+    dbgridAlbum->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
+                                 QAbstractItemView::EditKeyPressed);
+    dbgridAlbum->setSelectionMode(QAbstractItemView::SingleSelection);
+    // A fixed row height lets the grid work out what is on screen without asking for
+    // every record.
+    dbgridAlbum->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    dbgridAlbum->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    dbgridAlbum->verticalHeader()->setFixedWidth(14);
+    dbgridAlbum->horizontalHeader()->setStretchLastSection(true);
+    dbgridAlbum->setColumnWidth(0, 134);
+    dbgridAlbum->setColumnWidth(1, 146);
+    dbgridAlbum->setColumnWidth(2, 80);
+    dbgridAlbum->setFixedHeight(kDesignGridHeight);
+    dbgridAlbum->installEventFilter(this);
+    connect(dbgridAlbum->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) {
+                if (m_followingGrid || !current.isValid() || !queryAlbum.active() ||
+                    current.row() == queryAlbum.recNo())
+                    return;
+                // Leaving a row posts its edit; a refused post keeps the record current.
+                if (!guard([&] { queryAlbum.moveTo(current.row()); }))
+                    followCurrentRecord();
+            });
+    queryAlbum.addListener([this](const DataSet::Change &change) {
+        if (change.kind == DataSet::Change::CurrentChanged || change.kind == DataSet::Change::Reset)
+            followCurrentRecord();
+    });
 }
 
-void TformMain::guard(const std::function<void()> &command)
+void TformMain::followCurrentRecord()
 {
-    runGuarded(m_prompter, command);
+    if (!queryAlbum.active() || queryAlbum.recNo() < 0)
+        return;
+    m_followingGrid = true;
+    const int column = std::max(0, dbgridAlbum->currentIndex().column());
+    dbgridAlbum->setCurrentIndex(datasourceAlbum->index(queryAlbum.recNo(), column));
+    m_followingGrid = false;
+}
+
+bool TformMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == scrollboxViewArea && event->type() == QEvent::Resize)
+        guard([this] { redrawAuto(); });
+    // Esc reaching the grid itself (an open cell editor takes its own Esc first) cancels
+    // the record's edit.
+    if (watched == dbgridAlbum && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape && queryAlbum.active() &&
+        queryAlbum.state() != DataSet::State::Browse) {
+        guard([this] { queryAlbum.cancel(); });
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool TformMain::guard(const std::function<void()> &command)
+{
+    return runGuarded(m_prompter, command);
 }
 
 void TformMain::ShowRecordCount()
@@ -222,5 +335,6 @@ void TformMain::SaveSettings()
     regutl::WriteString(kFormKey, QStringLiteral("Database_Name"), queryAlbum.databaseName());
     regutl::WriteInteger(kFormKey, QStringLiteral("Wait_Time"), m_waitTime);
 }
+
 
 } // namespace pictavo

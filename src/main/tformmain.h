@@ -2,19 +2,23 @@
 
 #include "db/query.h"
 #include "db/table.h"
+#include "main/display_picture.h"
 
 #include <QMainWindow>
 
 class QAction;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QRadioButton;
 class QScrollArea;
 class QTableView;
 
 namespace pictavo {
 
 class AlbumModel;
+class DbNavigator;
 class Prompter;
 
 // The main window: the Album Query over the Photo Table, the picture of the current
@@ -27,55 +31,97 @@ public:
     explicit TformMain(Prompter &prompter, QWidget *parent = nullptr);
     ~TformMain() override;
 
-    // Writes the Album Query's record count (0 when closed) into the counter.
+    // Writes the Album Query's record count (0 when closed) into the counter; an empty
+    // set shows no picture.
     void ShowRecordCount();
     // The slideshow wait time in seconds, shown on the Option menu.
     void SetWaitTime(int seconds);
     int waitTime() const { return m_waitTime; }
     bool panelDockedRight() const { return m_panelRight; }
     void setPanelDockedRight(bool right);
+    // True in Auto mode (fitted), false in 1/1 mode (full size).
+    bool autoScale() const { return m_autoScale; }
+
     bool RecordModified = false;
+    qint64 PostedSerial = 0;
 
     // File menu
     void menuFileNewClick();
     void menuFileOpenClick();
+    void menuFileDeleteClick();
+    void menuFileExportCurrentClick();
     void menuFileExitClick();
+    // Display menu
+    void menuDisplayRefreshClick();
     // Option menu
     void menuOptionDeleteRegistoryClick();
+    void menuOptionChangePanelLayoutClick();
+    void menuOptionAutoScaleClick();
+    void menuOptionHigherClick();
+    void menuOptionLowerClick();
+    void radiogroupScaleClick(bool oneToOne);
 
     Query queryAlbum;
     Table tableKeyword;
+    // The decoded photo of the current record, kept for redraws.
+    DisplayPicture imageTmp;
 
     QAction *menuFileNew = nullptr;
     QAction *menuFileOpen = nullptr;
+    QAction *menuFileDelete = nullptr;
+    QAction *menuFileExportCurrent = nullptr;
     QAction *menuFileExit = nullptr;
+    QAction *menuDisplayRefresh = nullptr;
     QAction *menuOptionDeleteRegistory = nullptr;
+    QAction *menuOptionChangePanelLayout = nullptr;
+    QAction *menuOptionAutoScale = nullptr;
+    QAction *menuOptionLower = nullptr;
+    QAction *menuOptionHigher = nullptr;
     QAction *menuOptionWaitTimeLine = nullptr;
     QWidget *panelCommand = nullptr;
+    QGroupBox *radiogroupScale = nullptr;
+    QRadioButton *radioAuto = nullptr;
+    QRadioButton *radioOneToOne = nullptr;
+    QPushButton *buttonHigher = nullptr;
+    QPushButton *buttonLower = nullptr;
     QLineEdit *editCounter = nullptr;
+    DbNavigator *navigatorMove = nullptr;
+    DbNavigator *navigatorStep = nullptr;
+    DbNavigator *navigatorEdit = nullptr;
     QPushButton *bitbtnExit = nullptr;
     QScrollArea *scrollboxViewArea = nullptr;
     QLabel *imageViewArea = nullptr;
     QTableView *dbgridAlbum = nullptr;
     AlbumModel *datasourceAlbum = nullptr;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void createMenus();
     void createPanel();
+    void createGrid(QWidget *parent);
     void hookAlbumQuery();
     void LoadSettings();
     void SaveSettings();
+    // Decodes the current record's photo into imageTmp and draws it fitted.
+    void showCurrentRecord();
+    void setDisplayMode(bool autoMode);
+    void redrawAuto();
+    void changeGridHeight(int delta);
+    void followCurrentRecord();
     // Closes the Album Query and the keyword table, binds them to the directory and opens
     // them again, counting the records in between.
     void bindDatabase(const QString &directory);
     void openAtStartup(const QString &directory);
-    // Runs a command inside the general error report.
-    void guard(const std::function<void()> &command);
+    // Runs a command inside the general error report; false when it failed.
+    bool guard(const std::function<void()> &command);
 
     Prompter &m_prompter;
-    QWidget *m_body = nullptr; // picture and grid, beside the panel
     bool m_panelRight = true;
+    bool m_autoScale = true;
     int m_waitTime = 3;
+    bool m_followingGrid = false;
 };
 
 } // namespace pictavo

@@ -2,6 +2,8 @@
 #include "app/prompter.h"
 #include "app/regutl.h"
 #include "db/create_database.h"
+#include "db/engine_error.h"
+#include "main/photo_export.h"
 #include "main/tformmain.h"
 
 #include <QFileInfo>
@@ -69,6 +71,29 @@ void TformMain::openAtStartup(const QString &directory)
         queryAlbum.close();
         m_prompter.warning(QStringLiteral("Could not open Photo Table in \"%1\".").arg(directory));
     }
+}
+
+void TformMain::menuFileDeleteClick()
+{
+    if (!queryAlbum.active()) {
+        m_prompter.warning(QStringLiteral("No database."));
+        return;
+    }
+    if (m_prompter.message(Prompter::Kind::Confirmation,
+                           QStringLiteral("The program will delete current image.\rAre you sure?"),
+                           Prompter::Ok | Prompter::Cancel) != Prompter::Ok)
+        return;
+    // An empty set has nothing to delete; any other failure is the engine's to tell.
+    if (queryAlbum.isEmpty() && queryAlbum.state() != DataSet::State::Insert) {
+        m_prompter.warning(QStringLiteral("No record."));
+        return;
+    }
+    queryAlbum.remove();
+}
+
+void TformMain::menuFileExportCurrentClick()
+{
+    ExportCurrentPhoto(queryAlbum, m_prompter);
 }
 
 void TformMain::menuFileExitClick()

@@ -1,6 +1,7 @@
 #include "app/regutl.h"
 #include "app/settings_store.h"
 #include "main/tformmain.h"
+#include "support/jpeg_fixtures.h"
 #include "support/photo_db_fixture.h"
 #include "support/scripted_prompter.h"
 
@@ -201,8 +202,8 @@ void TestFormMainStartup::missingSavedDatabaseWarnsTwice()
 void TestFormMainStartup::savedDatabaseReopens()
 {
     PhotoDbFixture db;
-    db.addPhoto(QString(), QStringLiteral("a"), QStringLiteral("k"), "1");
-    db.addPhoto(QString(), QStringLiteral("b"), QStringLiteral("k"), "2");
+    db.addPhoto(QString(), QStringLiteral("a"), QStringLiteral("k"), pictavo::fixtures::makeJpeg(40, 30));
+    db.addPhoto(QString(), QStringLiteral("b"), QStringLiteral("k"), pictavo::fixtures::makeJpeg(40, 30));
     startedWith({{QStringLiteral("Database_Name"), db.dir()}});
     TformMain form(m_prompter);
     QVERIFY(m_prompter.calls.isEmpty());
@@ -231,7 +232,7 @@ void TestFormMainStartup::newDatabase()
 void TestFormMainStartup::newDatabaseTwiceKeepsRecords()
 {
     PhotoDbFixture db;
-    db.addPhoto(QString(), QStringLiteral("a"), QStringLiteral("k"), "1");
+    db.addPhoto(QString(), QStringLiteral("a"), QStringLiteral("k"), pictavo::fixtures::makeJpeg(40, 30));
     TformMain form(m_prompter);
     m_prompter.answerPath(db.dir());
     form.menuFileNew->trigger();
@@ -268,11 +269,11 @@ void TestFormMainStartup::newDatabaseCancelled()
 void TestFormMainStartup::openDatabase()
 {
     PhotoDbFixture db;
-    db.addPhoto(QString(), QStringLiteral("a"), QStringLiteral("k"), "1");
+    db.addPhoto(QString(), QStringLiteral("a"), QStringLiteral("k"), pictavo::fixtures::makeJpeg(40, 30));
     TformMain form(m_prompter);
     m_prompter.answerPath(db.dir() + QStringLiteral("/photodb.db"));
     form.menuFileOpen->trigger();
-    const ScriptedPrompter::Call &dialog = m_prompter.callsOf(ScriptedPrompter::CallType::OpenFile).first();
+    const ScriptedPrompter::Call dialog = m_prompter.callsOf(ScriptedPrompter::CallType::OpenFile).first();
     QCOMPARE(dialog.title, QStringLiteral("Open Database"));
     QCOMPARE(dialog.fileName, QStringLiteral("photodb.db"));
     QCOMPARE(dialog.filter, QStringLiteral("photodb.db|photodb.db"));
@@ -293,7 +294,7 @@ void TestFormMainStartup::openDatabase()
 void TestFormMainStartup::openDatabaseBlockedByPendingEdit()
 {
     PhotoDbFixture db;
-    db.addPhoto(QString(), QStringLiteral("a"), QStringLiteral("k"), "1");
+    db.addPhoto(QString(), QStringLiteral("a"), QStringLiteral("k"), pictavo::fixtures::makeJpeg(40, 30));
     startedWith({{QStringLiteral("Database_Name"), db.dir()}});
     TformMain form(m_prompter);
     form.queryAlbum.edit();

@@ -1,0 +1,63 @@
+#include "main/draw_picture.h"
+
+#include "main/display_picture.h"
+#include "main/picture_fit.h"
+
+#include <QImage>
+#include <QLabel>
+#include <QPixmap>
+#include <QScrollArea>
+
+namespace pictavo {
+
+namespace {
+
+QImage wrap(const DecodedPicture &picture)
+{
+    // Shares the decoder's buffer; the caller copies before the buffer can change.
+    return QImage(picture.scanLine(0), picture.size.width(), picture.size.height(),
+                  picture.bytesPerLine, QImage::Format_RGB32);
+}
+
+} // namespace
+
+void setUpPictureArea(QScrollArea *area, QLabel *target)
+{
+    auto *canvas = new QWidget;
+    canvas->setObjectName(QStringLiteral("canvas"));
+    target->setParent(canvas);
+    target->hide();
+    area->setWidgetResizable(false);
+    area->setWidget(canvas);
+}
+
+void DrawPicture(DisplayPicture &source, QLabel *target, QScrollArea *area, bool autoMode)
+{
+    if (source.isEmpty())
+        return;
+    const QSize full = source.fullSize();
+    QWidget *canvas = area->widget();
+    target->hide();
+    if (autoMode) {
+        const QSize areaSize = area->size();
+        const QRect placed = FitAndCentrePicture(full, areaSize);
+        const DecodedPicture &decoded = source.pixelsFor(placed.size());
+        const QImage image = wrap(decoded);
+        target->setPixmap(QPixmap::fromImage(
+            image.size() == placed.size()
+                ? image
+                : image.scaled(placed.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+        // The canvas takes the area's size exactly, so no scroll bar is needed.
+        canvas->resize(areaSize);
+        target->setGeometry(placed);
+    } else {
+        const DecodedPicture &decoded = source.pixelsFor(full);
+        target->setPixmap(QPixmap::fromImage(wrap(decoded)));
+        canvas->resize(full);
+        target->setGeometry(QRect(QPoint(0, 0), full));
+        area->ensureVisible(0, 0);
+    }
+    target->show();
+}
+
+} // namespace pictavo

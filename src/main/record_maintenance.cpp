@@ -1,0 +1,37 @@
+#include "main/record_maintenance.h"
+
+#include "app/prompter.h"
+#include "db/dataset.h"
+#include "db/table.h"
+#include "keyword/keyword_string.h"
+#include "keyword/keyword_table.h"
+
+namespace pictavo {
+
+void CheckNewKeywords(const DataSet &album, Table &keywordTable, Prompter &prompter)
+{
+    const QString keywordString = album.asString(QStringLiteral("KEYWORD"));
+    if (keywordString.isEmpty())
+        return;
+    forEachKeyword(keywordString, [&](const QString &keyword) {
+        if (FindKeyword(keywordTable, keyword))
+            return;
+        const QString question = QStringLiteral("\"") + keyword +
+                                 QStringLiteral("\" is a new keyword. ") +
+                                 QStringLiteral("Would you append it into the database?");
+        if (prompter.message(Prompter::Kind::Confirmation, question,
+                             Prompter::Yes | Prompter::No) == Prompter::Yes)
+            AddKeyword(keywordTable, keyword, 1);
+    });
+}
+
+void CountView(DataSet &album)
+{
+    const QString countField = QStringLiteral("COUNT");
+    const qint64 count = album.asInteger(countField);
+    album.edit();
+    album.setValue(countField, count + 1);
+    album.post();
+}
+
+} // namespace pictavo

@@ -1,0 +1,112 @@
+// The main window's picture: the record hooks that show it and the display commands.
+#include "app/prompter.h"
+#include "main/draw_picture.h"
+#include "main/record_maintenance.h"
+#include "main/tformmain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLayout>
+#include <QRadioButton>
+#include <QTableView>
+
+namespace pictavo {
+
+void TformMain::hookAlbumQuery()
+{
+    queryAlbum.afterScroll = [this](DataSet &) { showCurrentRecord(); };
+    queryAlbum.afterInsert = [this](DataSet &) { ShowRecordCount(); };
+    queryAlbum.afterEdit = [this](DataSet &) { RecordModified = true; };
+    queryAlbum.beforePost = [this](DataSet &album) {
+        CheckNewKeywords(album, tableKeyword, m_prompter);
+        PostedSerial = album.asInteger(QStringLiteral("SERIAL"));
+    };
+    queryAlbum.afterPost = [this](DataSet &album) {
+        RecordModified = false;
+        if (album.isNull(QStringLiteral("IMAGE")))
+            imageViewArea->hide();
+        else if (album.asInteger(QStringLiteral("SERIAL")) != PostedSerial)
+            showCurrentRecord(); // a new record, such as an imported photo
+    };
+    queryAlbum.afterCancel = [this](DataSet &) { RecordModified = false; };
+    queryAlbum.afterDelete = [this](DataSet &) { ShowRecordCount(); };
+}
+
+void TformMain::showCurrentRecord()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // The arrow comes back however the display ends, a decoding failure included.
+    const std::unique_ptr<void, void (*)(void *)> restore(
+        this, [](void *) { QApplication::restoreOverrideCursor(); });
+    imageTmp.clear(); // a failure below leaves no stale photo behind
+    if (queryAlbum.recNo() < 0 || queryAlbum.isNull(QStringLiteral("IMAGE"))) {
+        imageViewArea->hide();
+        return;
+    }
+    imageTmp.setJpeg(queryAlbum.readBlob(QStringLiteral("IMAGE")));
+    setDisplayMode(true);
+    DrawPicture(imageTmp, imageViewArea, scrollboxViewArea, true);
+}
+
+void TformMain::setDisplayMode(bool autoMode)
+{
+    m_autoScale = autoMode;
+    menuOptionAutoScale->setChecked(autoMode);
+    (autoMode ? radioAuto : radioOneToOne)->setChecked(true);
+}
+
+void TformMain::menuOptionAutoScaleClick()
+{
+    // The action has already flipped its own check mark: the mode kept here decides.
+    setDisplayMode(!m_autoScale);
+    DrawPicture(imageTmp, imageViewArea, scrollboxViewArea, m_autoScale);
+}
+
+void TformMain::radiogroupScaleClick(bool oneToOne)
+{
+    m_autoScale = oneToOne; // the command below turns it round to the clicked item
+    menuOptionAutoScaleClick();
+}
+
+void TformMain::redrawAuto()
+{
+    m_autoScale = false;
+    menuOptionAutoScaleClick();
+}
+
+void TformMain::menuDisplayRefreshClick()
+{
+    if (queryAlbum.isNull(QStringLiteral("IMAGE"))) {
+        m_prompter.warning(QStringLiteral("No active record."));
+        return;
+    }
+    DrawPicture(imageTmp, imageViewArea, scrollboxViewArea, m_autoScale);
+}
+
+void TformMain::changeGridHeight(int delta)
+{
+    // The grid cannot be less than nothing; no upper bound is set.
+    dbgridAlbum->setFixedHeight(std::max(0, dbgridAlbum->height() + delta));
+    // Lay the window out now, so the picture is fitted to the area's new size.
+    if (QLayout *layout = dbgridAlbum->parentWidget()->layout())
+        layout->activate();
+    redrawAuto();
+}
+
+void TformMain::menuOptionHigherClick()
+{
+    changeGridHeight(10);
+}
+
+void TformMain::menuOptionLowerClick()
+{
+    changeGridHeight(-10);
+}
+
+void TformMain::menuOptionChangePanelLayoutClick()
+{
+    setPanelDockedRight(!m_panelRight);
+}
+
+} // namespace pictavo
