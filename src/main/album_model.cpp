@@ -83,7 +83,17 @@ QVariant AlbumModel::headerData(int section, Qt::Orientation orientation, int ro
         return QVariant();
     if (orientation == Qt::Horizontal)
         return section < m_columns.size() ? QVariant(m_columns[section].title) : QVariant();
-    return QVariant();
+    // The row marker: the current record, and whether it is being edited or added.
+    if (!m_dataSet.active() || section != m_dataSet.recNo())
+        return QVariant();
+    switch (m_dataSet.state()) {
+    case DataSet::State::Edit:
+        return QStringLiteral("I");
+    case DataSet::State::Insert:
+        return QStringLiteral("*");
+    default:
+        return QString::fromUtf8("\u25B6");
+    }
 }
 
 void AlbumModel::dataSetChanged(int kind, int row)
@@ -106,7 +116,10 @@ void AlbumModel::dataSetChanged(int kind, int row)
         beginResetModel();
         endResetModel();
         break;
-    default:
+    case DataSet::Change::CurrentChanged:
+    case DataSet::Change::StateChanged:
+        if (rowCount() > 0)
+            emit headerDataChanged(Qt::Vertical, 0, rowCount() - 1);
         break;
     }
 }

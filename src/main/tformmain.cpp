@@ -241,7 +241,8 @@ void TformMain::createGrid(QWidget *parent)
     // every record.
     dbgridAlbum->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     dbgridAlbum->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
-    dbgridAlbum->verticalHeader()->setFixedWidth(14);
+    dbgridAlbum->verticalHeader()->setFixedWidth(16);
+    dbgridAlbum->verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
     dbgridAlbum->horizontalHeader()->setStretchLastSection(true);
     dbgridAlbum->setColumnWidth(0, 134);
     dbgridAlbum->setColumnWidth(1, 146);

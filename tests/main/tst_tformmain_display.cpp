@@ -2,6 +2,7 @@
 #include "app/settings_store.h"
 #include "db/table.h"
 #include "main/db_navigator.h"
+#include "main/form_exists.h"
 #include "main/tformmain.h"
 #include "support/jpeg_fixtures.h"
 #include "support/photo_db_fixture.h"
@@ -51,6 +52,7 @@ private slots:
     void gridEditPostsWithNewKeywordQuestion();
     void gridEditCancelledAllowsOpen();
     void changePanelLayout();
+    void formExistsByExactName();
     void startupWithUndecodableFirstPhoto();
 
 private:
@@ -300,6 +302,18 @@ void TestFormMainDisplay::changePanelLayout()
     QTRY_VERIFY(form.panelCommand->x() < form.dbgridAlbum->mapTo(&form, QPoint()).x());
     form.menuOptionChangePanelLayout->trigger();
     QVERIFY(form.panelDockedRight());
+}
+
+void TestFormMainDisplay::formExistsByExactName()
+{
+    QVERIFY(!FormExists(QStringLiteral("formMain")));
+    openWindow();
+    QVERIFY(FormExists(QStringLiteral("formMain")));
+    QVERIFY(!FormExists(QStringLiteral("formmain")));
+    m_form->hide(); // hidden windows count too
+    QVERIFY(FormExists(QStringLiteral("formMain")));
+    m_form.reset();
+    QVERIFY(!FormExists(QStringLiteral("formMain")));
 }
 
 void TestFormMainDisplay::startupWithUndecodableFirstPhoto()
