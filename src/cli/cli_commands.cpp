@@ -4,6 +4,9 @@
 #include "cli/console_prompter.h"
 #include "db/create_database.h"
 #include "db/query.h"
+#include "main/photo_export.h"
+
+#include <QFileInfo>
 
 namespace pictavo::cli {
 
@@ -61,6 +64,53 @@ int query(const QStringList &args, QTextStream &out, QTextStream &err)
         err << error.text() << Qt::endl;
         return 1;
     }
+    return 0;
+}
+
+int exportFile(const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    QStringList operands;
+    bool force = false;
+    for (const QString &arg : args) {
+        if (arg == QLatin1String("--force"))
+            force = true;
+        else
+            operands << arg;
+    }
+    if (operands.size() != 3) {
+        err << "usage: pictavo-cli export DIR SERIAL FILE [--force]" << Qt::endl;
+        return 2;
+    }
+    const QString &dir = operands[0];
+    const QString &fileName = operands[2];
+    bool isNumber = false;
+    const qint64 serial = operands[1].toLongLong(&isNumber);
+    if (!isNumber) {
+        err << "SERIAL must be a number: \"" << operands[1] << "\"." << Qt::endl;
+        return 1;
+    }
+    try {
+        Query album;
+        album.setDatabaseName(dir);
+        // The number is written back from its value, so nothing typed reaches the statement.
+        album.setSql({QStringLiteral("SELECT * FROM PHOTODB.DB WHERE SERIAL="),
+                      QString::number(serial), QStringLiteral(";")});
+        album.open();
+        if (album.recordCount() == 0) {
+            err << "No photo with SERIAL " << serial << " in \"" << dir << "\"." << Qt::endl;
+            return 1;
+        }
+        if (!force && QFileInfo::exists(fileName)) {
+            err << "File \"" << fileName << "\" already exists; use --force to overwrite it."
+                << Qt::endl;
+            return 1;
+        }
+        pictavo::exportPhoto(album, fileName);
+    } catch (const Error &error) {
+        err << error.text() << Qt::endl;
+        return 1;
+    }
+    out << "Exported to \"" << fileName << "\"." << Qt::endl;
     return 0;
 }
 

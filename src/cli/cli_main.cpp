@@ -10,7 +10,10 @@ void usage(QTextStream &stream)
 {
     stream << "usage: pictavo-cli COMMAND ARGS...\n"
               "  create DIR          create a photo database in the directory DIR\n"
-              "  query DIR LINE...   run a query whose lines are LINE... and print its rows\n";
+              "  query DIR LINE...   run a query whose lines are LINE... and print its rows\n"
+              "  export DIR SERIAL FILE [--force]\n"
+              "                      write the photo whose SERIAL is given to FILE, byte for\n"
+              "                      byte; an existing FILE is replaced only with --force\n";
     stream.flush();
 }
 
@@ -31,6 +34,8 @@ int main(int argc, char **argv)
         return pictavo::cli::create(args, out, err);
     if (command == QLatin1String("query"))
         return pictavo::cli::query(args, out, err);
+    if (command == QLatin1String("export"))
+        return pictavo::cli::exportFile(args, out, err);
     if (command == QLatin1String("--help") || command == QLatin1String("help")) {
         usage(out);
         return 0;

@@ -98,6 +98,34 @@ void DataSet::requireLive(const char *) const
 
 void DataSet::bindParameters(SqliteStatement &) const {}
 
+void DataSet::loadRows()
+{
+    const int offset = m_plan.live ? 1 : 0;
+    auto query = prepareReadOnly(m_database->handle(), m_plan.live ? m_plan.keySql : m_plan.resultSql);
+    if (m_plan.fields.isEmpty()) // a compound statement: its columns as SQLite names them
+        m_plan.fields.resize(query->columnCount());
+    for (int i = 0; i < m_plan.fields.size(); ++i)
+        if (m_plan.fields[i].name.isEmpty())
+            m_plan.fields[i].name = query->columnName(i + offset);
+    bindParameters(*query);
+    std::vector<qint64> rowIds;
+    std::vector<Row> rows;
+    while (query->step()) {
+        if (m_plan.live) {
+            rowIds.push_back(query->columnInt64(0));
+        } else {
+            Row row(m_plan.fields.size());
+            for (int i = 0; i < row.size(); ++i)
+                row[i] = fieldValue(*query, i, m_plan.fields[i].def);
+            rows.push_back(std::move(row));
+        }
+    }
+    query->reset();
+    m_rowIds = std::move(rowIds);
+    m_rows = std::move(rows);
+    m_cache.clear();
+}
+
 void DataSet::open()
 {
     if (active())
@@ -106,26 +134,7 @@ void DataSet::open()
         m_database = Database::forDirectory(m_databaseName);
         const LocalStatement statement = LocalSql::parse(statementText());
         m_plan = QueryPlan::build(*m_database, statement);
-        const int offset = m_plan.live ? 1 : 0;
-        auto query = prepareReadOnly(m_database->handle(),
-                                     m_plan.live ? m_plan.keySql : m_plan.resultSql);
-        if (m_plan.fields.isEmpty()) // a compound statement: its columns as SQLite names them
-            m_plan.fields.resize(query->columnCount());
-        for (int i = 0; i < m_plan.fields.size(); ++i)
-            if (m_plan.fields[i].name.isEmpty())
-                m_plan.fields[i].name = query->columnName(i + offset);
-        bindParameters(*query);
-        while (query->step()) {
-            if (m_plan.live) {
-                m_rowIds.push_back(query->columnInt64(0));
-            } else {
-                Row row(m_plan.fields.size());
-                for (int i = 0; i < row.size(); ++i)
-                    row[i] = fieldValue(*query, i, m_plan.fields[i].def);
-                m_rows.push_back(std::move(row));
-            }
-        }
-        query->reset();
+        loadRows();
         if (m_plan.live)
             m_rowStatement = std::make_unique<SqliteStatement>(m_database->handle(), m_plan.rowSql);
     } catch (...) {
@@ -142,6 +151,21 @@ void DataSet::open()
     m_eof = recordCount() == 0;
     notify(Change::Reset, -1);
     fire(afterScroll);
+}
+
+void DataSet::refresh()
+{
+    requireActive();
+    checkBrowseMode();
+    const qint64 rowId = currentRowId();
+    const int row = m_current;
+    loadRows();
+    const int found = rowOfRowId(rowId);
+    m_current = recordCount() == 0 ? -1 : (found >= 0 ? found : std::min(row, recordCount() - 1));
+    m_bof = m_eof = recordCount() == 0;
+    notify(Change::Reset, -1);
+    if (found < 0 || found != row)
+        fire(afterScroll);
 }
 
 void DataSet::close()

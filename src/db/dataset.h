@@ -47,6 +47,9 @@ public:
 
     void open();
     void close();
+    // Reads the record list again, so records that others wrote appear; stays on the
+    // same record when it is still there.
+    void refresh();
     bool active() const { return m_state != State::Inactive; }
     State state() const { return m_state; }
     bool isLive() const { return m_plan.live; }
@@ -111,6 +114,7 @@ protected:
 private:
     using Row = QVector<QVariant>;
     const Row &rowValues(int row) const;
+    void loadRows();
     void setCurrent(int row, bool notify);
     void notify(Change::Kind kind, int row);
     void fire(const Hook &hook);

@@ -53,7 +53,11 @@ bool Table::findKey(const QVariantList &values)
         return false;
     const qint64 rowId = statement.columnInt64(0);
     statement.reset();
-    const int row = rowOfRowId(rowId);
+    int row = rowOfRowId(rowId);
+    if (row < 0) { // written by another data set since this one was opened
+        refresh();
+        row = rowOfRowId(rowId);
+    }
     if (row < 0)
         return false;
     moveTo(row);

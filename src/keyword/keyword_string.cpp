@@ -52,16 +52,5 @@ QString JoinKeywords(const QStringList &keywords)
     return result;
 }
 
-QString cutToCharacters(const QString &text, int maxChars)
-{
-    qsizetype end = 0;
-    for (int count = 0; count < maxChars && end < text.size(); ++count) {
-        if (text[end].isHighSurrogate() && end + 1 < text.size() && text[end + 1].isLowSurrogate())
-            end += 2;
-        else
-            end += 1;
-    }
-    return text.first(end);
-}
 
 } // namespace pictavo

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/text_rules.h" // cutToCharacters, shared with the engine
+
 #include <QString>
 #include <QStringList>
 
@@ -38,8 +40,5 @@ QStringList splitKeywords(const QString &keywordString);
 // first keyword followed by "b" gives "b".
 QString JoinKeywords(const QStringList &keywords);
 
-// The first maxChars Unicode code points of text; a surrogate pair is never split (a lone
-// surrogate counts as one code point). maxChars <= 0 gives an empty text.
-QString cutToCharacters(const QString &text, int maxChars);
 
 } // namespace pictavo

@@ -24,6 +24,18 @@ Run cli(const QStringList &args)
             QString::fromUtf8(process.readAllStandardError())};
 }
 
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 } // namespace
 
 // The command-line tool, run as a script would run it.
@@ -37,6 +49,11 @@ private slots:
     void queryPrintsRows();
     void queryFailures_data();
     void queryFailures();
+    void exportRoundTrip();
+    void exportOverwrite();
+    void exportFailures_data();
+    void exportFailures();
+    void exportIntoMissingDirectory();
     void usage();
 };
 
@@ -106,8 +123,103 @@ void TestCli::queryFailures()
     QCOMPARE(db.rows({"select NAME from PHOTODB.DB"}), QStringList{"a"});
 }
 
+void TestCli::exportRoundTrip()
+{
+    PhotoDbFixture db;
+    const QByteArray first = patternBytes(70000, 1);
+    const QByteArray second = patternBytes(1024 * 1024 + 5, 2);
+    QVERIFY(second.count('\0') > 100);
+    db.addPhoto(QString(), QStringLiteral("a"), QStringLiteral("k"), first);
+    const qint64 serial = db.addPhoto(QString(), QStringLiteral("b"), QStringLiteral("k"), second);
+    QTemporaryDir out;
+    const QString path = out.filePath(QStringLiteral("b.jpg"));
+    const Run run = cli({"export", db.dir(), QString::number(serial), path});
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.code, 0);
+    QCOMPARE(run.out, "Exported to \"" + path + "\".\n");
+    QVERIFY(contents(path) == second);
+}
+
+void TestCli::exportOverwrite()
+{
+    PhotoDbFixture db;
+    const QByteArray image = patternBytes(5000, 3);
+    db.addPhoto(QString(), QStringLiteral("a"), QStringLiteral("k"), image);
+    QTemporaryDir out;
+    const QString path = out.filePath(QStringLiteral("a.jpg"));
+    const QByteArray existing = patternBytes(9000, 4);
+    QVERIFY(writeFile(path, existing));
+
+    Run run = cli({"export", db.dir(), "1", path});
+    QCOMPARE(run.code, 1);
+    QCOMPARE(run.out, QString());
+    QCOMPARE(run.err, "File \"" + path + "\" already exists; use --force to overwrite it.\n");
+    QVERIFY(contents(path) == existing);
+
+    run = cli({"export", db.dir(), "1", path, "--force"});
+    QCOMPARE(run.code, 0);
+    QCOMPARE(run.out, "Exported to \"" + path + "\".\n");
+    QVERIFY(contents(path) == image);
+    // The option may stand anywhere.
+    QVERIFY(writeFile(path, existing));
+    QCOMPARE(cli({"export", "--force", db.dir(), "1", path}).code, 0);
+    QVERIFY(contents(path) == image);
+}
+
+void TestCli::exportFailures_data()
+{
+    QTest::addColumn<QString>("serial");
+    QTest::addColumn<QString>("message");
+
+    const auto row = [](const char *tag, const QString &serial, const QString &message) {
+        QTest::newRow(tag) << serial << message;
+    };
+    row("no such record", "99", "No photo with SERIAL 99 in \"%1\".\n");
+    row("zero", "0", "No photo with SERIAL 0 in \"%1\".\n");
+    row("beyond 32 bits", "4294967297", "No photo with SERIAL 4294967297 in \"%1\".\n");
+    row("word", "abc", "SERIAL must be a number: \"abc\".\n");
+    row("empty", "", "SERIAL must be a number: \"\".\n");
+    row("fraction", "1.5", "SERIAL must be a number: \"1.5\".\n");
+    row("statement after number", "1 or 1=1", "SERIAL must be a number: \"1 or 1=1\".\n");
+}
+
+void TestCli::exportFailures()
+{
+    QFETCH(QString, serial);
+    QFETCH(QString, message);
+    PhotoDbFixture db;
+    db.addPhoto(QString(), QStringLiteral("a"), QStringLiteral("k"), "1");
+    QTemporaryDir out;
+    const QString path = out.filePath(QStringLiteral("x.jpg"));
+    const Run run = cli({"export", db.dir(), serial, path});
+    QCOMPARE(run.code, 1);
+    QCOMPARE(run.out, QString());
+    QCOMPARE(run.err, message.contains(QStringLiteral("%1")) ? message.arg(db.dir()) : message);
+    QVERIFY(!QFileInfo::exists(path));
+}
+
+void TestCli::exportIntoMissingDirectory()
+{
+    PhotoDbFixture db;
+    db.addPhoto(QString(), QStringLiteral("a"), QStringLiteral("k"), "1");
+    QTemporaryDir out;
+    const QString path = out.filePath(QStringLiteral("no/such/x.jpg"));
+    Run run = cli({"export", db.dir(), "1", path});
+    QCOMPARE(run.code, 1);
+    QCOMPARE(run.out, QString());
+    QVERIFY2(run.err.startsWith("Could not save to \"" + path + "\": "), qPrintable(run.err));
+    QVERIFY(!QFileInfo::exists(out.filePath(QStringLiteral("no"))));
+    // A directory without a database.
+    run = cli({"export", out.path(), "1", out.filePath(QStringLiteral("x.jpg"))});
+    QCOMPARE(run.code, 1);
+    QCOMPARE(run.err, "Table \"PHOTODB.DB\" does not exist in \"" + out.path() + "\".\n");
+    QVERIFY(!QFileInfo::exists(out.filePath(QStringLiteral("x.jpg"))));
+}
+
 void TestCli::usage()
 {
+    QCOMPARE(cli({"export", "/tmp", "1"}).code, 2);
+    QCOMPARE(cli({"export", "/tmp", "1", "a", "b"}).code, 2);
     QCOMPARE(cli({}).code, 2);
     QCOMPARE(cli({"frobnicate"}).code, 2);
     QCOMPARE(cli({"query", "/tmp"}).code, 2);

@@ -59,6 +59,7 @@ private slots:
     void deleteAndCancel();
     void findKeyCutsToFieldSize();
     void browseStateRefusesWrites();
+    void rowsWrittenElsewhereAreFound();
 };
 
 void TestEngineEdit::requiredFields_data()
@@ -376,6 +377,29 @@ void TestEngineEdit::browseStateRefusesWrites()
     computed.setValue(QStringLiteral("NAME"), QStringLiteral("b"));
     computed.post();
     QCOMPARE(computed.asString(QStringLiteral("U")), QStringLiteral("B"));
+}
+
+void TestEngineEdit::rowsWrittenElsewhereAreFound()
+{
+    PhotoDbFixture db;
+    db.addKeyword(QStringLiteral("b"), 1);
+    Table keywords;
+    keywords.setDatabaseName(db.dir());
+    keywords.setTableName(QStringLiteral("KEYWORD.DB"));
+    keywords.open();
+    db.addKeyword(QStringLiteral("a"), 2); // through another data set
+    db.addKeyword(QStringLiteral("c"), 3);
+    QVERIFY(keywords.findKey({QStringLiteral("c")}));
+    QCOMPARE(keywords.recordCount(), 3);
+    QCOMPARE(keywords.asInteger(QStringLiteral("COUNT")), 3);
+    keywords.first();
+    QCOMPARE(keywords.asString(QStringLiteral("KEYWORD")), QStringLiteral("a"));
+    // Refreshing keeps the current record, wherever it now stands.
+    keywords.next();
+    db.addKeyword(QStringLiteral("0"), 0);
+    keywords.refresh();
+    QCOMPARE(keywords.asString(QStringLiteral("KEYWORD")), QStringLiteral("b"));
+    QCOMPARE(keywords.recNo(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestEngineEdit)

@@ -147,8 +147,7 @@ void TestKeywordTable::addKeyword()
     AddKeyword(table, QStringLiteral(" blank "), 2147483647);
     QCOMPARE(table.state(), DataSet::State::Browse);
     QCOMPARE(table.asString(QStringLiteral("KEYWORD")), QStringLiteral(" blank "));
-    QCOMPARE(db.rows(kKeywordRows),
-             QStringList({" blank |2147483647", "Sky|1", "sea|0", "sky|7"}));
+    QCOMPARE(db.rows(kKeywordRows), QStringList({" blank |2147483647", "Sky|1", "sea|0", "sky|7"}));
     QVERIFY(FindKeyword(table, QStringLiteral("Sky")));
     QVERIFY(FindKeyword(table, QStringLiteral("sky")));
     QCOMPARE(table.asInteger(QStringLiteral("COUNT")), 7);
@@ -161,8 +160,8 @@ void TestKeywordTable::addFailures_data()
     QTest::addColumn<QString>("message");
 
     QTest::newRow("already there") << "sky" << qint64(1) << "Key violation.";
-    QTest::newRow("same first 32") << QStringLiteral("x").repeated(32) + "tail" << qint64(1)
-                                   << "Key violation.";
+    QTest::newRow("same first 32")
+        << QStringLiteral("x").repeated(32) + "tail" << qint64(1) << "Key violation.";
     QTest::newRow("empty") << "" << qint64(1) << "Field 'KEYWORD' must have a value.";
     QTest::newRow("count out of range")
         << "new" << qint64(4294967296) << "'4294967296' is not a valid integer value.";
@@ -215,8 +214,18 @@ void TestKeywordTable::readInKeyOrder()
         db.addKeyword(keyword, 1);
     Table table;
     openKeywords(table, db.dir());
-    const QStringList expected{"*", "10", "9", "A", "B", "Z", "a", "a b", "ab", "b",
-                               QStringLiteral("é"), QStringLiteral("猫")};
+    const QStringList expected{"*",
+                               "10",
+                               "9",
+                               "A",
+                               "B",
+                               "Z",
+                               "a",
+                               "a b",
+                               "ab",
+                               "b",
+                               QStringLiteral("é"),
+                               QStringLiteral("猫")};
     QCOMPARE(readAllKeywords(table), expected);
     QVERIFY(table.active());
     // A second read gives the same, wherever the table stood.

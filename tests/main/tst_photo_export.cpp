@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 using namespace pictavo;
-using pictavo::test::PhotoDbFixture;
 using pictavo::test::patternBytes;
+using pictavo::test::PhotoDbFixture;
 
 namespace {
 
@@ -40,7 +40,8 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 
 QString overwriteQuestion(const QString &path)
 {
-    return QStringLiteral("The file \"") + path + QStringLiteral("\" is already existed.\rDo you overwrite it?");
+    return QStringLiteral("The file \"") + path +
+           QStringLiteral("\" is already existed.\rDo you overwrite it?");
 }
 
 } // namespace
@@ -70,12 +71,14 @@ void TestPhotoExport::presetName_data()
     QTest::addColumn<QString>("ext");
     QTest::addColumn<QString>("preset");
 
-    QTest::newRow("imported") << "sunset" << ".jpg" << "sunset.jpg";
-    QTest::newRow("upper-case ext") << "IMG_0001" << ".JPG" << "IMG_0001.JPG";
-    QTest::newRow("blank inside") << "New York" << ".jpg" << "New York.jpg";
-    QTest::newRow("no ext") << "raw" << "" << "raw";
-    QTest::newRow("dots in name") << "a.b" << ".jpg" << "a.b.jpg";
-    QTest::newRow("japanese") << QStringLiteral("夕日") << ".jpg" << QStringLiteral("夕日.jpg");
+    const auto row = [](const char *tag, const QString &name, const QString &ext,
+                        const QString &preset) { QTest::newRow(tag) << name << ext << preset; };
+    row("imported", "sunset", ".jpg", "sunset.jpg");
+    row("upper-case ext", "IMG_0001", ".JPG", "IMG_0001.JPG");
+    row("blank inside", "New York", ".jpg", "New York.jpg");
+    row("no ext", "raw", "", "raw");
+    row("dots in name", "a.b", ".jpg", "a.b.jpg");
+    row("japanese", QStringLiteral("夕日"), ".jpg", QStringLiteral("夕日.jpg"));
 }
 
 void TestPhotoExport::presetName()
@@ -307,7 +310,8 @@ void TestPhotoExport::noRecord()
         ExportCurrentPhoto(closed, third);
         QFAIL("no error");
     } catch (const EngineError &error) {
-        QCOMPARE(error.text(), QStringLiteral("Cannot perform this operation on a closed dataset."));
+        QCOMPARE(error.text(),
+                 QStringLiteral("Cannot perform this operation on a closed dataset."));
     }
     QCOMPARE(third.calls.size(), 0);
 }

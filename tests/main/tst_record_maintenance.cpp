@@ -121,33 +121,32 @@ void TestRecordMaintenance::checkOnPost_data()
     QTest::newRow("known only") << "sky" << B{} << QStringList{} << QStringList{"sky|5"} << "";
     QTest::newRow("one new, yes") << "sky,sea" << B{Y} << QStringList{"sea"}
                                   << QStringList{"sea|1", "sky|5"} << "";
-    QTest::newRow("one new, no") << "sky,sea" << B{N} << QStringList{"sea"}
-                                 << QStringList{"sky|5"} << "";
+    QTest::newRow("one new, no") << "sky,sea" << B{N} << QStringList{"sea"} << QStringList{"sky|5"}
+                                 << "";
     QTest::newRow("each new in turn") << "a,sky,b,c" << B{Y, N, Y} << QStringList{"a", "b", "c"}
                                       << QStringList{"a|1", "c|1", "sky|5"} << "";
     QTest::newRow("repeat after yes asks once")
         << "sea,sea" << B{Y} << QStringList{"sea"} << QStringList{"sea|1", "sky|5"} << "";
     QTest::newRow("repeat after no asks again")
         << "sea,sea" << B{N, N} << QStringList{"sea", "sea"} << QStringList{"sky|5"} << "";
-    QTest::newRow("letter case counts") << "Sky" << B{Y} << QStringList{"Sky"}
-                                        << QStringList{"Sky|1", "sky|5"} << "";
-    QTest::newRow("blank before comma kept") << " sea , sky " << B{Y} << QStringList{"sea "}
-                                             << QStringList{"sea |1", "sky|5"} << "";
-    QTest::newRow("trailing comma") << "sea," << B{Y} << QStringList{"sea"}
-                                    << QStringList{"sea|1", "sky|5"} << "";
-    QTest::newRow("star is a keyword") << "*" << B{Y} << QStringList{"*"}
-                                       << QStringList{"*|1", "sky|5"} << "";
+    QTest::newRow("letter case counts")
+        << "Sky" << B{Y} << QStringList{"Sky"} << QStringList{"Sky|1", "sky|5"} << "";
+    QTest::newRow("blank before comma kept")
+        << " sea , sky " << B{Y} << QStringList{"sea "} << QStringList{"sea |1", "sky|5"} << "";
+    QTest::newRow("trailing comma")
+        << "sea," << B{Y} << QStringList{"sea"} << QStringList{"sea|1", "sky|5"} << "";
+    QTest::newRow("star is a keyword")
+        << "*" << B{Y} << QStringList{"*"} << QStringList{"*|1", "sky|5"} << "";
     // An empty keyword is never in the table, so it is asked about; it cannot be stored.
-    QTest::newRow("empty keyword, no") << "sky,,sky" << B{N} << QStringList{""}
-                                       << QStringList{"sky|5"} << "";
+    QTest::newRow("empty keyword, no")
+        << "sky,,sky" << B{N} << QStringList{""} << QStringList{"sky|5"} << "";
     QTest::newRow("empty keyword, yes")
         << "sky,,sky" << B{Y} << QStringList{""} << QStringList{"sky|5"}
         << "Field 'KEYWORD' must have a value.";
     QTest::newRow("keywords before the failure stay")
         << "sea,,sky" << B{Y, Y} << QStringList{"sea", ""} << QStringList{"sea|1", "sky|5"}
         << "Field 'KEYWORD' must have a value.";
-    QTest::newRow("blanks only") << "   " << B{N} << QStringList{""} << QStringList{"sky|5"}
-                                 << "";
+    QTest::newRow("blanks only") << "   " << B{N} << QStringList{""} << QStringList{"sky|5"} << "";
     QTest::newRow("empty asks nothing") << "" << B{} << QStringList{} << QStringList{"sky|5"}
                                         << "Field 'KEYWORD' must have a value.";
 }
