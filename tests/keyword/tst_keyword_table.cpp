@@ -3,22 +3,15 @@
 #include "keyword/keyword_table.h"
 #include "support/photo_db_fixture.h"
 
+#include "support/engine_error_text.h"
+
 #include <QtTest>
 
 using namespace pictavo;
+using pictavo::test::errorOf;
 using pictavo::test::PhotoDbFixture;
 
 namespace {
-
-QString errorOf(const std::function<void()> &action)
-{
-    try {
-        action();
-    } catch (const EngineError &error) {
-        return error.text();
-    }
-    return QStringLiteral("(no error)");
-}
 
 void openKeywords(Table &table, const QString &dir)
 {

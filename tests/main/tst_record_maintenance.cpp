@@ -5,22 +5,15 @@
 #include "support/photo_db_fixture.h"
 #include "support/scripted_prompter.h"
 
+#include "support/engine_error_text.h"
+
 #include <QtTest>
 
 using namespace pictavo;
+using pictavo::test::errorOf;
 using pictavo::test::PhotoDbFixture;
 
 namespace {
-
-QString errorOf(const std::function<void()> &action)
-{
-    try {
-        action();
-    } catch (const EngineError &error) {
-        return error.text();
-    }
-    return QString();
-}
 
 const QStringList kKeywordRows{"select KEYWORD, COUNT from KEYWORD.DB"};
 const QStringList kPhotoRows{"select NAME, KEYWORD, COUNT from PHOTODB.DB"};
