@@ -1,5 +1,8 @@
 #include "app/qt_prompter.h"
 #include "app/regutl.h"
+#include "filter/tformeasyfilter.h"
+#include "filter/tformexpertfilter.h"
+#include "import/tformselector.h"
 #include "main/tformmain.h"
 
 #include <QApplication>
@@ -15,8 +18,17 @@ int main(int argc, char **argv)
 
     QtPrompter prompter;
     // The main window is created first: it reads its settings and opens the saved
-    // database before any other window exists. Closing it ends the program.
+    // database before any other window exists. Closing it ends the program. The other
+    // windows stay hidden until a command shows them; being declared after it, they are
+    // destroyed (and write their settings) before it.
     TformMain formMain(prompter);
+    TformSelector formSelector(formMain, prompter, &formMain);
+    TformEasyFilter formEasyFilter(formMain, prompter, &formMain);
+    TformExpertFilter formExpertFilter(formMain, formEasyFilter, prompter, &formMain);
+    formMain.setSelector(&formSelector);
+    formMain.setEasyFilter(&formEasyFilter);
+    formMain.setExpertFilter(&formExpertFilter);
+    formSelector.setEasyFilterReset([&formEasyFilter] { formEasyFilter.ClearAll(); });
     formMain.show();
     return QApplication::exec();
 }

@@ -1,4 +1,5 @@
 #include "cli/cli_commands.h"
+#include "cli/cli_import.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -13,7 +14,11 @@ void usage(QTextStream &stream)
               "  query DIR LINE...   run a query whose lines are LINE... and print its rows\n"
               "  export DIR SERIAL FILE [--force]\n"
               "                      write the photo whose SERIAL is given to FILE, byte for\n"
-              "                      byte; an existing FILE is replaced only with --force\n";
+              "                      byte; an existing FILE is replaced only with --force\n"
+              "  import DIR PATH... [--prefix P] [--keywords K] [--remove]\n"
+              "                     [--add-new-keywords] [-r]\n"
+              "                      store the JPEG files PATH... (folders: their *.jpg and\n"
+              "                      *.jpeg files; -r: and the folders below) as new photos\n";
     stream.flush();
 }
 
@@ -36,6 +41,8 @@ int main(int argc, char **argv)
         return pictavo::cli::query(args, out, err);
     if (command == QLatin1String("export"))
         return pictavo::cli::exportFile(args, out, err);
+    if (command == QLatin1String("import"))
+        return pictavo::cli::importFiles(args, out, err);
     if (command == QLatin1String("--help") || command == QLatin1String("help")) {
         usage(out);
         return 0;

@@ -172,6 +172,10 @@ void DataSet::close()
 {
     if (!active())
         return;
+    // A pending edit is dropped, and said so, so that whoever tracks it (the main
+    // window's modified flag) does not go on believing in it.
+    if (m_state != State::Browse)
+        cancel();
     m_state = State::Inactive;
     m_rowIds.clear();
     m_rows.clear();

@@ -126,6 +126,9 @@ void TformMain::createMenus()
     menuFileNew = command(file, QStringLiteral("New Database(&N)..."), &TformMain::menuFileNewClick);
     menuFileOpen = command(file, QStringLiteral("Open Database(&O)..."), &TformMain::menuFileOpenClick);
     file->addSeparator();
+    m_menuFileInport = file->addMenu(QStringLiteral("Inport(&I)"));
+    menuFileInportFile = command(m_menuFileInport, QStringLiteral("File(&F)..."), &TformMain::menuFileInportFileClick);
+    m_menuFileInport->menuAction()->setVisible(false);
     menuFileDelete = command(file, QStringLiteral("Delete(&D)..."), &TformMain::menuFileDeleteClick);
     QMenu *exportMenu = file->addMenu(QStringLiteral("Export(&E)"));
     menuFileExportCurrent = command(exportMenu, QStringLiteral("Current photo(&C)..."),
@@ -134,7 +137,12 @@ void TformMain::createMenus()
     menuFileExit = command(file, QStringLiteral("Exit(&X)"), &TformMain::menuFileExitClick);
 
     QMenu *display = menuBar()->addMenu(QStringLiteral("Display(&V)"));
+    menuDisplayEasyFilter = command(display, QStringLiteral("Easy Filter(&E)"), &TformMain::menuDisplayEasyFilterClick);
+    menuDisplayExpertFilter =
+        command(display, QStringLiteral("Expert Filter(&P)"), &TformMain::menuDisplayExpertFilterClick);
     menuDisplayRefresh = command(display, QStringLiteral("Refresh(&R)"), &TformMain::menuDisplayRefreshClick);
+    menuDisplayEasyFilter->setVisible(false);
+    menuDisplayExpertFilter->setVisible(false);
 
     QMenu *option = menuBar()->addMenu(QStringLiteral("Option(&O)"));
     menuOptionDeleteRegistory = command(option, QStringLiteral("Delete Registory(&R)"),
@@ -203,6 +211,11 @@ void TformMain::createPanel()
     countRow->addWidget(labelCount);
     countRow->addWidget(editCounter, 1);
     layout->addLayout(countRow);
+    bitbtnEasyFilter = new QPushButton(QStringLiteral("Easy Filter"), panelCommand);
+    bitbtnEasyFilter->setObjectName(QStringLiteral("bitbtnEasyFilter"));
+    bitbtnEasyFilter->setVisible(false);
+    connect(bitbtnEasyFilter, &QPushButton::clicked, this, [this] { guard([this] { menuDisplayEasyFilterClick(); }); });
+    layout->addWidget(bitbtnEasyFilter);
     layout->addStretch(1);
 
     const auto navigatorGuard = [this](const std::function<void()> &command) { guard(command); };

@@ -20,6 +20,9 @@ namespace pictavo {
 class AlbumModel;
 class DbNavigator;
 class Prompter;
+class TformEasyFilter;
+class TformExpertFilter;
+class TformSelector;
 
 // The main window: the Album Query over the Photo Table, the picture of the current
 // record above a grid of the record set, and the command panel.
@@ -48,11 +51,19 @@ public:
     // File menu
     void menuFileNewClick();
     void menuFileOpenClick();
+    void menuFileInportFileClick();
     void menuFileDeleteClick();
     void menuFileExportCurrentClick();
     void menuFileExitClick();
     // Display menu
+    void menuDisplayEasyFilterClick();
+    void menuDisplayExpertFilterClick();
     void menuDisplayRefreshClick();
+
+    // The windows this one opens, created after it; their commands appear once they exist.
+    void setSelector(TformSelector *form);
+    void setEasyFilter(TformEasyFilter *form);
+    void setExpertFilter(TformExpertFilter *form);
     // Option menu
     void menuOptionDeleteRegistoryClick();
     void menuOptionChangePanelLayoutClick();
@@ -68,9 +79,12 @@ public:
 
     QAction *menuFileNew = nullptr;
     QAction *menuFileOpen = nullptr;
+    QAction *menuFileInportFile = nullptr;
     QAction *menuFileDelete = nullptr;
     QAction *menuFileExportCurrent = nullptr;
     QAction *menuFileExit = nullptr;
+    QAction *menuDisplayEasyFilter = nullptr;
+    QAction *menuDisplayExpertFilter = nullptr;
     QAction *menuDisplayRefresh = nullptr;
     QAction *menuOptionDeleteRegistory = nullptr;
     QAction *menuOptionChangePanelLayout = nullptr;
@@ -85,6 +99,7 @@ public:
     QPushButton *buttonHigher = nullptr;
     QPushButton *buttonLower = nullptr;
     QLineEdit *editCounter = nullptr;
+    QPushButton *bitbtnEasyFilter = nullptr;
     DbNavigator *navigatorMove = nullptr;
     DbNavigator *navigatorStep = nullptr;
     DbNavigator *navigatorEdit = nullptr;
@@ -118,6 +133,10 @@ private:
     bool guard(const std::function<void()> &command);
 
     Prompter &m_prompter;
+    QMenu *m_menuFileInport = nullptr;
+    TformSelector *m_selector = nullptr;
+    TformEasyFilter *m_easyFilter = nullptr;
+    TformExpertFilter *m_expertFilter = nullptr;
     bool m_panelRight = true;
     bool m_autoScale = true;
     int m_waitTime = 3;

@@ -1,5 +1,7 @@
 // The main window's picture: the record hooks that show it and the display commands.
 #include "app/prompter.h"
+#include "filter/tformeasyfilter.h"
+#include "filter/tformexpertfilter.h"
 #include "main/draw_picture.h"
 #include "main/record_maintenance.h"
 #include "main/tformmain.h"
@@ -8,6 +10,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLayout>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
 
@@ -73,6 +76,36 @@ void TformMain::redrawAuto()
 {
     m_autoScale = false;
     menuOptionAutoScaleClick();
+}
+
+void TformMain::setEasyFilter(TformEasyFilter *form)
+{
+    m_easyFilter = form;
+    menuDisplayEasyFilter->setVisible(form != nullptr);
+    bitbtnEasyFilter->setVisible(form != nullptr);
+}
+
+void TformMain::setExpertFilter(TformExpertFilter *form)
+{
+    m_expertFilter = form;
+    menuDisplayExpertFilter->setVisible(form != nullptr);
+}
+
+void TformMain::menuDisplayEasyFilterClick()
+{
+    if (!m_easyFilter)
+        return;
+    if (!queryAlbum.active()) {
+        m_prompter.warning(QStringLiteral("No database."));
+        return;
+    }
+    m_easyFilter->exec();
+}
+
+void TformMain::menuDisplayExpertFilterClick()
+{
+    if (m_expertFilter)
+        m_expertFilter->exec();
 }
 
 void TformMain::menuDisplayRefreshClick()

@@ -3,10 +3,12 @@
 #include "app/regutl.h"
 #include "db/create_database.h"
 #include "db/engine_error.h"
+#include "import/tformselector.h"
 #include "main/photo_export.h"
 #include "main/tformmain.h"
 
 #include <QFileInfo>
+#include <QMenu>
 
 namespace pictavo {
 
@@ -71,6 +73,23 @@ void TformMain::openAtStartup(const QString &directory)
         queryAlbum.close();
         m_prompter.warning(QStringLiteral("Could not open Photo Table in \"%1\".").arg(directory));
     }
+}
+
+void TformMain::setSelector(TformSelector *form)
+{
+    m_selector = form;
+    m_menuFileInport->menuAction()->setVisible(form != nullptr);
+}
+
+void TformMain::menuFileInportFileClick()
+{
+    if (!m_selector)
+        return;
+    if (!queryAlbum.active()) {
+        m_prompter.warning(QStringLiteral("No database."));
+        return;
+    }
+    m_selector->exec();
 }
 
 void TformMain::menuFileDeleteClick()

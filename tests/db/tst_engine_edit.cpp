@@ -53,6 +53,7 @@ private slots:
     void findKeyCutsToFieldSize();
     void browseStateRefusesWrites();
     void rowsWrittenElsewhereAreFound();
+    void closingDropsAPendingEdit();
 };
 
 void TestEngineEdit::requiredFields_data()
@@ -393,6 +394,22 @@ void TestEngineEdit::rowsWrittenElsewhereAreFound()
     keywords.refresh();
     QCOMPARE(keywords.asString(QStringLiteral("KEYWORD")), QStringLiteral("b"));
     QCOMPARE(keywords.recNo(), 2);
+}
+
+void TestEngineEdit::closingDropsAPendingEdit()
+{
+    PhotoDbFixture db;
+    db.addPhoto(QString(), QStringLiteral("a"), QStringLiteral("k"), "1");
+    Query album;
+    int cancels = 0;
+    album.afterCancel = [&](DataSet &) { ++cancels; };
+    openAlbum(album, db.dir());
+    album.edit();
+    album.setValue(QStringLiteral("NAME"), QStringLiteral("b"));
+    album.setSql({QStringLiteral("select * from PHOTODB.DB where NAME='b'")}); // closes
+    QCOMPARE(cancels, 1);
+    QVERIFY(!album.active());
+    QCOMPARE(db.rows({"select NAME from PHOTODB.DB"}), QStringList{"a"});
 }
 
 QTEST_GUILESS_MAIN(TestEngineEdit)

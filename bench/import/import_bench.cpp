@@ -1,0 +1,349 @@
+// Times an import as `pictavo-cli import DB FOLDER` makes it (read each file, decode it for
+// the preview, test it for a duplicate through the IMAGE_SIZE index, store it in one durable
+// transaction) against the same work done with plain tools: for each file
+// `djpeg -scale 1/8 -outfile /dev/null FILE`, then one sqlite3 shell process inserting the
+// file's bytes with readfile() into a Photo Table made by our engine (same columns, indexes,
+// page size), with PRAGMA synchronous=FULL and the default rollback journal, as our posts
+// are: one transaction per file. The goal: at least as many photos per second as the tools.
+//
+// Exit status: 0 when every size meets the goal and every check holds, 1 otherwise, 2 for
+// bad options or a missing tool.
+
+#include "app/error.h"
+#include "db/query.h"
+#include "db/schema.h"
+#include "db/table.h"
+#include "support/jpeg_fixtures.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QSize>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <optional>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <vector>
+
+extern char **environ;
+
+using namespace pictavo;
+
+namespace {
+
+constexpr double kGoalRatio = 1.0;
+constexpr int kQuality = 90;
+
+struct Options
+{
+    int photos = 6;
+    int rounds = 3;
+    bool keep = false;
+};
+
+void printUsage()
+{
+    std::printf("usage: bench_import [--photos N] [--rounds N] [--keep]\n"
+                "  --photos N  photos of each size (default 6)\n"
+                "  --rounds N  imports timed per size and side, the median counts (default 3)\n"
+                "  --keep      keep the temporary photos and databases and print where they are\n");
+}
+
+std::optional<Options> parseOptions(int argc, char **argv)
+{
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        bool ok = true;
+        if ((arg == QLatin1String("--photos") || arg == QLatin1String("--rounds")) &&
+            i + 1 < argc) {
+            const int value = QString::fromLocal8Bit(argv[++i]).toInt(&ok);
+            ok = ok && value >= 1 && value <= 1000;
+            (arg == QLatin1String("--photos") ? options.photos : options.rounds) = value;
+        } else if (arg == QLatin1String("--keep")) {
+            options.keep = true;
+        } else {
+            ok = false;
+        }
+        if (!ok) {
+            printUsage();
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+double msSince(const QElapsedTimer &timer)
+{
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n == 0 ? 0 : n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// Runs a program to its end with its standard output going to `output` (or /dev/null)
+// and its standard error to /dev/null. posix_spawn rather than fork: the child starts
+// without a copy of this process's page tables, which hold the photos.
+bool runProcess(const QByteArray &program, const std::vector<QByteArray> &args,
+                const QByteArray &output = QByteArray("/dev/null"))
+{
+    std::vector<char *> argv{const_cast<char *>(program.constData())};
+    for (const QByteArray &arg : args)
+        argv.push_back(const_cast<char *>(arg.constData()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, output.constData(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int spawned =
+        posix_spawn(&pid, program.constData(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        return false;
+    int status = 0;
+    pid_t reaped = -1;
+    do {
+        reaped = waitpid(pid, &status, 0);
+    } while (reaped < 0 && errno == EINTR);
+    return reaped == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+void createDatabase(const QString &dir)
+{
+    QDir().mkpath(dir);
+    Table table;
+    table.setDatabaseName(dir);
+    table.setTableName(schema::kPhotoTableFile);
+    table.createTable(schema::photoFields(), schema::photoIndexes());
+    table.setTableName(schema::kKeywordTableFile);
+    table.createTable(schema::keywordFields(), schema::keywordIndexes());
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+struct Photo
+{
+    QString path;
+    QByteArray bytes;
+};
+
+struct Tools
+{
+    QByteArray cli, djpeg, sqlite3;
+};
+
+// Every photo stored, byte for byte; "" when so.
+QString checkStored(const QString &dir, const std::vector<Photo> &photos)
+{
+    Query album;
+    album.setDatabaseName(dir);
+    album.setSql({QStringLiteral("SELECT * FROM PHOTODB.DB;")});
+    album.open();
+    if (album.recordCount() != int(photos.size()))
+        return QStringLiteral("%1 records, expected %2")
+            .arg(album.recordCount())
+            .arg(photos.size());
+    for (album.first(); !album.eof(); album.next()) {
+        const QString name = album.asString(QStringLiteral("NAME"));
+        const auto photo = std::find_if(photos.begin(), photos.end(), [&](const Photo &p) {
+            return QFileInfo(p.path).completeBaseName() == name;
+        });
+        if (photo == photos.end() || album.readBlob(QStringLiteral("IMAGE")) != photo->bytes ||
+            album.asInteger(QStringLiteral("IMAGE_SIZE")) != photo->bytes.size())
+            return QStringLiteral("record %1 does not hold its file's bytes").arg(name);
+    }
+    return QString();
+}
+
+struct SizeResult
+{
+    QString label;
+    std::vector<double> ours, base, djpeg, insert; // ms per import of all photos
+    QStringList faults;
+};
+
+void timeOurs(const Tools &tools, const QString &work, const QString &folder, int round,
+              const std::vector<Photo> &photos, SizeResult &result)
+{
+    const QString db = QDir(work).filePath(QStringLiteral("ours-%1").arg(round));
+    createDatabase(db);
+    const QByteArray output = QFile::encodeName(QDir(work).filePath(QStringLiteral("ours.out")));
+    QElapsedTimer timer;
+    timer.start();
+    const bool ok =
+        runProcess(tools.cli, {"import", QFile::encodeName(db), QFile::encodeName(folder)}, output);
+    result.ours.push_back(msSince(timer));
+    const QByteArray printed = readAll(QString::fromLocal8Bit(output));
+    const QByteArray summary = QByteArray::number(qsizetype(photos.size())) +
+                               " stored, 0 duplicates, 0 not JPEG, 0 failed\n";
+    if (!ok || !printed.endsWith(summary))
+        result.faults
+            << QStringLiteral("pictavo-cli import failed: %1").arg(QString::fromLocal8Bit(printed));
+    else if (const QString fault = checkStored(db, photos); !fault.isEmpty())
+        result.faults << fault;
+}
+
+void timeBaseline(const Tools &tools, const QString &work, int round,
+                  const std::vector<Photo> &photos, SizeResult &result)
+{
+    const QString dir = QDir(work).filePath(QStringLiteral("base-%1").arg(round));
+    createDatabase(dir);
+    const QByteArray table = QFile::encodeName(QDir(dir).filePath(schema::kPhotoTableFile));
+    double djpegMs = 0, insertMs = 0;
+    bool ok = true;
+    QElapsedTimer timer;
+    timer.start();
+    for (const Photo &photo : photos) {
+        const QByteArray file = QFile::encodeName(photo.path);
+        const double t0 = msSince(timer);
+        ok = runProcess(tools.djpeg, {"-scale", "1/8", "-outfile", "/dev/null", file}) && ok;
+        const double t1 = msSince(timer);
+        // The names are ours and hold no quote.
+        const QByteArray sql = "PRAGMA synchronous=FULL; INSERT INTO photodb(PREFIX, NAME, EXT, "
+                               "KEYWORD, COUNT, IMAGE_SIZE, IMAGE) SELECT '', '" +
+                               QFileInfo(photo.path).completeBaseName().toUtf8() +
+                               "', '.jpg', '*', 0, length(b), b FROM (SELECT readfile('" + file +
+                               "') AS b);";
+        ok = runProcess(tools.sqlite3, {table, sql}) && ok;
+        djpegMs += t1 - t0;
+        insertMs += msSince(timer) - t1;
+    }
+    result.base.push_back(msSince(timer));
+    result.djpeg.push_back(djpegMs);
+    result.insert.push_back(insertMs);
+    if (!ok)
+        result.faults << QStringLiteral("a djpeg or sqlite3 run failed");
+    else if (const QString fault = checkStored(dir, photos); !fault.isEmpty())
+        result.faults << QStringLiteral("baseline: ") + fault;
+}
+
+SizeResult runSize(const Tools &tools, const Options &options, const QString &work, QSize size)
+{
+    SizeResult result;
+    result.label = QStringLiteral("%1 x %2 (%3 MP)")
+                       .arg(size.width())
+                       .arg(size.height())
+                       .arg(qint64(size.width()) * size.height() / 1000000);
+    const QString folder = QDir(work).filePath(QStringLiteral("photos"));
+    QDir().mkpath(folder);
+    std::vector<Photo> photos;
+    qint64 bytes = 0;
+    for (int i = 0; i < options.photos; ++i) {
+        fixtures::JpegOptions jpeg;
+        jpeg.quality = kQuality;
+        jpeg.seed = quint32(100 + i);
+        Photo photo{QDir(folder).filePath(
+                        QStringLiteral("photo%1.jpg").arg(i + 1, 2, 10, QLatin1Char('0'))),
+                    fixtures::makeJpeg(size.width(), size.height(), jpeg)};
+        QFile file(photo.path);
+        if (photo.bytes.isEmpty() || !file.open(QIODevice::WriteOnly) ||
+            file.write(photo.bytes) != photo.bytes.size())
+            throw Error(QStringLiteral("cannot write %1").arg(photo.path));
+        bytes += photo.bytes.size();
+        photos.push_back(photo);
+    }
+    std::printf("\n%s: %d photos, %.1f MiB in all, %.2f bits per pixel\n",
+                result.label.toUtf8().constData(), options.photos,
+                double(bytes) / (1024.0 * 1024.0),
+                double(bytes) * 8 / (double(size.width()) * size.height() * options.photos));
+    for (int round = 0; round < options.rounds; ++round) {
+        // Alternate which side goes first, so that neither always finds a warmer machine.
+        if (round % 2 == 0) {
+            timeOurs(tools, work, folder, round, photos, result);
+            timeBaseline(tools, work, round, photos, result);
+        } else {
+            timeBaseline(tools, work, round, photos, result);
+            timeOurs(tools, work, folder, round, photos, result);
+        }
+        std::printf(
+            "  round %d: pictavo-cli import %.0f ms; tools %.0f ms (djpeg %.0f, sqlite3 %.0f)\n",
+            round + 1, result.ours.back(), result.base.back(), result.djpeg.back(),
+            result.insert.back());
+    }
+    return result;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const std::optional<Options> parsed = parseOptions(argc, argv);
+    if (!parsed)
+        return 2;
+    const Options options = *parsed;
+
+    Tools tools;
+    tools.cli = QByteArray(PICTAVO_CLI);
+    const QString djpeg = QStandardPaths::findExecutable(QStringLiteral("djpeg"));
+    const QString sqlite3 = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
+    if (djpeg.isEmpty() || sqlite3.isEmpty()) {
+        std::fprintf(stderr, "bench_import: djpeg and sqlite3 are needed on PATH (apt-get install "
+                             "libjpeg-turbo-progs sqlite3)\n");
+        return 2;
+    }
+    tools.djpeg = QFile::encodeName(djpeg);
+    tools.sqlite3 = QFile::encodeName(sqlite3);
+    std::printf("pictavo-cli: %s\ndjpeg: %s\nsqlite3: %s\n", tools.cli.constData(),
+                tools.djpeg.constData(), tools.sqlite3.constData());
+    std::printf(
+        "work per photo on both sides: read the file, decode it at 1/8 scale, store its bytes\n"
+        "in one transaction with synchronous=FULL and a rollback journal\n");
+
+    QTemporaryDir temporary(QDir::temp().filePath(QStringLiteral("bench_import-XXXXXX")));
+    if (!temporary.isValid()) {
+        std::fprintf(stderr, "bench_import: no temporary directory\n");
+        return 2;
+    }
+    temporary.setAutoRemove(!options.keep);
+
+    int exitCode = 0;
+    std::vector<SizeResult> results;
+    try {
+        for (const QSize size : {QSize(4000, 3000), QSize(6000, 4000)}) {
+            const QString work = QDir(temporary.path()).filePath(QString::number(size.width()));
+            results.push_back(runSize(tools, options, work, size));
+            if (!options.keep) // the photos and databases of one size, before the next
+                QDir(work).removeRecursively();
+        }
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "bench_import: %s\n", error.what());
+        return 1;
+    }
+
+    std::printf("\ngoal: photos per second of pictavo-cli import >= %.1f x the tools' (medians of "
+                "%d rounds)\n",
+                kGoalRatio, options.rounds);
+    for (const SizeResult &result : results) {
+        const double ours = options.photos * 1000.0 / median(result.ours);
+        const double base = options.photos * 1000.0 / median(result.base);
+        const bool pass = result.faults.isEmpty() && ours >= kGoalRatio * base;
+        std::printf("  %s: %.2f photos/s against %.2f photos/s = %.2f  -> %s\n",
+                    result.label.toUtf8().constData(), ours, base, ours / base,
+                    pass ? "PASS" : "FAIL");
+        for (const QString &fault : result.faults)
+            std::printf("    check failed: %s\n", fault.toUtf8().constData());
+        if (!pass)
+            exitCode = 1;
+    }
+    if (options.keep)
+        std::printf("\nkept: %s\n", temporary.path().toUtf8().constData());
+    std::printf("\nresult: %s\n", exitCode == 0 ? "PASS" : "FAIL");
+    return exitCode;
+}

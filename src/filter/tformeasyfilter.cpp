@@ -1,0 +1,367 @@
+#include "filter/tformeasyfilter.h"
+
+#include "app/error_report.h"
+#include "filter/filter_window_parts.h"
+#include "keyword/keyword_table.h"
+#include "main/tformmain.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShowEvent>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+namespace pictavo {
+
+namespace {
+
+QComboBox *keywordComboBox(QWidget *parent, const QString &objectName)
+{
+    auto *box = new QComboBox(parent);
+    box->setObjectName(objectName);
+    box->setEditable(true);
+    // The text is used as typed: Enter runs the query rather than adding the text to the
+    // list, and no completion adds letters the user did not type.
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setCompleter(nullptr);
+    box->setMinimumWidth(160);
+    return box;
+}
+
+QCheckBox *notBox(QWidget *parent, const QString &objectName)
+{
+    auto *box = new QCheckBox(QStringLiteral("NOT"), parent);
+    box->setObjectName(objectName);
+    return box;
+}
+
+} // namespace
+
+TformEasyFilter::TformEasyFilter(TformMain &formMain, Prompter &prompter, QWidget *parent)
+    : QDialog(parent), m_formMain(formMain), m_prompter(prompter)
+{
+    setUpFilterWindow(this, QStringLiteral("formEasyFilter"), QStringLiteral("Easy Filter"));
+    tableKeyword.setTableName(QStringLiteral("KEYWORD.DB"));
+
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    createMenus();
+    column->setMenuBar(menuBar);
+
+    panelTop = new QWidget(this);
+    panelTop->setObjectName(QStringLiteral("panelTop"));
+    auto *top = new QHBoxLayout(panelTop);
+    labelPrefix = new QLabel(QStringLiteral("Prefix :"), panelTop);
+    labelPrefix->setObjectName(QStringLiteral("labelPrefix"));
+    editPrefix = new QLineEdit(panelTop);
+    editPrefix->setObjectName(QStringLiteral("editPrefix"));
+    labelName = new QLabel(QStringLiteral("Name :"), panelTop);
+    labelName->setObjectName(QStringLiteral("labelName"));
+    editName = new QLineEdit(panelTop);
+    editName->setObjectName(QStringLiteral("editName"));
+    labelPrefix->setBuddy(editPrefix);
+    labelName->setBuddy(editName);
+    top->addWidget(labelPrefix);
+    top->addWidget(editPrefix, 1);
+    top->addSpacing(12);
+    top->addWidget(labelName);
+    top->addWidget(editName, 2);
+    column->addWidget(panelTop);
+
+    column->addWidget(createKeywordBox(), 1);
+    createButtons();
+    barStatus = new QStatusBar(this);
+    barStatus->setObjectName(QStringLiteral("barStatus"));
+    barStatus->setSizeGripEnabled(false);
+    column->addWidget(barStatus);
+    resize(560, 400);
+}
+
+void TformEasyFilter::createMenus()
+{
+    menuBar = new QMenuBar(this);
+    auto command = [this](QMenu *menu, const QString &caption, void (TformEasyFilter::*handler)()) {
+        QAction *action = menu->addAction(caption);
+        connect(action, &QAction::triggered, this,
+                [this, handler] { guard([this, handler] { (this->*handler)(); }); });
+        return action;
+    };
+    QMenu *file = menuBar->addMenu(QStringLiteral("File(&F)"));
+    menuFileExecute =
+        command(file, QStringLiteral("Execute(&E)"), &TformEasyFilter::menuFileExecuteClick);
+    menuFileClose =
+        command(file, QStringLiteral("Close(&C)"), &TformEasyFilter::menuFileCloseClick);
+    QMenu *editMenu = menuBar->addMenu(QStringLiteral("Edit(&E)"));
+    menuEditClear =
+        command(editMenu, QStringLiteral("Clear(&C)"), &TformEasyFilter::menuEditClearClick);
+    QMenu *option = menuBar->addMenu(QStringLiteral("Option(&O)"));
+    menuOptionBoolAND =
+        command(option, QStringLiteral("AND(&A)"), &TformEasyFilter::menuOptionBoolANDClick);
+    menuOptionBoolOR =
+        command(option, QStringLiteral("OR(&O)"), &TformEasyFilter::menuOptionBoolORClick);
+    option->addSeparator();
+    menuOptionBoolNOT = option->addAction(QStringLiteral("NOT for all items(&N)"));
+    // Qt flips a checkable item's tick before the handler runs; the handler does the
+    // inverting itself, so Qt's flip is undone first.
+    connect(menuOptionBoolNOT, &QAction::triggered, this, [this] {
+        menuOptionBoolNOT->setChecked(!menuOptionBoolNOT->isChecked());
+        guard([this] { menuOptionBoolNOTClick(); });
+    });
+    for (QAction *action : {menuOptionBoolAND, menuOptionBoolOR, menuOptionBoolNOT})
+        action->setCheckable(true);
+    menuOptionBoolAND->setChecked(true);
+}
+
+QWidget *TformEasyFilter::createKeywordBox()
+{
+    groupboxKeyWord = new QGroupBox(QStringLiteral("Key Word"), this);
+    groupboxKeyWord->setObjectName(QStringLiteral("groupboxKeyWord"));
+    auto *row = new QHBoxLayout(groupboxKeyWord);
+
+    panelKeyWordLeft = new QWidget(groupboxKeyWord);
+    panelKeyWordLeft->setObjectName(QStringLiteral("panelKeyWordLeft"));
+    auto *left = new QGridLayout(panelKeyWordLeft);
+    left->setContentsMargins(0, 0, 0, 0);
+    checkboxNot1 = notBox(panelKeyWordLeft, QStringLiteral("checkboxNot1"));
+    checkboxNot2 = notBox(panelKeyWordLeft, QStringLiteral("checkboxNot2"));
+    checkboxNot3 = notBox(panelKeyWordLeft, QStringLiteral("checkboxNot3"));
+    comboboxKeyWord1 = keywordComboBox(panelKeyWordLeft, QStringLiteral("comboboxKeyWord1"));
+    comboboxKeyWord2 = keywordComboBox(panelKeyWordLeft, QStringLiteral("comboboxKeyWord2"));
+    comboboxKeyWord3 = keywordComboBox(panelKeyWordLeft, QStringLiteral("comboboxKeyWord3"));
+    left->addWidget(checkboxNot1, 0, 0);
+    left->addWidget(comboboxKeyWord1, 0, 1);
+    left->addWidget(checkboxNot2, 1, 0);
+    left->addWidget(comboboxKeyWord2, 1, 1);
+    left->addWidget(checkboxNot3, 2, 0);
+    left->addWidget(comboboxKeyWord3, 2, 1);
+
+    radiogroupBoolAmongItems = new QGroupBox(panelKeyWordLeft);
+    radiogroupBoolAmongItems->setObjectName(QStringLiteral("radiogroupBoolAmongItems"));
+    auto *radios = new QVBoxLayout(radiogroupBoolAmongItems);
+    radioBoolAND =
+        new QRadioButton(QStringLiteral("Matches on all words(AND)"), radiogroupBoolAmongItems);
+    radioBoolOR =
+        new QRadioButton(QStringLiteral("Matches on any word(OR)"), radiogroupBoolAmongItems);
+    radioBoolAND->setChecked(true);
+    radios->addWidget(radioBoolAND);
+    radios->addWidget(radioBoolOR);
+    // Whichever way an item gets selected (click, arrow keys, the Option menu), the menu
+    // follows; from the menu the handler finds everything in step already.
+    for (QRadioButton *radio : {radioBoolAND, radioBoolOR})
+        connect(radio, &QRadioButton::toggled, this, [this](bool selected) {
+            if (selected)
+                guard([this] { radiogroupBoolAmongItemsClick(); });
+        });
+    left->addWidget(radiogroupBoolAmongItems, 3, 0, 1, 2);
+
+    checkboxBoolNOT = new QCheckBox(QStringLiteral("NOT for all items"), panelKeyWordLeft);
+    checkboxBoolNOT->setObjectName(QStringLiteral("checkboxBoolNOT"));
+    connect(checkboxBoolNOT, &QCheckBox::clicked, this,
+            [this] { guard([this] { checkboxBoolNOTClick(); }); });
+    left->addWidget(checkboxBoolNOT, 4, 0, 1, 2);
+    left->setRowStretch(5, 1);
+    row->addWidget(panelKeyWordLeft);
+
+    checklistboxKeyWords = new QListWidget(groupboxKeyWord);
+    checklistboxKeyWords->setObjectName(QStringLiteral("checklistboxKeyWords"));
+    row->addWidget(checklistboxKeyWords, 1);
+    return groupboxKeyWord;
+}
+
+void TformEasyFilter::createButtons()
+{
+    bitbtnClear = new QPushButton(QStringLiteral("All Clear"));
+    bitbtnClear->setObjectName(QStringLiteral("bitbtnClear"));
+    bitbtnExecute = new QPushButton(QStringLiteral("Query"));
+    bitbtnExecute->setObjectName(QStringLiteral("bitbtnExecute"));
+    bitbtnClose = new QPushButton(QStringLiteral("Close"));
+    bitbtnClose->setObjectName(QStringLiteral("bitbtnClose"));
+    const ButtonPanel panel = makeButtonPanel(this, {bitbtnClear, bitbtnExecute, bitbtnClose});
+    panelBottom = panel.panelBottom;
+    panelButtons = panel.panelButtons;
+    // Enter anywhere runs the query; Esc (the dialog's reject) closes.
+    bitbtnClear->setAutoDefault(false);
+    bitbtnClose->setAutoDefault(false);
+    bitbtnExecute->setDefault(true);
+    connect(bitbtnClear, &QPushButton::clicked, this,
+            [this] { guard([this] { menuEditClearClick(); }); });
+    connect(bitbtnExecute, &QPushButton::clicked, this,
+            [this] { guard([this] { menuFileExecuteClick(); }); });
+    connect(bitbtnClose, &QPushButton::clicked, this,
+            [this] { guard([this] { menuFileCloseClick(); }); });
+    panelBottom->installEventFilter(this);
+    layout()->addWidget(panelBottom);
+}
+
+bool TformEasyFilter::guard(const std::function<void()> &command)
+{
+    return runGuarded(m_prompter, command);
+}
+
+void TformEasyFilter::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (event->spontaneous())
+        return;
+    centreOnScreen(this);
+    guard([this] { FormShow(); });
+}
+
+bool TformEasyFilter::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == panelBottom && event->type() == QEvent::Resize)
+        FormResize();
+    return QDialog::eventFilter(watched, event);
+}
+
+void TformEasyFilter::FormShow()
+{
+    if (m_formMain.queryAlbum.active())
+        LoadKeywordToLists();
+}
+
+void TformEasyFilter::FormResize()
+{
+    centreButtonPanel(panelBottom, panelButtons);
+}
+
+void TformEasyFilter::LoadKeywordToLists()
+{
+    tableKeyword.close();
+    tableKeyword.setDatabaseName(m_formMain.queryAlbum.databaseName());
+    const QStringList keywords = readAllKeywords(tableKeyword);
+    if (keywords.isEmpty())
+        return; // the lists keep what they held
+    for (QComboBox *box : {comboboxKeyWord1, comboboxKeyWord2, comboboxKeyWord3}) {
+        const QString typed = box->currentText();
+        box->clear();
+        box->addItems(keywords);
+        box->setEditText(typed);
+    }
+    checklistboxKeyWords->clear();
+    for (const QString &keyword : keywords) {
+        auto *item = new QListWidgetItem(keyword, checklistboxKeyWords);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Unchecked);
+    }
+}
+
+EasyFilterEntries TformEasyFilter::entries() const
+{
+    EasyFilterEntries e;
+    e.prefix = editPrefix->text();
+    e.name = editName->text();
+    const QComboBox *boxes[3] = {comboboxKeyWord1, comboboxKeyWord2, comboboxKeyWord3};
+    const QCheckBox *nots[3] = {checkboxNot1, checkboxNot2, checkboxNot3};
+    for (int i = 0; i < 3; ++i) {
+        e.keyword[i] = boxes[i]->currentText();
+        e.notKeyword[i] = nots[i]->isChecked();
+    }
+    for (int row = 0; row < checklistboxKeyWords->count(); ++row) {
+        const QListWidgetItem *item = checklistboxKeyWords->item(row);
+        if (item->checkState() == Qt::Checked)
+            e.tickedKeywords << item->text();
+    }
+    e.useAnd = menuOptionBoolAND->isChecked();
+    e.notAll = menuOptionBoolNOT->isChecked();
+    return e;
+}
+
+void TformEasyFilter::menuFileExecuteClick()
+{
+    Query &album = m_formMain.queryAlbum;
+    album.setSql(buildEasyFilterStatement(entries()));
+    album.close();
+    // A refused statement leaves the query closed and goes to the error report as it is.
+    // When the records were read but the first photo could not be shown, the count is
+    // still brought up to date before that error is reported.
+    try {
+        album.open();
+    } catch (...) {
+        if (album.active())
+            m_formMain.ShowRecordCount();
+        throw;
+    }
+    m_formMain.ShowRecordCount();
+}
+
+void TformEasyFilter::menuFileCloseClick()
+{
+    reject();
+}
+
+void TformEasyFilter::menuEditClearClick()
+{
+    ClearAll();
+}
+
+void TformEasyFilter::ClearAll()
+{
+    editPrefix->clear();
+    editName->clear();
+    for (QCheckBox *box : {checkboxNot1, checkboxNot2, checkboxNot3})
+        box->setChecked(false);
+    for (QComboBox *box : {comboboxKeyWord1, comboboxKeyWord2, comboboxKeyWord3})
+        box->setEditText(QString());
+    for (int row = 0; row < checklistboxKeyWords->count(); ++row)
+        checklistboxKeyWords->item(row)->setCheckState(Qt::Unchecked);
+    checklistboxKeyWords->viewport()->update();
+    menuOptionBoolANDClick();
+    menuOptionBoolNOT->setChecked(false);
+    checkboxBoolNOT->setChecked(false);
+}
+
+int TformEasyFilter::radiogroupItemIndex() const
+{
+    return radioBoolOR->isChecked() ? 1 : 0;
+}
+
+void TformEasyFilter::setRadiogroupItemIndex(int index)
+{
+    (index == 0 ? radioBoolAND : radioBoolOR)->setChecked(true);
+}
+
+void TformEasyFilter::menuOptionBoolANDClick()
+{
+    menuOptionBoolAND->setChecked(true);
+    menuOptionBoolOR->setChecked(false);
+    setRadiogroupItemIndex(0);
+}
+
+void TformEasyFilter::menuOptionBoolORClick()
+{
+    menuOptionBoolAND->setChecked(false);
+    menuOptionBoolOR->setChecked(true);
+    setRadiogroupItemIndex(1);
+}
+
+void TformEasyFilter::radiogroupBoolAmongItemsClick()
+{
+    menuOptionBoolAND->setChecked(radiogroupItemIndex() == 0);
+    menuOptionBoolOR->setChecked(radiogroupItemIndex() != 0);
+}
+
+void TformEasyFilter::menuOptionBoolNOTClick()
+{
+    menuOptionBoolNOT->setChecked(!menuOptionBoolNOT->isChecked());
+    checkboxBoolNOT->setChecked(menuOptionBoolNOT->isChecked());
+}
+
+void TformEasyFilter::checkboxBoolNOTClick()
+{
+    menuOptionBoolNOT->setChecked(checkboxBoolNOT->isChecked());
+}
+
+} // namespace pictavo

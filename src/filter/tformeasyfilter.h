@@ -1,0 +1,106 @@
+#pragma once
+
+#include "db/table.h"
+#include "filter/easy_filter_statement.h"
+
+#include <QDialog>
+#include <functional>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenuBar;
+class QPushButton;
+class QRadioButton;
+class QStatusBar;
+
+namespace pictavo {
+
+class Prompter;
+class TformMain;
+
+// The easy filter: builds a statement over the Photo Table from a prefix, a name and
+// keywords, and runs it as the main window's Album Query.
+class TformEasyFilter : public QDialog
+{
+    Q_OBJECT
+
+public:
+    TformEasyFilter(TformMain &formMain, Prompter &prompter, QWidget *parent = nullptr);
+    // Resets every entry of the window.
+    void ClearAll();
+
+    // What the controls hold now, as the statement builder takes it. The operator and
+    // the overall NOT are read from the Option menu, which the other controls follow.
+    EasyFilterEntries entries() const;
+    // 0 when "Matches on all words(AND)" is selected, 1 for "Matches on any word(OR)".
+    int radiogroupItemIndex() const;
+
+    void FormShow();
+    void FormResize();
+    void LoadKeywordToLists();
+
+    void menuFileExecuteClick();
+    void menuFileCloseClick();
+    void menuEditClearClick();
+    void menuOptionBoolANDClick();
+    void menuOptionBoolORClick();
+    void menuOptionBoolNOTClick();
+    void radiogroupBoolAmongItemsClick();
+    void checkboxBoolNOTClick();
+
+    // The source of the keyword lists, bound to the Album Query's database directory.
+    Table tableKeyword;
+
+    QMenuBar *menuBar = nullptr;
+    QAction *menuFileExecute = nullptr;
+    QAction *menuFileClose = nullptr;
+    QAction *menuEditClear = nullptr;
+    QAction *menuOptionBoolAND = nullptr;
+    QAction *menuOptionBoolOR = nullptr;
+    QAction *menuOptionBoolNOT = nullptr;
+    QWidget *panelTop = nullptr;
+    QLabel *labelPrefix = nullptr;
+    QLineEdit *editPrefix = nullptr;
+    QLabel *labelName = nullptr;
+    QLineEdit *editName = nullptr;
+    QGroupBox *groupboxKeyWord = nullptr;
+    QWidget *panelKeyWordLeft = nullptr;
+    QCheckBox *checkboxNot1 = nullptr;
+    QCheckBox *checkboxNot2 = nullptr;
+    QCheckBox *checkboxNot3 = nullptr;
+    QComboBox *comboboxKeyWord1 = nullptr;
+    QComboBox *comboboxKeyWord2 = nullptr;
+    QComboBox *comboboxKeyWord3 = nullptr;
+    QGroupBox *radiogroupBoolAmongItems = nullptr;
+    QRadioButton *radioBoolAND = nullptr; // item 0
+    QRadioButton *radioBoolOR = nullptr;  // item 1
+    QCheckBox *checkboxBoolNOT = nullptr;
+    QListWidget *checklistboxKeyWords = nullptr;
+    QWidget *panelBottom = nullptr;
+    QWidget *panelButtons = nullptr;
+    QPushButton *bitbtnClear = nullptr;
+    QPushButton *bitbtnExecute = nullptr;
+    QPushButton *bitbtnClose = nullptr;
+    QStatusBar *barStatus = nullptr;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void createMenus();
+    QWidget *createKeywordBox();
+    void createButtons();
+    void setRadiogroupItemIndex(int index);
+    bool guard(const std::function<void()> &command);
+
+    TformMain &m_formMain;
+    Prompter &m_prompter;
+};
+
+} // namespace pictavo

@@ -1,0 +1,37 @@
+#include "import/import_files.h"
+
+#include "app/error.h"
+
+#include <QFile>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace pictavo {
+
+QByteArray readWholeFile(const QString &path)
+{
+    QFile file(path);
+    const auto failure = [&] {
+        return Error(
+            QStringLiteral("Could not read the file \"%1\": %2").arg(path, file.errorString()));
+    };
+    if (!file.open(QIODevice::ReadOnly))
+        throw failure();
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw failure();
+    return bytes;
+}
+
+bool syncDirectory(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
+} // namespace pictavo

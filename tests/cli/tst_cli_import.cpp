@@ -1,0 +1,282 @@
+#include "db/query.h"
+#include "support/jpeg_fixtures.h"
+#include "support/photo_db_fixture.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QThread>
+#include <QtTest>
+
+using pictavo::Query;
+using pictavo::test::PhotoDbFixture;
+
+namespace {
+
+struct Run
+{
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+Run cli(const QStringList &args)
+{
+    QProcess process;
+    process.start(QStringLiteral(PICTAVO_CLI), args);
+    process.waitForFinished(60000);
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+QByteArray jpeg(quint32 seed)
+{
+    pictavo::fixtures::JpegOptions options;
+    options.seed = seed;
+    return pictavo::fixtures::makeJpeg(64, 48, options);
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+}
+
+// NAME -> IMAGE of every photo, checking that each is whole: IMAGE_SIZE is what is stored.
+QMap<QString, QByteArray> storedImages(const QString &dir, QStringList *faults)
+{
+    Query album;
+    album.setDatabaseName(dir);
+    album.setSql({QStringLiteral("SELECT * FROM PHOTODB.DB;")});
+    album.open();
+    QMap<QString, QByteArray> images;
+    for (album.first(); !album.eof(); album.next()) {
+        const QString name = album.asString(QStringLiteral("NAME"));
+        const QByteArray image = album.readBlob(QStringLiteral("IMAGE"));
+        if (album.asInteger(QStringLiteral("IMAGE_SIZE")) != image.size())
+            *faults << name + ": IMAGE_SIZE differs from the stored length";
+        if (images.contains(name))
+            *faults << name + ": stored twice";
+        images.insert(name, image);
+    }
+    return images;
+}
+
+} // namespace
+
+// pictavo-cli import, run as a script would run it.
+class TestCliImport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void folders();
+    void removal();
+    void newKeywords_data();
+    void newKeywords();
+    void failures();
+    void unreadableFileInTheMiddle();
+    void usage();
+    void killedMidway();
+};
+
+void TestCliImport::folders()
+{
+    PhotoDbFixture db;
+    db.addKeyword(QStringLiteral("k"), 1);
+    QTemporaryDir in;
+    const QString f = in.path();
+    for (const char *name : {"a.jpg", "B.JPG", "c.Jpeg", ".hidden.jpg", "sub/d.jpg", "sub/x/e.jpg"})
+        writeFile(in.filePath(name), jpeg(quint32(qHash(QByteArray(name)))));
+    writeFile(in.filePath("notes.txt"), "text");
+    writeFile(in.filePath("p.png"), "png");
+
+    Run run = cli({"import", db.dir(), f, "--prefix", "Trip", "--keywords", "k"});
+    QCOMPARE(run.err, QStringLiteral("Finished\n"));
+    QCOMPARE(run.out, QStringLiteral("%1/B.JPG: stored as SERIAL 1\n%1/a.jpg: stored as SERIAL 2\n"
+                                     "%1/c.Jpeg: stored as SERIAL 3\n"
+                                     "3 stored, 0 duplicates, 0 not JPEG, 0 failed\n")
+                          .arg(f));
+    QCOMPARE(run.code, 0);
+    QCOMPARE(db.rows({"select PREFIX, NAME, EXT, KEYWORD, COUNT from PHOTODB.DB order by SERIAL"}),
+             (QStringList{"Trip|b|.jpg|k|0", "Trip|a|.jpg|k|0", "Trip|c|.jpg|k|0"}));
+    QStringList faults;
+    QVERIFY(storedImages(db.dir(), &faults).value("a") ==
+            jpeg(quint32(qHash(QByteArray("a.jpg")))));
+    QCOMPARE(faults, QStringList());
+
+    // Each folder is a run of its own: one file alone is not asked about.
+    run = cli({"import", db.dir(), f + "/", "-r", "--keywords", "k"});
+    QCOMPARE(run.out,
+             QStringLiteral("%1/B.JPG: duplicate of SERIAL 1\n%1/a.jpg: duplicate of SERIAL 2\n"
+                            "%1/c.Jpeg: duplicate of SERIAL 3\n%1/sub/d.jpg: stored as SERIAL 4\n"
+                            "%1/sub/x/e.jpg: stored as SERIAL 5\n"
+                            "2 stored, 3 duplicates, 0 not JPEG, 0 failed\n")
+                 .arg(f));
+    const QString skipped = "Detected same image in the database.\n"
+                            "Do you skip this image and continue processing?\n";
+    QCOMPARE(run.err, skipped + skipped + skipped + "Finished\n");
+    QCOMPARE(run.code, 0);
+    QVERIFY(QFile::exists(in.filePath("a.jpg")) && QFile::exists(in.filePath("sub/d.jpg")));
+}
+
+void TestCliImport::removal()
+{
+    PhotoDbFixture db;
+    QTemporaryDir in;
+    writeFile(in.filePath("a.jpg"), jpeg(1));
+    writeFile(in.filePath("b.jpg"), jpeg(2));
+    writeFile(in.filePath("bad.jpg"), "not a picture");
+    const QStringList files{in.filePath("a.jpg"), in.filePath("b.jpg"), in.filePath("bad.jpg")};
+    Run run = cli(QStringList{"import", db.dir(), "--remove"} + files);
+    QCOMPARE(run.out,
+             QStringLiteral("%1: stored as SERIAL 1\n%2: stored as SERIAL 2\n%3: not JPEG\n"
+                            "2 stored, 0 duplicates, 1 not JPEG, 0 failed\n")
+                 .arg(files[0], files[1], files[2]));
+    QCOMPARE(run.code, 1);
+    QVERIFY(!QFile::exists(files[0]) && !QFile::exists(files[1]) && QFile::exists(files[2]));
+
+    // A duplicate is removed only with --remove.
+    writeFile(files[0], jpeg(1));
+    run = cli({"import", db.dir(), files[0]});
+    QCOMPARE(run.out,
+             files[0] + ": duplicate of SERIAL 1\n0 stored, 1 duplicates, 0 not JPEG, 0 failed\n");
+    QCOMPARE(run.code, 0);
+    QVERIFY(QFile::exists(files[0]));
+    run = cli({"import", db.dir(), files[0], "--remove"});
+    QCOMPARE(run.code, 0);
+    QCOMPARE(run.err, "Detected same image in the database.\nDo you remove the file \"a.jpg\" ?\n"
+                      "Removed the file \"a.jpg\".\n");
+    QVERIFY(!QFile::exists(files[0]));
+}
+
+void TestCliImport::newKeywords_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("photoKeyword");
+    QTest::addColumn<QStringList>("keywordTable");
+
+    QTest::newRow("asked, not added")
+        << QStringList{"--keywords", "sea,k"} << "sea,k" << QStringList{"k|1"};
+    QTest::newRow("added") << QStringList{"--keywords", "sea,k", "--add-new-keywords"} << "sea,k"
+                           << QStringList{"k|1", "sea|1"};
+    QTest::newRow("none typed: *")
+        << QStringList{"--add-new-keywords"} << "*" << QStringList{"*|1", "k|1"};
+}
+
+void TestCliImport::newKeywords()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, photoKeyword);
+    QFETCH(QStringList, keywordTable);
+    PhotoDbFixture db;
+    db.addKeyword(QStringLiteral("k"), 1);
+    QTemporaryDir in;
+    writeFile(in.filePath("a.jpg"), jpeg(1));
+    const Run run = cli(QStringList{"import", db.dir(), in.filePath("a.jpg")} + options);
+    QCOMPARE(run.code, 0);
+    QCOMPARE(db.rows({"select KEYWORD from PHOTODB.DB"}), QStringList{photoKeyword});
+    QCOMPARE(db.rows({"select KEYWORD, COUNT from KEYWORD.DB"}), keywordTable);
+}
+
+void TestCliImport::failures()
+{
+    QTemporaryDir in;
+    writeFile(in.filePath("a.jpg"), jpeg(1));
+    // A directory without a database: nothing is read or removed.
+    Run run = cli({"import", in.path(), in.filePath("a.jpg"), "--remove"});
+    QCOMPARE(run.code, 1);
+    QCOMPARE(run.out, QString());
+    QCOMPARE(run.err, "Table \"KEYWORD.DB\" does not exist in \"" + in.path() + "\".\n");
+    QVERIFY(QFile::exists(in.filePath("a.jpg")));
+
+    PhotoDbFixture db;
+    const QString missing = in.filePath("missing.jpg");
+    run = cli({"import", db.dir(), missing, in.filePath("a.jpg")});
+    QCOMPARE(run.out, missing + ": failed: No such file or folder.\n" + in.filePath("a.jpg") +
+                          ": stored as SERIAL 1\n1 stored, 0 duplicates, 0 not JPEG, 1 failed\n");
+    QCOMPARE(run.code, 1);
+}
+
+// /proc/self/mem cannot be read from its start, whoever runs the test: the file is reported
+// and the rest of the run goes on.
+void TestCliImport::unreadableFileInTheMiddle()
+{
+    PhotoDbFixture db;
+    QTemporaryDir in;
+    writeFile(in.filePath("a.jpg"), jpeg(1));
+    QVERIFY(QFile::link(QStringLiteral("/proc/self/mem"), in.filePath("b.jpg")));
+    writeFile(in.filePath("c.jpg"), jpeg(3));
+    const Run run = cli({"import", db.dir(), in.path(), "--remove"});
+    QCOMPARE(run.out, QStringLiteral("%1/a.jpg: stored as SERIAL 1\n"
+                                     "%1/b.jpg: failed: Could not read the file \"%1/b.jpg\": "
+                                     "Input/output error\n"
+                                     "%1/c.jpg: stored as SERIAL 2\n"
+                                     "2 stored, 0 duplicates, 0 not JPEG, 1 failed\n")
+                          .arg(in.path()));
+    QCOMPARE(run.code, 1);
+    QVERIFY(!QFile::exists(in.filePath("a.jpg")) && !QFile::exists(in.filePath("c.jpg")));
+}
+
+void TestCliImport::usage()
+{
+    for (const QStringList &args : {QStringList{"import"}, QStringList{"import", "/tmp"},
+                                    QStringList{"import", "/tmp", "a.jpg", "--frobnicate"},
+                                    QStringList{"import", "/tmp", "a.jpg", "--prefix"}}) {
+        const Run run = cli(args);
+        QCOMPARE(run.code, 2);
+        QVERIFY2(run.err.startsWith("usage: pictavo-cli import DIR PATH..."), qPrintable(run.err));
+    }
+}
+
+// Killed at any moment of an import with removal, the database opens, every photo in it is
+// whole, and every file gone from the folder is stored. Running the import again finishes it.
+void TestCliImport::killedMidway()
+{
+    PhotoDbFixture db;
+    QTemporaryDir in;
+    constexpr int kFiles = 120;
+    QMap<QString, QByteArray> originals; // NAME -> the file's bytes, kept aside
+    for (int i = 0; i < kFiles; ++i) {
+        const QString name = QStringLiteral("p%1").arg(i, 3, 10, QLatin1Char('0'));
+        originals.insert(name, jpeg(quint32(1000 + i)));
+        writeFile(in.filePath(name + ".jpg"), originals[name]);
+    }
+    const auto remaining = [&in] { return QDir(in.path()).entryList(QDir::Files).size(); };
+
+    QProcess process;
+    process.start(QStringLiteral(PICTAVO_CLI), {"import", db.dir(), in.path(), "--remove"});
+    QVERIFY(process.waitForStarted());
+    while (process.state() != QProcess::NotRunning && remaining() > kFiles / 4 * 3)
+        process.waitForFinished(1);
+    // Somewhere in the next file: reading, decoding, posting or removing it.
+    QThread::usleep(QRandomGenerator::global()->bounded(15000));
+    const bool killed = process.state() != QProcess::NotRunning;
+    process.kill();
+    process.waitForFinished();
+    if (!killed)
+        qWarning("the import ended before it could be killed");
+
+    QStringList faults;
+    const QMap<QString, QByteArray> stored = storedImages(db.dir(), &faults);
+    for (auto it = stored.begin(); it != stored.end(); ++it) {
+        if (it.value() != originals.value(it.key()))
+            faults << it.key() + ": stored bytes differ from the file";
+    }
+    for (const QString &name : originals.keys()) {
+        if (!QFile::exists(in.filePath(name + ".jpg")) && !stored.contains(name))
+            faults << name + ": removed but not stored";
+    }
+    QCOMPARE(faults, QStringList());
+    QVERIFY(stored.size() >= kFiles / 4);
+
+    const Run rest = cli({"import", db.dir(), in.path(), "--remove"});
+    QCOMPARE(rest.code, 0);
+    QCOMPARE(remaining(), 0);
+    QVERIFY(storedImages(db.dir(), &faults) == originals);
+    QCOMPARE(faults, QStringList());
+}
+
+QTEST_GUILESS_MAIN(TestCliImport)
+#include "tst_cli_import.moc"
