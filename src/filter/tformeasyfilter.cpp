@@ -1,14 +1,11 @@
 #include "filter/tformeasyfilter.h"
 
-#include "app/error_report.h"
-#include "filter/filter_window_parts.h"
 #include "keyword/keyword_table.h"
 #include "main/tformmain.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -18,8 +15,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QShowEvent>
-#include <QStatusBar>
 #include <QVBoxLayout>
 
 namespace pictavo {
@@ -49,16 +44,12 @@ QCheckBox *notBox(QWidget *parent, const QString &objectName)
 } // namespace
 
 TformEasyFilter::TformEasyFilter(TformMain &formMain, Prompter &prompter, QWidget *parent)
-    : QDialog(parent), m_formMain(formMain), m_prompter(prompter)
+    : FilterWindow(QStringLiteral("formEasyFilter"), QStringLiteral("Easy Filter"), prompter,
+                   parent),
+      m_formMain(formMain)
 {
-    setUpFilterWindow(this, QStringLiteral("formEasyFilter"), QStringLiteral("Easy Filter"));
     tableKeyword.setTableName(QStringLiteral("KEYWORD.DB"));
-
-    auto *column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
     createMenus();
-    column->setMenuBar(menuBar);
 
     panelTop = new QWidget(this);
     panelTop->setObjectName(QStringLiteral("panelTop"));
@@ -78,25 +69,17 @@ TformEasyFilter::TformEasyFilter(TformMain &formMain, Prompter &prompter, QWidge
     top->addSpacing(12);
     top->addWidget(labelName);
     top->addWidget(editName, 2);
-    column->addWidget(panelTop);
+    column()->addWidget(panelTop);
 
-    column->addWidget(createKeywordBox(), 1);
+    column()->addWidget(createKeywordBox(), 1);
     createButtons();
-    barStatus = new QStatusBar(this);
-    barStatus->setObjectName(QStringLiteral("barStatus"));
-    barStatus->setSizeGripEnabled(false);
-    column->addWidget(barStatus);
     resize(560, 400);
 }
 
 void TformEasyFilter::createMenus()
 {
-    menuBar = new QMenuBar(this);
     auto command = [this](QMenu *menu, const QString &caption, void (TformEasyFilter::*handler)()) {
-        QAction *action = menu->addAction(caption);
-        connect(action, &QAction::triggered, this,
-                [this, handler] { guard([this, handler] { (this->*handler)(); }); });
-        return action;
+        return addCommand(menu, caption, [this, handler] { (this->*handler)(); });
     };
     QMenu *file = menuBar->addMenu(QStringLiteral("File(&F)"));
     menuFileExecute =
@@ -182,59 +165,23 @@ QWidget *TformEasyFilter::createKeywordBox()
 
 void TformEasyFilter::createButtons()
 {
-    bitbtnClear = new QPushButton(QStringLiteral("All Clear"));
-    bitbtnClear->setObjectName(QStringLiteral("bitbtnClear"));
-    bitbtnExecute = new QPushButton(QStringLiteral("Query"));
-    bitbtnExecute->setObjectName(QStringLiteral("bitbtnExecute"));
-    bitbtnClose = new QPushButton(QStringLiteral("Close"));
-    bitbtnClose->setObjectName(QStringLiteral("bitbtnClose"));
-    const ButtonPanel panel = makeButtonPanel(this, {bitbtnClear, bitbtnExecute, bitbtnClose});
-    panelBottom = panel.panelBottom;
-    panelButtons = panel.panelButtons;
+    bitbtnClear = addButton(QStringLiteral("All Clear"), QStringLiteral("bitbtnClear"),
+                            [this] { menuEditClearClick(); });
+    bitbtnExecute = addButton(QStringLiteral("Query"), QStringLiteral("bitbtnExecute"),
+                              [this] { menuFileExecuteClick(); });
+    bitbtnClose = addButton(QStringLiteral("Close"), QStringLiteral("bitbtnClose"),
+                            [this] { menuFileCloseClick(); });
+    finishBottom();
     // Enter anywhere runs the query; Esc (the dialog's reject) closes.
     bitbtnClear->setAutoDefault(false);
     bitbtnClose->setAutoDefault(false);
     bitbtnExecute->setDefault(true);
-    connect(bitbtnClear, &QPushButton::clicked, this,
-            [this] { guard([this] { menuEditClearClick(); }); });
-    connect(bitbtnExecute, &QPushButton::clicked, this,
-            [this] { guard([this] { menuFileExecuteClick(); }); });
-    connect(bitbtnClose, &QPushButton::clicked, this,
-            [this] { guard([this] { menuFileCloseClick(); }); });
-    panelBottom->installEventFilter(this);
-    layout()->addWidget(panelBottom);
-}
-
-bool TformEasyFilter::guard(const std::function<void()> &command)
-{
-    return runGuarded(m_prompter, command);
-}
-
-void TformEasyFilter::showEvent(QShowEvent *event)
-{
-    QDialog::showEvent(event);
-    if (event->spontaneous())
-        return;
-    centreOnScreen(this);
-    guard([this] { FormShow(); });
-}
-
-bool TformEasyFilter::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == panelBottom && event->type() == QEvent::Resize)
-        FormResize();
-    return QDialog::eventFilter(watched, event);
 }
 
 void TformEasyFilter::FormShow()
 {
     if (m_formMain.queryAlbum.active())
         LoadKeywordToLists();
-}
-
-void TformEasyFilter::FormResize()
-{
-    centreButtonPanel(panelBottom, panelButtons);
 }
 
 void TformEasyFilter::LoadKeywordToLists()

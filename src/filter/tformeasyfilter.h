@@ -3,8 +3,7 @@
 #include "db/table.h"
 #include "filter/easy_filter_statement.h"
 
-#include <QDialog>
-#include <functional>
+#include "filter/filter_window.h"
 
 class QAction;
 class QCheckBox;
@@ -13,19 +12,16 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
-class QMenuBar;
 class QPushButton;
 class QRadioButton;
-class QStatusBar;
 
 namespace pictavo {
 
-class Prompter;
 class TformMain;
 
 // The easy filter: builds a statement over the Photo Table from a prefix, a name and
 // keywords, and runs it as the main window's Album Query.
-class TformEasyFilter : public QDialog
+class TformEasyFilter : public FilterWindow
 {
     Q_OBJECT
 
@@ -40,8 +36,7 @@ public:
     // 0 when "Matches on all words(AND)" is selected, 1 for "Matches on any word(OR)".
     int radiogroupItemIndex() const;
 
-    void FormShow();
-    void FormResize();
+    void FormShow() override;
     void LoadKeywordToLists();
 
     void menuFileExecuteClick();
@@ -56,7 +51,6 @@ public:
     // The source of the keyword lists, bound to the Album Query's database directory.
     Table tableKeyword;
 
-    QMenuBar *menuBar = nullptr;
     QAction *menuFileExecute = nullptr;
     QAction *menuFileClose = nullptr;
     QAction *menuEditClear = nullptr;
@@ -81,26 +75,17 @@ public:
     QRadioButton *radioBoolOR = nullptr;  // item 1
     QCheckBox *checkboxBoolNOT = nullptr;
     QListWidget *checklistboxKeyWords = nullptr;
-    QWidget *panelBottom = nullptr;
-    QWidget *panelButtons = nullptr;
     QPushButton *bitbtnClear = nullptr;
     QPushButton *bitbtnExecute = nullptr;
     QPushButton *bitbtnClose = nullptr;
-    QStatusBar *barStatus = nullptr;
-
-protected:
-    void showEvent(QShowEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createMenus();
     QWidget *createKeywordBox();
     void createButtons();
     void setRadiogroupItemIndex(int index);
-    bool guard(const std::function<void()> &command);
 
     TformMain &m_formMain;
-    Prompter &m_prompter;
 };
 
 } // namespace pictavo

@@ -1,21 +1,15 @@
 #include "filter/tformexpertfilter.h"
 
-#include "app/error_report.h"
 #include "app/prompter.h"
-#include "filter/filter_window_parts.h"
 #include "filter/tformeasyfilter.h"
 #include "main/tformmain.h"
 
 #include <QAction>
-#include <QEvent>
 #include <QFontDatabase>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QShowEvent>
-#include <QStatusBar>
 #include <QVBoxLayout>
 #include <exception>
 
@@ -23,14 +17,11 @@ namespace pictavo {
 
 TformExpertFilter::TformExpertFilter(TformMain &formMain, TformEasyFilter &easyFilter,
                                      Prompter &prompter, QWidget *parent)
-    : QDialog(parent), m_formMain(formMain), m_easyFilter(easyFilter), m_prompter(prompter)
+    : FilterWindow(QStringLiteral("formExpertFilter"), QStringLiteral("Expert Filter"), prompter,
+                   parent),
+      m_formMain(formMain), m_easyFilter(easyFilter)
 {
-    setUpFilterWindow(this, QStringLiteral("formExpertFilter"), QStringLiteral("Expert Filter"));
-    auto *column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
     createMenus();
-    column->setMenuBar(menuBar);
 
     panelTop = new QWidget(this);
     panelTop->setObjectName(QStringLiteral("panelTop"));
@@ -46,87 +37,42 @@ TformExpertFilter::TformExpertFilter(TformMain &formMain, TformEasyFilter &easyF
     labelSQL->setTextInteractionFlags(Qt::TextSelectableByMouse);
     top->addWidget(labelExample);
     top->addWidget(labelSQL);
-    column->addWidget(panelTop);
+    column()->addWidget(panelTop);
 
     memoSQL = new QPlainTextEdit(this);
     memoSQL->setObjectName(QStringLiteral("memoSQL"));
     memoSQL->setLineWrapMode(QPlainTextEdit::NoWrap);
     memoSQL->setTabChangesFocus(true);
-    column->addWidget(memoSQL, 1);
+    column()->addWidget(memoSQL, 1);
 
     createButtons();
-    barStatus = new QStatusBar(this);
-    barStatus->setObjectName(QStringLiteral("barStatus"));
-    barStatus->setSizeGripEnabled(false);
-    column->addWidget(barStatus);
     resize(520, 300);
 }
 
 void TformExpertFilter::createMenus()
 {
-    menuBar = new QMenuBar(this);
-    auto command = [this](QMenu *menu, const QString &caption,
-                          void (TformExpertFilter::*handler)()) {
-        QAction *action = menu->addAction(caption);
-        connect(action, &QAction::triggered, this,
-                [this, handler] { guard([this, handler] { (this->*handler)(); }); });
-        return action;
-    };
     QMenu *file = menuBar->addMenu(QStringLiteral("File(&F)"));
-    menuFileReset =
-        command(file, QStringLiteral("Reset(&S)"), &TformExpertFilter::menuFileResetClick);
+    menuFileReset = addCommand(file, QStringLiteral("Reset(&S)"), [this] { menuFileResetClick(); });
     menuFileExecute =
-        command(file, QStringLiteral("Execute(&E)"), &TformExpertFilter::menuFileExecuteClick);
+        addCommand(file, QStringLiteral("Execute(&E)"), [this] { menuFileExecuteClick(); });
     file->addSeparator();
-    menuFileClose =
-        command(file, QStringLiteral("Close(&X)"), &TformExpertFilter::menuFileCloseClick);
+    menuFileClose = addCommand(file, QStringLiteral("Close(&X)"), [this] { menuFileCloseClick(); });
 }
 
 void TformExpertFilter::createButtons()
 {
-    bitbtnReset = new QPushButton(QStringLiteral("Reset"));
-    bitbtnReset->setObjectName(QStringLiteral("bitbtnReset"));
-    bitbtnExecute = new QPushButton(QStringLiteral("Execute"));
-    bitbtnExecute->setObjectName(QStringLiteral("bitbtnExecute"));
-    bitbtnClose = new QPushButton(QStringLiteral("Close"));
-    bitbtnClose->setObjectName(QStringLiteral("bitbtnClose"));
-    const ButtonPanel panel = makeButtonPanel(this, {bitbtnReset, bitbtnExecute, bitbtnClose});
-    panelBottom = panel.panelBottom;
-    panelButtons = panel.panelButtons;
+    bitbtnReset = addButton(QStringLiteral("Reset"), QStringLiteral("bitbtnReset"),
+                            [this] { menuFileResetClick(); });
+    bitbtnExecute = addButton(QStringLiteral("Execute"), QStringLiteral("bitbtnExecute"),
+                              [this] { menuFileExecuteClick(); });
+    bitbtnClose = addButton(QStringLiteral("Close"), QStringLiteral("bitbtnClose"),
+                            [this] { menuFileCloseClick(); });
+    finishBottom();
     // Close is both the default and the cancel button: Enter outside the editor and Esc
     // both close the window.
     bitbtnReset->setAutoDefault(false);
     bitbtnExecute->setAutoDefault(false);
     bitbtnClose->setDefault(true);
-    connect(bitbtnReset, &QPushButton::clicked, this,
-            [this] { guard([this] { menuFileResetClick(); }); });
-    connect(bitbtnExecute, &QPushButton::clicked, this,
-            [this] { guard([this] { menuFileExecuteClick(); }); });
-    connect(bitbtnClose, &QPushButton::clicked, this,
-            [this] { guard([this] { menuFileCloseClick(); }); });
-    panelBottom->installEventFilter(this);
-    layout()->addWidget(panelBottom);
-}
-
-bool TformExpertFilter::guard(const std::function<void()> &command)
-{
-    return runGuarded(m_prompter, command);
-}
-
-void TformExpertFilter::showEvent(QShowEvent *event)
-{
-    QDialog::showEvent(event);
-    if (event->spontaneous())
-        return;
-    centreOnScreen(this);
-    guard([this] { FormShow(); });
-}
-
-bool TformExpertFilter::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == panelBottom && event->type() == QEvent::Resize)
-        FormResize();
-    return QDialog::eventFilter(watched, event);
 }
 
 QStringList TformExpertFilter::editorLines() const
@@ -145,11 +91,6 @@ void TformExpertFilter::FormShow()
     if (!lines.isEmpty())
         memoSQL->setPlainText(lines.join(QLatin1Char('\n')));
     memoSQL->setFocus();
-}
-
-void TformExpertFilter::FormResize()
-{
-    centreButtonPanel(panelBottom, panelButtons);
 }
 
 void TformExpertFilter::menuFileResetClick()

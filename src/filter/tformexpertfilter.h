@@ -1,24 +1,21 @@
 #pragma once
 
-#include <QDialog>
+#include "filter/filter_window.h"
+
 #include <QStringList>
-#include <functional>
 
 class QAction;
 class QLabel;
-class QMenuBar;
 class QPlainTextEdit;
 class QPushButton;
-class QStatusBar;
 
 namespace pictavo {
 
-class Prompter;
 class TformEasyFilter;
 class TformMain;
 
 // The expert filter: shows the Album Query's statement as text and runs an edited one.
-class TformExpertFilter : public QDialog
+class TformExpertFilter : public FilterWindow
 {
     Q_OBJECT
 
@@ -29,13 +26,11 @@ public:
     // The editor's lines; none when the editor is empty. A blank line is a line.
     QStringList editorLines() const;
 
-    void FormShow();
-    void FormResize();
+    void FormShow() override;
     void menuFileResetClick();
     void menuFileExecuteClick();
     void menuFileCloseClick();
 
-    QMenuBar *menuBar = nullptr;
     QAction *menuFileReset = nullptr;
     QAction *menuFileExecute = nullptr;
     QAction *menuFileClose = nullptr;
@@ -43,25 +38,16 @@ public:
     QLabel *labelExample = nullptr;
     QLabel *labelSQL = nullptr;
     QPlainTextEdit *memoSQL = nullptr;
-    QWidget *panelBottom = nullptr;
-    QWidget *panelButtons = nullptr;
     QPushButton *bitbtnReset = nullptr;
     QPushButton *bitbtnExecute = nullptr;
     QPushButton *bitbtnClose = nullptr;
-    QStatusBar *barStatus = nullptr;
-
-protected:
-    void showEvent(QShowEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createMenus();
     void createButtons();
-    bool guard(const std::function<void()> &command);
 
     TformMain &m_formMain;
     TformEasyFilter &m_easyFilter;
-    Prompter &m_prompter;
 };
 
 } // namespace pictavo
