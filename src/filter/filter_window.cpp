@@ -16,8 +16,8 @@
 
 namespace pictavo {
 
-FilterWindow::FilterWindow(const QString &objectName, const QString &caption,
-                           Prompter &prompter, QWidget *parent)
+FilterWindow::FilterWindow(const QString &objectName, const QString &caption, Prompter &prompter,
+                           QWidget *parent)
     : QDialog(parent), m_prompter(prompter)
 {
     setObjectName(objectName);
