@@ -114,7 +114,7 @@ public:
     Query &albumQuery() override { return query; }
     void showRecordCount() override {}
     void clearEasyFilter() override {}
-    void showStoredPicture(const DisplayPicture &) override {}
+    void pictureToStore(const DisplayPicture &) override {}
     void repaintNow() override {}
     Query query;
 };

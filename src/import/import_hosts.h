@@ -18,9 +18,9 @@ public:
     virtual void showRecordCount() = 0;
     // Resets the easy filter's entries; nothing when there is no easy filter.
     virtual void clearEasyFilter() = 0;
-    // After a store: the main window takes the picture the import decoded and draws it
-    // fitted, instead of decoding the photo again.
-    virtual void showStoredPicture(const DisplayPicture &picture) = 0;
+    // Before a store: the main window takes the picture the import decoded, so that
+    // showing the stored record draws it without decoding the photo again.
+    virtual void pictureToStore(const DisplayPicture &picture) = 0;
     // Paints at once, so a stored photo shows before the next file is read.
     virtual void repaintNow() = 0;
 };

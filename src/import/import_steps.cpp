@@ -121,6 +121,7 @@ bool ImportPipeline::AppendPhoto(const QString &path, const QString &prefix,
         album.setBlob(QStringLiteral("IMAGE"), imageTmp.jpeg());
         album.setValue(QStringLiteral("COUNT"), 0);
         album.setValue(QStringLiteral("IMAGE_SIZE"), album.blobSize(QStringLiteral("IMAGE")));
+        m_album.pictureToStore(imageTmp);
         album.post();
         serial = album.asInteger(QStringLiteral("SERIAL"));
     } catch (const Error &error) {
@@ -131,7 +132,6 @@ bool ImportPipeline::AppendPhoto(const QString &path, const QString &prefix,
         discard();
         throw;
     }
-    m_album.showStoredPicture(imageTmp);
     return true;
 }
 

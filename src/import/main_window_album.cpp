@@ -1,6 +1,5 @@
 #include "import/main_window_album.h"
 
-#include "main/draw_picture.h"
 #include "main/tformmain.h"
 
 namespace pictavo {
@@ -21,11 +20,10 @@ void MainWindowAlbum::clearEasyFilter()
         easyFilterReset();
 }
 
-void MainWindowAlbum::showStoredPicture(const DisplayPicture &picture)
+void MainWindowAlbum::pictureToStore(const DisplayPicture &picture)
 {
-    // The copy keeps the decode already made, so the main window draws without decoding.
+    // The copy shares the bytes and the decode; the after-post display finds them held.
     m_formMain.imageTmp = picture;
-    DrawPicture(m_formMain.imageTmp, m_formMain.imageViewArea, m_formMain.scrollboxViewArea, true);
 }
 
 void MainWindowAlbum::repaintNow()

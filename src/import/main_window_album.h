@@ -23,7 +23,7 @@ public:
     Query &albumQuery() override;
     void showRecordCount() override;
     void clearEasyFilter() override;
-    void showStoredPicture(const DisplayPicture &picture) override;
+    void pictureToStore(const DisplayPicture &picture) override;
     void repaintNow() override;
 
     // Resets the easy filter's entries; unset while no easy filter exists.

@@ -7,6 +7,7 @@
 #include "import/file_list_box.h"
 #include "main/draw_picture.h"
 #include "main/picture_fit.h"
+#include "main/tformmain.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -73,9 +74,12 @@ TformSelector::TformSelector(TformMain &formMain, Prompter &prompter, QWidget *p
     setUpPictureArea(scrollboxViewArea, imageViewArea);
     // The area changes size only with the window: the preview is fitted again.
     scrollboxViewArea->installEventFilter(this);
-    // A preview is decoded only as large as the area shows it, reporting its progress.
+    // A preview is decoded only as large as it is shown, here and, once stored, in the
+    // main window, so that one decode serves both.
     m_pipeline.previewSize = [this](QSize fullSize) {
-        return FitAndCentrePicture(fullSize, scrollboxViewArea->size()).size();
+        const QSize here = FitAndCentrePicture(fullSize, scrollboxViewArea->size()).size();
+        const QSize main = FitAndCentrePicture(fullSize, m_formMain.scrollboxViewArea->size()).size();
+        return here.expandedTo(main);
     };
     createPanel();
     row->addWidget(scrollboxViewArea, 1);

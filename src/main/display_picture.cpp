@@ -4,6 +4,10 @@ namespace pictavo {
 
 void DisplayPicture::setJpeg(const QByteArray &jpeg)
 {
+    // The same photo again (an imported one handed over, then read back after its
+    // store) keeps the decode already made of it.
+    if (!jpeg.isEmpty() && jpeg == m_jpeg)
+        return;
     clear();
     if (jpeg.isEmpty())
         return;

@@ -18,7 +18,8 @@ public:
     DisplayPicture() = default;
     explicit DisplayPicture(const JpegDecoder &decoder) : m_decoder(decoder) {}
 
-    // Holds a record's photo and reads its header; any earlier photo is dropped first.
+    // Holds a record's photo and reads its header; any earlier photo is dropped first,
+    // unless the bytes are those already held, whose decode is then kept.
     // Empty bytes hold nothing (a record without a photo). A header that cannot be
     // read throws DecodeError and leaves nothing held.
     void setJpeg(const QByteArray &jpeg);

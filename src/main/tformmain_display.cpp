@@ -42,12 +42,19 @@ void TformMain::showCurrentRecord()
     // The arrow comes back however the display ends, a decoding failure included.
     const std::unique_ptr<void, void (*)(void *)> restore(
         this, [](void *) { QApplication::restoreOverrideCursor(); });
-    imageTmp.clear(); // a failure below leaves no stale photo behind
     if (queryAlbum.recNo() < 0 || queryAlbum.isNull(QStringLiteral("IMAGE"))) {
+        imageTmp.clear();
         imageViewArea->hide();
         return;
     }
-    imageTmp.setJpeg(queryAlbum.readBlob(QStringLiteral("IMAGE")));
+    QByteArray jpeg;
+    try {
+        jpeg = queryAlbum.readBlob(QStringLiteral("IMAGE"));
+    } catch (...) {
+        imageTmp.clear(); // no stale photo is left behind
+        throw;
+    }
+    imageTmp.setJpeg(jpeg); // keeps the decode when it already holds these bytes
     setDisplayMode(true);
     DrawPicture(imageTmp, imageViewArea, scrollboxViewArea, true);
 }

@@ -15,9 +15,9 @@ void FakeAlbumHost::showRecordCount()
                  .arg(query.sql().join(QLatin1Char(' ')));
 }
 
-void FakeAlbumHost::showStoredPicture(const DisplayPicture &picture)
+void FakeAlbumHost::pictureToStore(const DisplayPicture &picture)
 {
-    m_log << QStringLiteral("show %1 bytes").arg(picture.jpeg().size());
+    m_log << QStringLiteral("store %1 bytes").arg(picture.jpeg().size());
 }
 
 void FakeImportHost::setImporting(bool importing)

@@ -22,7 +22,7 @@ public:
     Query &albumQuery() override { return query; }
     void showRecordCount() override;
     void clearEasyFilter() override { m_log << QStringLiteral("clear filter"); }
-    void showStoredPicture(const DisplayPicture &picture) override;
+    void pictureToStore(const DisplayPicture &picture) override;
     void repaintNow() override { m_log << QStringLiteral("repaint"); }
 
     Query query;

@@ -80,7 +80,7 @@ void TestImportPipeline::oneFile()
                                "importing",
                                "progress 0/1",
                                "preview",
-                               QStringLiteral("show %1 bytes").arg(jpeg.size()),
+                               QStringLiteral("store %1 bytes").arg(jpeg.size()),
                                "repaint",
                                "progress 1/1",
                                "input",

@@ -5,6 +5,7 @@
 #include "import/directory_list_box.h"
 #include "import/file_list_box.h"
 #include "import/tformselector.h"
+#include "main/picture_fit.h"
 #include "main/tformmain.h"
 #include "support/jpeg_fixtures.h"
 #include "support/photo_db_fixture.h"
@@ -118,6 +119,7 @@ private slots:
     void removalControlsInStep();
     void oneToOneThenResizeReturnsToAuto();
     void runStoresAndCounterFollows();
+    void storedPhotoIsNotDecodedAgain();
     void stopDuringRun_data();
     void stopDuringRun();
     void openSetsMaskToName();
@@ -412,6 +414,33 @@ void TestFormSelector::runStoresAndCounterFollows()
     QVERIFY(form.imageViewArea->isHidden());
     QCOMPARE(form.progressbarInport->value(), 0);
     checkImporting(form, false);
+}
+
+// The decode made for the import serves the main window too: the stored photo is handed
+// over, not read back and decoded again, and it covers the main window's larger area.
+void TestFormSelector::storedPhotoIsNotDecodedAgain()
+{
+    const QByteArray photo = jpeg(1600, 1200, 7);
+    m_db->addKeyword(QStringLiteral("sea"), 1);
+    write(QStringLiteral("big.jpg"), photo);
+    TformSelector &form = openSelector();
+    form.editKeyWord->setText(QStringLiteral("sea"));
+    m_main->resize(1100, 900);
+    m_main->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_main.get()));
+    QVERIFY(m_main->scrollboxViewArea->width() > form.scrollboxViewArea->width());
+    form.listboxFile->item(0)->setSelected(true);
+    form.bitbtnAppend->click();
+    QCOMPARE(m_prompter.texts(), QStringList()); // a run of one file closes silently
+    QCOMPARE(m_main->editCounter->text(), QStringLiteral("1"));
+
+    QVERIFY(m_main->imageTmp.jpeg() == photo);
+    QVERIFY(!m_main->imageViewArea->isHidden());
+    const QSize mainFit =
+        FitAndCentrePicture(QSize(1600, 1200), m_main->scrollboxViewArea->size()).size();
+    QVERIFY(m_main->imageTmp.covers(mainFit));
+    QVERIFY(form.pipeline().imageTmp.decodeCount() > 0);
+    QCOMPARE(m_main->imageTmp.decodeCount(), form.pipeline().imageTmp.decodeCount());
 }
 
 void TestFormSelector::stopDuringRun_data()

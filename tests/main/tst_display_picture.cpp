@@ -74,6 +74,17 @@ void TestDisplayPicture::newRecordDecodesAgain()
     picture.pixelsFor(QSize(1600, 1200));
     QCOMPARE(picture.decodeCount(), 1);
 
+    // The same bytes read back from the database (another copy) keep the decode...
+    QByteArray readBack = makeJpeg(1600, 1200);
+    readBack.detach();
+    picture.setJpeg(readBack);
+    QVERIFY(picture.covers(QSize(1600, 1200)));
+    QCOMPARE(picture.decodeCount(), 1);
+    // ...but one byte different is another photo.
+    readBack[readBack.size() - 3] = char(readBack[readBack.size() - 3] ^ 0x01);
+    picture.setJpeg(readBack);
+    QVERIFY(picture.decoded().isNull());
+
     // Another record: the old decode must not stand in for it, whatever its size.
     picture.setJpeg(makeJpeg(800, 600, second));
     QVERIFY(picture.decoded().isNull());
