@@ -78,7 +78,8 @@ TformSelector::TformSelector(TformMain &formMain, Prompter &prompter, QWidget *p
     // main window, so that one decode serves both.
     m_pipeline.previewSize = [this](QSize fullSize) {
         const QSize here = FitAndCentrePicture(fullSize, scrollboxViewArea->size()).size();
-        const QSize main = FitAndCentrePicture(fullSize, m_formMain.scrollboxViewArea->size()).size();
+        const QSize main =
+            FitAndCentrePicture(fullSize, m_formMain.scrollboxViewArea->size()).size();
         return here.expandedTo(main);
     };
     createPanel();
