@@ -7,11 +7,24 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
+#include <dirent.h>
 #include <sqlite3.h>
 
 namespace pictavo {
 
 namespace {
+
+// Tried by opening it: access(), which QFileInfo asks, answers for the real user and so
+// can say yes where the listing then fails, and an unlisted table would be reported as
+// missing instead.
+bool directoryCanBeRead(const QString &directory)
+{
+    DIR *dir = ::opendir(QFile::encodeName(directory).constData());
+    if (!dir)
+        return false;
+    ::closedir(dir);
+    return true;
+}
 
 const QString kPrimaryIndexName = QStringLiteral("primary_key");
 
@@ -169,7 +182,7 @@ const Database::TableFile &Database::attach(const QString &fileName)
     const QFileInfo dirInfo(m_directory);
     if (!dirInfo.isDir())
         throw EngineError(QStringLiteral("Directory \"%1\" does not exist.").arg(m_directory));
-    if (!dirInfo.isReadable())
+    if (!directoryCanBeRead(m_directory))
         throw EngineError(QStringLiteral("Directory \"%1\" cannot be read.").arg(m_directory));
     const QString path = findTableFile(fileName);
     if (path.isEmpty())
