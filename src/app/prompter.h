@@ -12,8 +12,21 @@ namespace pictavo {
 class Prompter
 {
 public:
-    enum class Kind { Warning, Information, Confirmation, Error };
-    enum Button { Ok = 0x1, Cancel = 0x2, Yes = 0x4, No = 0x8, Abort = 0x10 };
+    enum class Kind
+    {
+        Warning,
+        Information,
+        Confirmation,
+        Error
+    };
+    enum Button
+    {
+        Ok = 0x1,
+        Cancel = 0x2,
+        Yes = 0x4,
+        No = 0x8,
+        Abort = 0x10
+    };
     Q_DECLARE_FLAGS(Buttons, Button)
 
     virtual ~Prompter() = default;

@@ -10,9 +10,8 @@ namespace pictavo {
 
 namespace {
 
-bool createTable(const QString &directory, const QString &fileName,
-                 const QVector<FieldDef> &fields, const QVector<IndexDef> &indexes,
-                 Prompter &prompter)
+bool createTable(const QString &directory, const QString &fileName, const QVector<FieldDef> &fields,
+                 const QVector<IndexDef> &indexes, Prompter &prompter)
 {
     Table tableNew;
     tableNew.setDatabaseName(directory);

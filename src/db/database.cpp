@@ -237,7 +237,8 @@ void Database::readSchema(TableFile &file)
     };
     QVector<Column> columns;
     int pkColumns = 0;
-    SqliteStatement info(m_db, QStringLiteral("PRAGMA %1.table_info(%2)").arg(s, quoted(file.table)));
+    SqliteStatement info(m_db,
+                         QStringLiteral("PRAGMA %1.table_info(%2)").arg(s, quoted(file.table)));
     while (info.step()) {
         columns.append({info.columnText(1), info.columnText(2), info.columnInt64(3) != 0,
                         int(info.columnInt64(5))});
@@ -245,11 +246,14 @@ void Database::readSchema(TableFile &file)
     }
     file.info = TableSchema();
     for (const Column &column : columns) {
-        const bool rowIdAlias = column.pk == 1 && pkColumns == 1 &&
-                                column.type.compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0;
-        file.info.fields.append(fieldFromColumn(column.name, column.type, column.notNull, rowIdAlias));
+        const bool rowIdAlias =
+            column.pk == 1 && pkColumns == 1 &&
+            column.type.compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0;
+        file.info.fields.append(
+            fieldFromColumn(column.name, column.type, column.notNull, rowIdAlias));
     }
-    SqliteStatement key(m_db, QStringLiteral("PRAGMA %1.index_info(%2)").arg(s, quoted(kPrimaryIndexName)));
+    SqliteStatement key(
+        m_db, QStringLiteral("PRAGMA %1.index_info(%2)").arg(s, quoted(kPrimaryIndexName)));
     while (key.step())
         file.info.primaryKey << key.columnText(2);
 }
@@ -294,15 +298,18 @@ void Database::createTable(const QString &fileName, const QVector<FieldDef> &fie
         QStringList columns;
         for (const FieldDef &field : fields)
             columns << columnDefinition(field);
-        QString sql = QStringLiteral("BEGIN; CREATE TABLE %1.%2(%3);").arg(s, t, columns.join(QLatin1String(", ")));
+        QString sql = QStringLiteral("BEGIN; CREATE TABLE %1.%2(%3);")
+                          .arg(s, t, columns.join(QLatin1String(", ")));
         for (const IndexDef &index : indexes) {
-            const QString name = index.primary ? kPrimaryIndexName
-                                               : (index.name.isEmpty() ? file.table + QLatin1Char('_') +
-                                                                             index.fields.join(QLatin1Char('_')).toLower()
-                                                                       : index.name);
+            const QString name =
+                index.primary
+                    ? kPrimaryIndexName
+                    : (index.name.isEmpty() ? file.table + QLatin1Char('_') +
+                                                  index.fields.join(QLatin1Char('_')).toLower()
+                                            : index.name);
             sql += QStringLiteral("CREATE %1INDEX %2.%3 ON %4(%5);")
-                       .arg(index.unique || index.primary ? QStringLiteral("UNIQUE ") : QString(), s,
-                            quoted(name), t, quotedList(index.fields));
+                       .arg(index.unique || index.primary ? QStringLiteral("UNIQUE ") : QString(),
+                            s, quoted(name), t, quotedList(index.fields));
         }
         sql += QLatin1String("COMMIT;");
         execSql(m_db, sql);
@@ -329,7 +336,8 @@ void Database::deleteTable(const QString &fileName)
     detach(fileName.toLower());
     QFile file(path);
     if (!file.remove())
-        throw EngineError(QStringLiteral("Could not delete table \"%1\": %2").arg(fileName, file.errorString()));
+        throw EngineError(
+            QStringLiteral("Could not delete table \"%1\": %2").arg(fileName, file.errorString()));
     QFile::remove(path + QLatin1String("-journal"));
 }
 

@@ -21,8 +21,8 @@ public:
     {
         QString fileName; // as found on disk, e.g. "photodb.db"
         QString path;
-        QString schema;   // attached schema name
-        QString table;    // name of the table inside the file
+        QString schema; // attached schema name
+        QString table;  // name of the table inside the file
         TableSchema info;
     };
 

@@ -45,7 +45,8 @@ std::unique_ptr<SqliteStatement> prepareReadOnly(sqlite3 *db, const QString &sql
     } catch (const EngineError &error) {
         sqlite3_set_authorizer(db, nullptr, nullptr);
         if ((error.sqliteCode() & 0xff) == SQLITE_AUTH)
-            throw EngineError(QStringLiteral("Only a statement that reads can be opened as a query."));
+            throw EngineError(
+                QStringLiteral("Only a statement that reads can be opened as a query."));
         throw;
     }
     sqlite3_set_authorizer(db, nullptr, nullptr);
@@ -101,7 +102,8 @@ void DataSet::bindParameters(SqliteStatement &) const {}
 void DataSet::loadRows()
 {
     const int offset = m_plan.live ? 1 : 0;
-    auto query = prepareReadOnly(m_database->handle(), m_plan.live ? m_plan.keySql : m_plan.resultSql);
+    auto query =
+        prepareReadOnly(m_database->handle(), m_plan.live ? m_plan.keySql : m_plan.resultSql);
     if (m_plan.fields.isEmpty()) // a compound statement: its columns as SQLite names them
         m_plan.fields.resize(query->columnCount());
     for (int i = 0; i < m_plan.fields.size(); ++i)
@@ -412,7 +414,8 @@ QVariant DataSet::convert(int f, const QVariant &value) const
         }
         if (!ok || number < std::numeric_limits<qint32>::min() ||
             number > std::numeric_limits<qint32>::max())
-            throw EngineError(QStringLiteral("'%1' is not a valid integer value.").arg(value.toString()));
+            throw EngineError(
+                QStringLiteral("'%1' is not a valid integer value.").arg(value.toString()));
         return QVariant(number);
     }
     default:
@@ -496,13 +499,15 @@ void DataSet::checkRequired() const
             for (int f = 0; f < fieldCount(); ++f)
                 present = present || (m_plan.fields[f].baseColumn == c && !m_buffer[f].isNull());
             if (!present)
-                throw EngineError(QStringLiteral("Field '%1' must have a value.").arg(columns[c].name));
+                throw EngineError(
+                    QStringLiteral("Field '%1' must have a value.").arg(columns[c].name));
         }
         return;
     }
     for (int f = 0; f < fieldCount(); ++f)
         if (m_changed[f] && m_plan.fields[f].def.required && m_buffer[f].isNull())
-            throw EngineError(QStringLiteral("Field '%1' must have a value.").arg(m_plan.fields[f].name));
+            throw EngineError(
+                QStringLiteral("Field '%1' must have a value.").arg(m_plan.fields[f].name));
 }
 
 qint64 DataSet::write()
@@ -521,11 +526,12 @@ qint64 DataSet::write()
         columns << quoted(m_plan.base.info.fields[m_plan.fields[f].baseColumn].name);
     QString sql;
     if (m_state == State::Insert) {
-        sql = fields.isEmpty()
-                  ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
-                  : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                        .arg(table, columns.join(QLatin1Char(',')),
-                             QStringList(fields.size(), QStringLiteral("?")).join(QLatin1Char(',')));
+        sql =
+            fields.isEmpty()
+                ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
+                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                      .arg(table, columns.join(QLatin1Char(',')),
+                           QStringList(fields.size(), QStringLiteral("?")).join(QLatin1Char(',')));
     } else {
         sql = QStringLiteral("UPDATE %1 SET %2=? WHERE rowid=?")
                   .arg(table, columns.join(QLatin1String("=?,")));

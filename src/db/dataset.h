@@ -24,13 +24,27 @@ class SqliteStatement;
 class DataSet
 {
 public:
-    enum class State { Inactive, Browse, Edit, Insert };
+    enum class State
+    {
+        Inactive,
+        Browse,
+        Edit,
+        Insert
+    };
     using Hook = std::function<void(DataSet &)>;
 
     // What a view of the records (the grid) needs to follow.
     struct Change
     {
-        enum Kind { Reset, RowChanged, RowInserted, RowRemoved, CurrentChanged, StateChanged };
+        enum Kind
+        {
+            Reset,
+            RowChanged,
+            RowInserted,
+            RowRemoved,
+            CurrentChanged,
+            StateChanged
+        };
         Kind kind;
         int row;
     };
@@ -69,7 +83,7 @@ public:
 
     int fieldCount() const { return int(m_plan.fields.size()); }
     const DataSetField &field(int index) const { return m_plan.fields[index]; }
-    int fieldIndex(const QString &name) const; // letter case ignored; -1 when none
+    int fieldIndex(const QString &name) const;  // letter case ignored; -1 when none
     int fieldNumber(const QString &name) const; // same, but throws "Field 'X' not found."
 
     // Values of the current record (or the edit buffer while editing). A blob field's
@@ -127,8 +141,8 @@ private:
     std::shared_ptr<Database> m_database;
     QueryPlan m_plan;
     State m_state = State::Inactive;
-    std::vector<qint64> m_rowIds;  // live: the records in order
-    std::vector<Row> m_rows;       // read-only: the whole result
+    std::vector<qint64> m_rowIds;       // live: the records in order
+    std::vector<Row> m_rows;            // read-only: the whole result
     mutable QHash<qint64, Row> m_cache; // live: rows read so far (bounded)
     std::unique_ptr<SqliteStatement> m_rowStatement;
     int m_current = -1;

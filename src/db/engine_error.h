@@ -9,7 +9,9 @@ namespace pictavo {
 class EngineError : public Error
 {
 public:
-    explicit EngineError(const QString &text, int sqliteCode = 0) : Error(text), m_code(sqliteCode) {}
+    explicit EngineError(const QString &text, int sqliteCode = 0) : Error(text), m_code(sqliteCode)
+    {
+    }
     // SQLite's extended result code when the error came from SQLite, else 0.
     int sqliteCode() const { return m_code; }
 

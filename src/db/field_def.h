@@ -8,7 +8,15 @@ namespace pictavo {
 
 // Kinds of field a table can have. Strings have a maximum length in characters; an
 // autoincrement field is the table's row id, assigned at the post.
-enum class FieldType { String, Integer, AutoInc, Memo, Blob, Unknown };
+enum class FieldType
+{
+    String,
+    Integer,
+    AutoInc,
+    Memo,
+    Blob,
+    Unknown
+};
 
 struct FieldDef
 {

@@ -31,8 +31,8 @@ int quotedEnd(const QString &text, int i)
         }
         return j + 1;
     }
-    throw EngineError(QStringLiteral("Unterminated string in SQL statement: %1")
-                          .arg(text.mid(i, 40)));
+    throw EngineError(
+        QStringLiteral("Unterminated string in SQL statement: %1").arg(text.mid(i, 40)));
 }
 
 bool isSignificant(const SqlToken &token)
@@ -48,23 +48,23 @@ QString upper(const SqlToken &token)
 const QSet<QString> &clauseWords()
 {
     static const QSet<QString> words = {
-        QStringLiteral("SELECT"),  QStringLiteral("FROM"),     QStringLiteral("WHERE"),
-        QStringLiteral("GROUP"),   QStringLiteral("HAVING"),   QStringLiteral("ORDER"),
-        QStringLiteral("LIMIT"),   QStringLiteral("UNION"),    QStringLiteral("INTERSECT"),
-        QStringLiteral("EXCEPT"),  QStringLiteral("JOIN"),     QStringLiteral("ON"),
-        QStringLiteral("USING"),   QStringLiteral("LEFT"),     QStringLiteral("RIGHT"),
-        QStringLiteral("INNER"),   QStringLiteral("OUTER"),    QStringLiteral("CROSS"),
-        QStringLiteral("NATURAL"), QStringLiteral("FULL"),     QStringLiteral("WINDOW"),
-        QStringLiteral("AS"),      QStringLiteral("INDEXED"),  QStringLiteral("NOT"),
+        QStringLiteral("SELECT"),  QStringLiteral("FROM"),    QStringLiteral("WHERE"),
+        QStringLiteral("GROUP"),   QStringLiteral("HAVING"),  QStringLiteral("ORDER"),
+        QStringLiteral("LIMIT"),   QStringLiteral("UNION"),   QStringLiteral("INTERSECT"),
+        QStringLiteral("EXCEPT"),  QStringLiteral("JOIN"),    QStringLiteral("ON"),
+        QStringLiteral("USING"),   QStringLiteral("LEFT"),    QStringLiteral("RIGHT"),
+        QStringLiteral("INNER"),   QStringLiteral("OUTER"),   QStringLiteral("CROSS"),
+        QStringLiteral("NATURAL"), QStringLiteral("FULL"),    QStringLiteral("WINDOW"),
+        QStringLiteral("AS"),      QStringLiteral("INDEXED"), QStringLiteral("NOT"),
         QStringLiteral("OFFSET")};
     return words;
 }
 
 bool isAggregate(const QString &word)
 {
-    static const QSet<QString> names = {QStringLiteral("COUNT"), QStringLiteral("SUM"),
-                                        QStringLiteral("AVG"),   QStringLiteral("MIN"),
-                                        QStringLiteral("MAX"),   QStringLiteral("TOTAL"),
+    static const QSet<QString> names = {QStringLiteral("COUNT"),       QStringLiteral("SUM"),
+                                        QStringLiteral("AVG"),         QStringLiteral("MIN"),
+                                        QStringLiteral("MAX"),         QStringLiteral("TOTAL"),
                                         QStringLiteral("GROUP_CONCAT")};
     return names.contains(word);
 }
@@ -172,7 +172,13 @@ SelectItem classify(const QVector<SqlToken> &tokens, int begin, int end)
 
 struct Scope
 {
-    enum Clause { None, Select, From, Other };
+    enum Clause
+    {
+        None,
+        Select,
+        From,
+        Other
+    };
     Clause clause = None;
     bool expectTable = false;
     int lastTable = -1; // a table reference that may still be followed by an alias
@@ -217,9 +223,10 @@ QVector<SqlToken> tokenize(const QString &text)
                 ++j;
             kind = SqlToken::Word;
         } else if (c.isDigit() || (c == QLatin1Char('.') && j < n && text[j].isDigit())) {
-            while (j < n && (text[j].isLetterOrNumber() || text[j] == QLatin1Char('.') ||
-                             ((text[j] == QLatin1Char('+') || text[j] == QLatin1Char('-')) &&
-                              (text[j - 1] == QLatin1Char('e') || text[j - 1] == QLatin1Char('E')))))
+            while (j < n &&
+                   (text[j].isLetterOrNumber() || text[j] == QLatin1Char('.') ||
+                    ((text[j] == QLatin1Char('+') || text[j] == QLatin1Char('-')) &&
+                     (text[j - 1] == QLatin1Char('e') || text[j - 1] == QLatin1Char('E')))))
                 ++j;
             kind = SqlToken::Number;
         } else if ((c == QLatin1Char(':') || c == QLatin1Char('@') || c == QLatin1Char('$')) &&
@@ -277,7 +284,8 @@ LocalStatement parse(const QString &text)
             if (depth > 0)
                 throw EngineError(QStringLiteral("Unbalanced parentheses in SQL statement."));
             if (nextSignificant(tokens, i) >= 0)
-                throw EngineError(QStringLiteral("Only one SQL statement can be opened at a time."));
+                throw EngineError(
+                    QStringLiteral("Only one SQL statement can be opened at a time."));
             tokens.resize(i);
             break;
         }
@@ -370,8 +378,7 @@ LocalStatement parse(const QString &text)
                 st.aggregate = st.aggregate || word == QLatin1String("HAVING");
                 st.orderBy = st.orderBy || word == QLatin1String("ORDER");
                 st.compound = st.compound || word == QLatin1String("UNION") ||
-                              word == QLatin1String("INTERSECT") ||
-                              word == QLatin1String("EXCEPT");
+                              word == QLatin1String("INTERSECT") || word == QLatin1String("EXCEPT");
                 if (word == QLatin1String("LIMIT") && st.limitToken < 0)
                     st.limitToken = i;
             }

@@ -12,7 +12,17 @@ namespace pictavo {
 // select list can be rewritten so that no blob is ever read to open a query.
 struct SqlToken
 {
-    enum Kind { Space, Word, Number, SingleString, DoubleString, Parameter, Punct, FileName };
+    enum Kind
+    {
+        Space,
+        Word,
+        Number,
+        SingleString,
+        DoubleString,
+        Parameter,
+        Punct,
+        FileName
+    };
     Kind kind = Space;
     QString text;
 };
@@ -29,7 +39,13 @@ struct TableReference
 // One item of the top-level select list.
 struct SelectItem
 {
-    enum Kind { Star, QualifiedStar, Column, Expression };
+    enum Kind
+    {
+        Star,
+        QualifiedStar,
+        Column,
+        Expression
+    };
     Kind kind = Expression;
     QString qualifier; // table alias or file name before the dot, if any
     QString column;    // Column: the column name

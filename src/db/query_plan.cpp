@@ -53,8 +53,9 @@ public:
             plan.keySql = QStringLiteral("SELECT %1.rowid%2%3 %4")
                               .arg(a, items.isEmpty() ? QString() : QStringLiteral(", "),
                                    items.join(QLatin1String(", ")), keyRest);
-            plan.rowSql = QStringLiteral("SELECT %1 FROM %2 WHERE %3.rowid=?")
-                              .arg(items.join(QLatin1String(", ")), tableText(firstTopLevelTable(), true), a);
+            plan.rowSql =
+                QStringLiteral("SELECT %1 FROM %2 WHERE %3.rowid=?")
+                    .arg(items.join(QLatin1String(", ")), tableText(firstTopLevelTable(), true), a);
         } else {
             plan.resultSql = render(0, m_st.selectListBegin) + QLatin1Char(' ') +
                              items.join(QLatin1String(", ")) + QLatin1Char(' ') + rest;
@@ -80,7 +81,8 @@ private:
             keys << alias + QLatin1Char('.') + quoted(field);
         if (keys.isEmpty())
             keys << alias + QLatin1String(".rowid");
-        const QString order = QStringLiteral(" ORDER BY ") + keys.join(QLatin1Char(',')) + QLatin1Char(' ');
+        const QString order =
+            QStringLiteral(" ORDER BY ") + keys.join(QLatin1Char(',')) + QLatin1Char(' ');
         const int end = int(m_st.tokens.size());
         if (m_st.limitToken < 0)
             return render(m_st.selectListEnd, end) + order;
@@ -180,8 +182,8 @@ private:
                     }
                 }
                 if (s >= 0 && c >= 0) {
-                    const QString name = item.alias.isEmpty() ? m_sources[s].file.info.fields[c].name
-                                                              : item.alias;
+                    const QString name =
+                        item.alias.isEmpty() ? m_sources[s].file.info.fields[c].name : item.alias;
                     addColumn(plan, items, s, c, name,
                               quoted(m_sources[s].alias) + QLatin1Char('.') +
                                   quoted(m_sources[s].file.info.fields[c].name));

@@ -21,8 +21,11 @@ QVector<FieldDef> photoFields()
 QVector<IndexDef> photoIndexes()
 {
     return {
-        {QString(), {QStringLiteral("PREFIX"), QStringLiteral("NAME"), QStringLiteral("EXT"),
-                     QStringLiteral("SERIAL")}, true, true},
+        {QString(),
+         {QStringLiteral("PREFIX"), QStringLiteral("NAME"), QStringLiteral("EXT"),
+          QStringLiteral("SERIAL")},
+         true,
+         true},
         {QStringLiteral("photodb_image_size"), {QStringLiteral("IMAGE_SIZE")}, false, false},
     };
 }

@@ -143,8 +143,8 @@ QVariant SqliteStatement::columnValue(int column) const
         return QVariant(columnText(column));
     case SQLITE_BLOB: {
         const void *data = sqlite3_column_blob(m_stmt, column);
-        return QVariant(QByteArray(static_cast<const char *>(data),
-                                   sqlite3_column_bytes(m_stmt, column)));
+        return QVariant(
+            QByteArray(static_cast<const char *>(data), sqlite3_column_bytes(m_stmt, column)));
     }
     default:
         return QVariant();

@@ -52,5 +52,4 @@ QString JoinKeywords(const QStringList &keywords)
     return result;
 }
 
-
 } // namespace pictavo

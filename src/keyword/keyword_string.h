@@ -40,5 +40,4 @@ QStringList splitKeywords(const QString &keywordString);
 // first keyword followed by "b" gives "b".
 QString JoinKeywords(const QStringList &keywords);
 
-
 } // namespace pictavo

@@ -111,7 +111,8 @@ void DbNavigator::updateButtons()
             break;
         case Next:
         case Last:
-            enabled = active && !empty && (editing || m_dataSet.recNo() < m_dataSet.recordCount() - 1);
+            enabled =
+                active && !empty && (editing || m_dataSet.recNo() < m_dataSet.recordCount() - 1);
             break;
         case Post:
         case Cancel:

@@ -17,7 +17,15 @@ class DbNavigator : public QWidget
     Q_OBJECT
 
 public:
-    enum Button { First, Prior, Next, Last, Post, Cancel };
+    enum Button
+    {
+        First,
+        Prior,
+        Next,
+        Last,
+        Post,
+        Cancel
+    };
     using Guard = std::function<void(const std::function<void()> &)>;
 
     DbNavigator(DataSet &dataSet, QList<Button> buttons, Guard guard, QWidget *parent = nullptr);

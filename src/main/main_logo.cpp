@@ -22,7 +22,8 @@ QPixmap mainLogo(int width)
     // Two hills and a sun: a photograph, in a few strokes.
     QPainterPath hills;
     hills.moveTo(1, height - 1);
-    hills.cubicTo(width * 0.25, height * 0.45, width * 0.45, height * 0.55, width * 0.6, height * 0.8);
+    hills.cubicTo(width * 0.25, height * 0.45, width * 0.45, height * 0.55, width * 0.6,
+                  height * 0.8);
     hills.cubicTo(width * 0.75, height * 0.55, width * 0.9, height * 0.6, width - 1, height * 0.7);
     hills.lineTo(width - 1, height - 1);
     hills.closeSubpath();

@@ -119,17 +119,22 @@ void TformMain::createMenus()
 {
     auto command = [this](QMenu *menu, const QString &caption, void (TformMain::*handler)()) {
         QAction *action = menu->addAction(caption);
-        connect(action, &QAction::triggered, this, [this, handler] { guard([this, handler] { (this->*handler)(); }); });
+        connect(action, &QAction::triggered, this,
+                [this, handler] { guard([this, handler] { (this->*handler)(); }); });
         return action;
     };
     QMenu *file = menuBar()->addMenu(QStringLiteral("File(&F)"));
-    menuFileNew = command(file, QStringLiteral("New Database(&N)..."), &TformMain::menuFileNewClick);
-    menuFileOpen = command(file, QStringLiteral("Open Database(&O)..."), &TformMain::menuFileOpenClick);
+    menuFileNew =
+        command(file, QStringLiteral("New Database(&N)..."), &TformMain::menuFileNewClick);
+    menuFileOpen =
+        command(file, QStringLiteral("Open Database(&O)..."), &TformMain::menuFileOpenClick);
     file->addSeparator();
     m_menuFileInport = file->addMenu(QStringLiteral("Inport(&I)"));
-    menuFileInportFile = command(m_menuFileInport, QStringLiteral("File(&F)..."), &TformMain::menuFileInportFileClick);
+    menuFileInportFile = command(m_menuFileInport, QStringLiteral("File(&F)..."),
+                                 &TformMain::menuFileInportFileClick);
     m_menuFileInport->menuAction()->setVisible(false);
-    menuFileDelete = command(file, QStringLiteral("Delete(&D)..."), &TformMain::menuFileDeleteClick);
+    menuFileDelete =
+        command(file, QStringLiteral("Delete(&D)..."), &TformMain::menuFileDeleteClick);
     QMenu *exportMenu = file->addMenu(QStringLiteral("Export(&E)"));
     menuFileExportCurrent = command(exportMenu, QStringLiteral("Current photo(&C)..."),
                                     &TformMain::menuFileExportCurrentClick);
@@ -137,10 +142,12 @@ void TformMain::createMenus()
     menuFileExit = command(file, QStringLiteral("Exit(&X)"), &TformMain::menuFileExitClick);
 
     QMenu *display = menuBar()->addMenu(QStringLiteral("Display(&V)"));
-    menuDisplayEasyFilter = command(display, QStringLiteral("Easy Filter(&E)"), &TformMain::menuDisplayEasyFilterClick);
-    menuDisplayExpertFilter =
-        command(display, QStringLiteral("Expert Filter(&P)"), &TformMain::menuDisplayExpertFilterClick);
-    menuDisplayRefresh = command(display, QStringLiteral("Refresh(&R)"), &TformMain::menuDisplayRefreshClick);
+    menuDisplayEasyFilter =
+        command(display, QStringLiteral("Easy Filter(&E)"), &TformMain::menuDisplayEasyFilterClick);
+    menuDisplayExpertFilter = command(display, QStringLiteral("Expert Filter(&P)"),
+                                      &TformMain::menuDisplayExpertFilterClick);
+    menuDisplayRefresh =
+        command(display, QStringLiteral("Refresh(&R)"), &TformMain::menuDisplayRefreshClick);
     menuDisplayEasyFilter->setVisible(false);
     menuDisplayExpertFilter->setVisible(false);
 
@@ -150,12 +157,15 @@ void TformMain::createMenus()
     option->addSeparator();
     menuOptionChangePanelLayout = command(option, QStringLiteral("Change Panel Layout(&L)"),
                                           &TformMain::menuOptionChangePanelLayoutClick);
-    menuOptionAutoScale = command(option, QStringLiteral("Auto Scale(&A)"), &TformMain::menuOptionAutoScaleClick);
+    menuOptionAutoScale =
+        command(option, QStringLiteral("Auto Scale(&A)"), &TformMain::menuOptionAutoScaleClick);
     menuOptionAutoScale->setCheckable(true);
     menuOptionAutoScale->setChecked(true);
     QMenu *height = option->addMenu(QStringLiteral("Table Height(&H)"));
-    menuOptionLower = command(height, QStringLiteral("Lower(&L)"), &TformMain::menuOptionLowerClick);
-    menuOptionHigher = command(height, QStringLiteral("Higher(&H)"), &TformMain::menuOptionHigherClick);
+    menuOptionLower =
+        command(height, QStringLiteral("Lower(&L)"), &TformMain::menuOptionLowerClick);
+    menuOptionHigher =
+        command(height, QStringLiteral("Higher(&H)"), &TformMain::menuOptionHigherClick);
     option->addSeparator();
     menuOptionWaitTimeLine = option->addAction(QString());
     menuOptionWaitTimeLine->setEnabled(false);
@@ -183,8 +193,10 @@ void TformMain::createPanel()
     radioAuto->setChecked(true);
     scale->addWidget(radioAuto);
     scale->addWidget(radioOneToOne);
-    connect(radioAuto, &QRadioButton::clicked, this, [this] { guard([this] { radiogroupScaleClick(false); }); });
-    connect(radioOneToOne, &QRadioButton::clicked, this, [this] { guard([this] { radiogroupScaleClick(true); }); });
+    connect(radioAuto, &QRadioButton::clicked, this,
+            [this] { guard([this] { radiogroupScaleClick(false); }); });
+    connect(radioOneToOne, &QRadioButton::clicked, this,
+            [this] { guard([this] { radiogroupScaleClick(true); }); });
     layout->addWidget(radiogroupScale);
 
     auto *tableHeight = new QGroupBox(QStringLiteral("Table Height"), panelCommand);
@@ -193,8 +205,10 @@ void TformMain::createPanel()
     buttonLower = new QPushButton(QString::fromUtf8("\u25BC"), tableHeight);
     buttonHigher->setToolTip(QStringLiteral("Higher"));
     buttonLower->setToolTip(QStringLiteral("Lower"));
-    connect(buttonHigher, &QPushButton::clicked, this, [this] { guard([this] { menuOptionHigherClick(); }); });
-    connect(buttonLower, &QPushButton::clicked, this, [this] { guard([this] { menuOptionLowerClick(); }); });
+    connect(buttonHigher, &QPushButton::clicked, this,
+            [this] { guard([this] { menuOptionHigherClick(); }); });
+    connect(buttonLower, &QPushButton::clicked, this,
+            [this] { guard([this] { menuOptionLowerClick(); }); });
     heightButtons->addWidget(buttonHigher);
     heightButtons->addWidget(buttonLower);
     layout->addWidget(tableHeight);
@@ -214,14 +228,18 @@ void TformMain::createPanel()
     bitbtnEasyFilter = new QPushButton(QStringLiteral("Easy Filter"), panelCommand);
     bitbtnEasyFilter->setObjectName(QStringLiteral("bitbtnEasyFilter"));
     bitbtnEasyFilter->setVisible(false);
-    connect(bitbtnEasyFilter, &QPushButton::clicked, this, [this] { guard([this] { menuDisplayEasyFilterClick(); }); });
+    connect(bitbtnEasyFilter, &QPushButton::clicked, this,
+            [this] { guard([this] { menuDisplayEasyFilterClick(); }); });
     layout->addWidget(bitbtnEasyFilter);
     layout->addStretch(1);
 
     const auto navigatorGuard = [this](const std::function<void()> &command) { guard(command); };
-    navigatorMove = new DbNavigator(queryAlbum, {DbNavigator::First, DbNavigator::Last}, navigatorGuard, panelCommand);
-    navigatorStep = new DbNavigator(queryAlbum, {DbNavigator::Prior, DbNavigator::Next}, navigatorGuard, panelCommand);
-    navigatorEdit = new DbNavigator(queryAlbum, {DbNavigator::Post, DbNavigator::Cancel}, navigatorGuard, panelCommand);
+    navigatorMove = new DbNavigator(queryAlbum, {DbNavigator::First, DbNavigator::Last},
+                                    navigatorGuard, panelCommand);
+    navigatorStep = new DbNavigator(queryAlbum, {DbNavigator::Prior, DbNavigator::Next},
+                                    navigatorGuard, panelCommand);
+    navigatorEdit = new DbNavigator(queryAlbum, {DbNavigator::Post, DbNavigator::Cancel},
+                                    navigatorGuard, panelCommand);
     layout->addWidget(navigatorMove);
     layout->addWidget(navigatorStep);
     layout->addWidget(navigatorEdit);
@@ -238,16 +256,17 @@ void TformMain::createGrid(QWidget *parent)
 {
     dbgridAlbum = new QTableView(parent);
     dbgridAlbum->setObjectName(QStringLiteral("dbgridAlbum"));
-    datasourceAlbum = new AlbumModel(queryAlbum,
-                                     {{QStringLiteral("Prefix"), QStringLiteral("PREFIX")},
-                                      {QStringLiteral("Name"), QStringLiteral("NAME")},
-                                      {QStringLiteral("Size"), QStringLiteral("IMAGE_SIZE")},
-                                      {QStringLiteral("Keyword"), QStringLiteral("KEYWORD")}},
-                                     [this](const std::function<void()> &command) { return guard(command); },
-                                     this);
+    datasourceAlbum = new AlbumModel(
+        queryAlbum,
+        {{QStringLiteral("Prefix"), QStringLiteral("PREFIX")},
+         {QStringLiteral("Name"), QStringLiteral("NAME")},
+         {QStringLiteral("Size"), QStringLiteral("IMAGE_SIZE")},
+         {QStringLiteral("Keyword"), QStringLiteral("KEYWORD")}},
+        [this](const std::function<void()> &command) { return guard(command); }, this);
     dbgridAlbum->setModel(datasourceAlbum);
     dbgridAlbum->setItemDelegate(new AlbumDelegate(*datasourceAlbum, dbgridAlbum));
-    dbgridAlbum->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
+    dbgridAlbum->setEditTriggers(QAbstractItemView::AnyKeyPressed |
+                                 QAbstractItemView::DoubleClicked |
                                  QAbstractItemView::EditKeyPressed);
     dbgridAlbum->setSelectionMode(QAbstractItemView::SingleSelection);
     // A fixed row height lets the grid work out what is on screen without asking for
@@ -335,7 +354,8 @@ void TformMain::LoadSettings()
                                            QStringLiteral("Right")) == QLatin1String("Right"));
     dbgridAlbum->setFixedHeight(std::max(
         0, regutl::ReadInteger(kFormKey, QStringLiteral("Table_Height"), dbgridAlbum->height())));
-    const QString directory = regutl::ReadString(kFormKey, QStringLiteral("Database_Name"), QString());
+    const QString directory =
+        regutl::ReadString(kFormKey, QStringLiteral("Database_Name"), QString());
     // A wait time outside what the entry dialog accepts is brought back into range.
     SetWaitTime(std::clamp(regutl::ReadInteger(kFormKey, QStringLiteral("Wait_Time"), 3), 0, 10));
     openAtStartup(directory);
@@ -349,6 +369,5 @@ void TformMain::SaveSettings()
     regutl::WriteString(kFormKey, QStringLiteral("Database_Name"), queryAlbum.databaseName());
     regutl::WriteInteger(kFormKey, QStringLiteral("Wait_Time"), m_waitTime);
 }
-
 
 } // namespace pictavo

@@ -42,8 +42,9 @@ void TformMain::menuFileOpenClick()
             QStringLiteral("Current record is modified.  Please update or cancel it first."));
         return;
     }
-    const std::optional<QString> file = m_prompter.openFile(
-        QStringLiteral("Open Database"), QStringLiteral("photodb.db"), QStringLiteral("photodb.db|photodb.db"));
+    const std::optional<QString> file =
+        m_prompter.openFile(QStringLiteral("Open Database"), QStringLiteral("photodb.db"),
+                            QStringLiteral("photodb.db|photodb.db"));
     if (!file)
         return;
     // The directory part, without a trailing separator except for the root.
@@ -59,7 +60,8 @@ void TformMain::openAtStartup(const QString &directory)
             tableKeyword.open();
         } catch (const Error &) {
             tableKeyword.close();
-            m_prompter.warning(QStringLiteral("Could not open Keyword Table in \"%1\".").arg(directory));
+            m_prompter.warning(
+                QStringLiteral("Could not open Keyword Table in \"%1\".").arg(directory));
         }
     }
     queryAlbum.close();

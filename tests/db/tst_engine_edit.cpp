@@ -9,8 +9,8 @@
 
 using namespace pictavo;
 using pictavo::test::errorOf;
-using pictavo::test::PhotoDbFixture;
 using pictavo::test::patternBytes;
+using pictavo::test::PhotoDbFixture;
 
 namespace {
 
@@ -81,7 +81,8 @@ void TestEngineEdit::requiredFields()
     album.setValue(QStringLiteral("EXT"), QStringLiteral(".jpg"));
     fillPhoto(album, QStringLiteral("n"), patternBytes(10, 1));
     // An empty text is stored as null, so it counts as no value.
-    album.setValue(emptied, emptied == QLatin1String("IMAGE") ? QVariant(QByteArray()) : QVariant(QString()));
+    album.setValue(emptied, emptied == QLatin1String("IMAGE") ? QVariant(QByteArray())
+                                                              : QVariant(QString()));
     QCOMPARE(errorOf([&] { album.post(); }), message);
     if (message.isEmpty()) {
         QCOMPARE(album.state(), DataSet::State::Browse);
@@ -98,14 +99,20 @@ void TestEngineEdit::fieldSizesCountCharacters_data()
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("written");
     QTest::addColumn<QString>("stored");
-    QTest::newRow("name 40 to 32") << "NAME" << QString(40, QLatin1Char('n')) << QString(32, QLatin1Char('n'));
-    QTest::newRow("keyword 300 to 255") << "KEYWORD" << QString(300, QLatin1Char('k'))
-                                        << QString(255, QLatin1Char('k'));
-    QTest::newRow("ext") << "EXT" << ".jpeg" << ".jpe";
-    QTest::newRow("non-ASCII letters count once") << "EXT" << QString::fromUtf8("äöüßé") << QString::fromUtf8("äöüß");
+    QTest::newRow("name 40 to 32")
+        << "NAME" << QString(40, QLatin1Char('n')) << QString(32, QLatin1Char('n'));
+    QTest::newRow("keyword 300 to 255")
+        << "KEYWORD" << QString(300, QLatin1Char('k')) << QString(255, QLatin1Char('k'));
+    QTest::newRow("ext") << "EXT"
+                         << ".jpeg"
+                         << ".jpe";
+    QTest::newRow("non-ASCII letters count once")
+        << "EXT" << QString::fromUtf8("äöüßé") << QString::fromUtf8("äöüß");
     // Four characters outside the basic plane are eight UTF-16 units; none is cut in half.
-    QTest::newRow("astral characters") << "EXT" << QString::fromUtf8("😀😁😂🤣😃") << QString::fromUtf8("😀😁😂🤣");
-    QTest::newRow("exactly the size") << "PREFIX" << QString(32, QLatin1Char('p')) << QString(32, QLatin1Char('p'));
+    QTest::newRow("astral characters") << "EXT" << QString::fromUtf8("😀😁😂🤣😃")
+                                       << QString::fromUtf8("😀😁😂🤣");
+    QTest::newRow("exactly the size")
+        << "PREFIX" << QString(32, QLatin1Char('p')) << QString(32, QLatin1Char('p'));
 }
 
 void TestEngineEdit::fieldSizesCountCharacters()
@@ -135,8 +142,9 @@ void TestEngineEdit::integerFields()
     album.edit();
     QCOMPARE(errorOf([&] { album.setValue(QStringLiteral("IMAGE_SIZE"), QStringLiteral("abc")); }),
              QStringLiteral("'abc' is not a valid integer value."));
-    QCOMPARE(errorOf([&] { album.setValue(QStringLiteral("COUNT"), QStringLiteral("4294967296")); }),
-             QStringLiteral("'4294967296' is not a valid integer value."));
+    QCOMPARE(
+        errorOf([&] { album.setValue(QStringLiteral("COUNT"), QStringLiteral("4294967296")); }),
+        QStringLiteral("'4294967296' is not a valid integer value."));
     album.setValue(QStringLiteral("COUNT"), QStringLiteral(" -7 "));
     album.post();
     QCOMPARE(album.asInteger(QStringLiteral("COUNT")), -7);
@@ -161,8 +169,10 @@ void TestEngineEdit::keyViolation()
     QCOMPARE(db.rows({"select * from KEYWORD.DB"}), QStringList({"Sky|5", "sky|1"}));
 
     // Prefix, name and extension may repeat: SERIAL tells the records apart.
-    const qint64 first = db.addPhoto(QStringLiteral("p"), QStringLiteral("same"), QStringLiteral("k"), "1");
-    const qint64 second = db.addPhoto(QStringLiteral("p"), QStringLiteral("same"), QStringLiteral("k"), "2");
+    const qint64 first =
+        db.addPhoto(QStringLiteral("p"), QStringLiteral("same"), QStringLiteral("k"), "1");
+    const qint64 second =
+        db.addPhoto(QStringLiteral("p"), QStringLiteral("same"), QStringLiteral("k"), "2");
     QVERIFY(second > first);
 }
 
@@ -197,7 +207,8 @@ void TestEngineEdit::blobRoundTrip()
     const qint64 serial = db.addPhoto(QString(), QStringLiteral("big"), QStringLiteral("k"), big);
     Query query;
     query.setDatabaseName(db.dir());
-    query.setSql({QStringLiteral("SELECT * FROM PHOTODB.DB WHERE SERIAL="), QString::number(serial), QStringLiteral(";")});
+    query.setSql({QStringLiteral("SELECT * FROM PHOTODB.DB WHERE SERIAL="), QString::number(serial),
+                  QStringLiteral(";")});
     query.open();
     QCOMPARE(query.blobSize(QStringLiteral("IMAGE")), big.size());
     QVERIFY(query.readBlob(QStringLiteral("IMAGE")) == big);
@@ -219,8 +230,12 @@ void TestEngineEdit::hooksInOrder()
     album.afterScroll = [&](DataSet &d) { log << QStringLiteral("scroll:%1").arg(d.recNo()); };
     album.afterInsert = [&](DataSet &) { log << QStringLiteral("insert"); };
     album.afterEdit = [&](DataSet &) { log << QStringLiteral("edit"); };
-    album.beforePost = [&](DataSet &d) { log << QStringLiteral("beforePost:%1").arg(d.asString(QStringLiteral("SERIAL"))); };
-    album.afterPost = [&](DataSet &d) { log << QStringLiteral("afterPost:%1").arg(d.asString(QStringLiteral("SERIAL"))); };
+    album.beforePost = [&](DataSet &d) {
+        log << QStringLiteral("beforePost:%1").arg(d.asString(QStringLiteral("SERIAL")));
+    };
+    album.afterPost = [&](DataSet &d) {
+        log << QStringLiteral("afterPost:%1").arg(d.asString(QStringLiteral("SERIAL")));
+    };
     album.afterCancel = [&](DataSet &) { log << QStringLiteral("cancel"); };
     album.afterDelete = [&](DataSet &) { log << QStringLiteral("delete"); };
     openAlbum(album, db.dir());
@@ -236,9 +251,9 @@ void TestEngineEdit::hooksInOrder()
     album.post();
     album.first();
     album.remove();
-    QCOMPARE(log, QStringList({"scroll:0", "scroll:1", "edit", "beforePost:2", "afterPost:2", "scroll:0",
-                               "edit", "cancel", "insert", "scroll:2", "beforePost:", "afterPost:3",
-                               "scroll:0", "delete", "scroll:0"}));
+    QCOMPARE(log, QStringList({"scroll:0", "scroll:1", "edit", "beforePost:2", "afterPost:2",
+                               "scroll:0", "edit", "cancel", "insert", "scroll:2",
+                               "beforePost:", "afterPost:3", "scroll:0", "delete", "scroll:0"}));
     QCOMPARE(db.rows({"select NAME, KEYWORD from PHOTODB.DB"}), QStringList({"b|changed", "c|*"}));
 }
 
@@ -249,7 +264,9 @@ void TestEngineEdit::beforePostFailureKeepsEditing()
     Query album;
     openAlbum(album, db.dir());
     QString postError;
-    album.beforePost = [](DataSet &) { throw EngineError(QStringLiteral("Keyword table is not open.")); };
+    album.beforePost = [](DataSet &) {
+        throw EngineError(QStringLiteral("Keyword table is not open."));
+    };
     album.onPostError = [&](DataSet &, const Error &error) { postError = error.text(); };
     album.edit();
     album.setValue(QStringLiteral("NAME"), QStringLiteral("z"));
@@ -291,7 +308,8 @@ void TestEngineEdit::postWhileAnotherDataSetIsOpen()
     };
     album.post();
     other.post();
-    QCOMPARE(db.rows({"select NAME, KEYWORD from PHOTODB.DB"}), QStringList({"a|from other", "b|*"}));
+    QCOMPARE(db.rows({"select NAME, KEYWORD from PHOTODB.DB"}),
+             QStringList({"a|from other", "b|*"}));
     QCOMPARE(db.rows({"select * from KEYWORD.DB"}), QStringList{"new|1"});
     // The other data set still shows the record it had, until it is opened again.
     QCOMPARE(other.recordCount(), 1);
@@ -318,7 +336,8 @@ void TestEngineEdit::deleteAndCancel()
     album.remove();
     QCOMPARE(album.recordCount(), 0);
     QVERIFY(album.bof() && album.eof());
-    QCOMPARE(errorOf([&] { album.remove(); }), QStringLiteral("Cannot perform this operation on an empty dataset."));
+    QCOMPARE(errorOf([&] { album.remove(); }),
+             QStringLiteral("Cannot perform this operation on an empty dataset."));
     QCOMPARE(db.rows({"select count(*) from PHOTODB.DB"}), QStringList{"0"});
 }
 
@@ -355,7 +374,8 @@ void TestEngineEdit::browseStateRefusesWrites()
     QCOMPARE(errorOf([&] { album.setValue(QStringLiteral("NAME"), QStringLiteral("x")); }),
              QStringLiteral("Dataset not in edit or insert mode."));
     album.edit();
-    QCOMPARE(errorOf([&] { album.setValue(QStringLiteral("NOSUCH"), 1); }), QStringLiteral("Field 'NOSUCH' not found."));
+    QCOMPARE(errorOf([&] { album.setValue(QStringLiteral("NOSUCH"), 1); }),
+             QStringLiteral("Field 'NOSUCH' not found."));
     album.cancel();
     album.close();
     QCOMPARE(errorOf([&] { album.value(QStringLiteral("IMAGE")); }),

@@ -10,8 +10,8 @@
 #include <sqlite3.h>
 
 using namespace pictavo;
-using pictavo::test::PhotoDbFixture;
 using pictavo::test::patternBytes;
+using pictavo::test::PhotoDbFixture;
 
 namespace {
 
@@ -66,13 +66,21 @@ void TestEngineFiles::createdSchema()
     const Database::TableFile &photo = database->attach(QStringLiteral("PHOTODB.DB"));
     QStringList fields;
     for (const FieldDef &f : photo.info.fields)
-        fields << QStringLiteral("%1:%2:%3:%4").arg(f.name).arg(int(f.type)).arg(f.size).arg(f.required);
+        fields << QStringLiteral("%1:%2:%3:%4")
+                      .arg(f.name)
+                      .arg(int(f.type))
+                      .arg(f.size)
+                      .arg(f.required);
     const auto s = [](FieldType t) { return QString::number(int(t)); };
-    QCOMPARE(fields, QStringList({"PREFIX:" + s(FieldType::String) + ":32:0", "NAME:" + s(FieldType::String) + ":32:1",
-                                  "EXT:" + s(FieldType::String) + ":4:0", "SERIAL:" + s(FieldType::AutoInc) + ":0:1",
-                                  "KEYWORD:" + s(FieldType::String) + ":255:1", "COUNT:" + s(FieldType::Integer) + ":0:1",
-                                  "IMAGE_SIZE:" + s(FieldType::Integer) + ":0:1", "MEMO:" + s(FieldType::Memo) + ":0:0",
-                                  "IMAGE:" + s(FieldType::Blob) + ":0:1", "THUMBNAIL:" + s(FieldType::Blob) + ":0:0"}));
+    QCOMPARE(
+        fields,
+        QStringList(
+            {"PREFIX:" + s(FieldType::String) + ":32:0", "NAME:" + s(FieldType::String) + ":32:1",
+             "EXT:" + s(FieldType::String) + ":4:0", "SERIAL:" + s(FieldType::AutoInc) + ":0:1",
+             "KEYWORD:" + s(FieldType::String) + ":255:1",
+             "COUNT:" + s(FieldType::Integer) + ":0:1",
+             "IMAGE_SIZE:" + s(FieldType::Integer) + ":0:1", "MEMO:" + s(FieldType::Memo) + ":0:0",
+             "IMAGE:" + s(FieldType::Blob) + ":0:1", "THUMBNAIL:" + s(FieldType::Blob) + ":0:0"}));
     QCOMPARE(photo.info.primaryKey, QStringList({"PREFIX", "NAME", "EXT", "SERIAL"}));
     const Database::TableFile &keyword = database->attach(QStringLiteral("KEYWORD.DB"));
     QCOMPARE(keyword.info.fields.size(), 2);
@@ -91,9 +99,11 @@ void TestEngineFiles::createdFileSettings()
     sqlite3 *raw = nullptr;
     sqlite3_open_v2(path.toUtf8().constData(), &raw, SQLITE_OPEN_READONLY, nullptr);
     sqlite3_stmt *stmt = nullptr;
-    sqlite3_prepare_v2(raw, "EXPLAIN QUERY PLAN SELECT rowid FROM photodb WHERE IMAGE_SIZE=5", -1, &stmt, nullptr);
+    sqlite3_prepare_v2(raw, "EXPLAIN QUERY PLAN SELECT rowid FROM photodb WHERE IMAGE_SIZE=5", -1,
+                       &stmt, nullptr);
     QVERIFY(sqlite3_step(stmt) == SQLITE_ROW);
-    const QString plan = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 3)));
+    const QString plan =
+        QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 3)));
     sqlite3_finalize(stmt);
     sqlite3_close(raw);
     QVERIFY2(plan.contains(QStringLiteral("USING COVERING INDEX photodb_image_size")) ||
@@ -105,7 +115,8 @@ void TestEngineFiles::fileNamesIgnoreLetterCase()
 {
     PhotoDbFixture db;
     db.addPhoto(QString(), QStringLiteral("a"), QStringLiteral("k"), "1");
-    QVERIFY(QFile::rename(db.dir() + QStringLiteral("/photodb.db"), db.dir() + QStringLiteral("/PhotoDB.DB")));
+    QVERIFY(QFile::rename(db.dir() + QStringLiteral("/photodb.db"),
+                          db.dir() + QStringLiteral("/PhotoDB.DB")));
     QCOMPARE(db.rows({"select NAME from photodb.db"}), QStringList{"a"});
     QCOMPARE(db.rows({"select NAME from \"PHOTODB.DB\""}), QStringList{"a"});
 }
@@ -146,7 +157,8 @@ void TestEngineFiles::damagedTableFile()
 {
     PhotoDbFixture db;
     for (int i = 0; i < 20; ++i)
-        db.addPhoto(QString(), QStringLiteral("n%1").arg(i), QStringLiteral("k"), patternBytes(20000, i));
+        db.addPhoto(QString(), QStringLiteral("n%1").arg(i), QStringLiteral("k"),
+                    patternBytes(20000, i));
     const QString path = db.dir() + QStringLiteral("/photodb.db");
     {
         QFile file(path);
@@ -156,7 +168,8 @@ void TestEngineFiles::damagedTableFile()
         file.write(QByteArray(int(file.size() - 4096), char(0xA5)));
     }
     const QString error = openError(db.dir(), {"select * from PHOTODB.DB"});
-    QVERIFY2(error.contains(QStringLiteral("malformed")) || error.contains(QStringLiteral("not a database")),
+    QVERIFY2(error.contains(QStringLiteral("malformed")) ||
+                 error.contains(QStringLiteral("not a database")),
              qPrintable(error));
     // The keyword table beside it still opens.
     QCOMPARE(openError(db.dir(), {"select * from KEYWORD.DB"}), QStringLiteral("(opened)"));

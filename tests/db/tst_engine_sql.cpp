@@ -7,8 +7,8 @@
 #include <QtTest>
 
 using namespace pictavo;
-using pictavo::test::PhotoDbFixture;
 using pictavo::test::patternBytes;
+using pictavo::test::PhotoDbFixture;
 
 // Every statement the program writes or shows as an example, run on a real database.
 class TestEngineSql : public QObject
@@ -35,11 +35,15 @@ void TestEngineSql::initTestCase()
 {
     m_db = std::make_unique<PhotoDbFixture>();
     // SERIAL 1..5; primary order is (null,d) (DSC,c) (IMG,a,2) (IMG,a,5) (IMG,b,1).
-    m_db->addPhoto(QStringLiteral("IMG"), QStringLiteral("b"), QStringLiteral("girl,sea"), patternBytes(300, 1));
-    m_db->addPhoto(QStringLiteral("IMG"), QStringLiteral("a"), QStringLiteral("girl"), patternBytes(400, 2));
-    m_db->addPhoto(QStringLiteral("DSC"), QStringLiteral("c"), QStringLiteral("Sea,x"), patternBytes(500, 3));
+    m_db->addPhoto(QStringLiteral("IMG"), QStringLiteral("b"), QStringLiteral("girl,sea"),
+                   patternBytes(300, 1));
+    m_db->addPhoto(QStringLiteral("IMG"), QStringLiteral("a"), QStringLiteral("girl"),
+                   patternBytes(400, 2));
+    m_db->addPhoto(QStringLiteral("DSC"), QStringLiteral("c"), QStringLiteral("Sea,x"),
+                   patternBytes(500, 3));
     m_db->addPhoto(QString(), QStringLiteral("d"), QStringLiteral("x"), patternBytes(300, 4));
-    m_db->addPhoto(QStringLiteral("IMG"), QStringLiteral("a"), QStringLiteral("boy"), patternBytes(600, 5));
+    m_db->addPhoto(QStringLiteral("IMG"), QStringLiteral("a"), QStringLiteral("boy"),
+                   patternBytes(600, 5));
     m_db->addKeyword(QStringLiteral("sea"), 1);
     m_db->addKeyword(QStringLiteral("girl"), 2);
     m_db->addKeyword(QStringLiteral("Sea"), 1);
@@ -72,35 +76,41 @@ void TestEngineSql::statements_data()
         << QStringList{"2", "1"};
     QTest::newRow("serial lines") << QStringList{"SELECT * FROM PHOTODB.DB WHERE SERIAL=", "5", ";"}
                                   << "KEYWORD" << QStringList{"boy"};
-    QTest::newRow("easy filter")
-        << QStringList{"SELECT * FROM PHOTODB.DB ",
-                       "WHERE PREFIX LIKE \"IMG%\" AND KEYWORD LIKE \"%girl%\" AND NOT(KEYWORD LIKE \"%sea%\")",
-                       ";"}
-        << "SERIAL" << QStringList{"2"};
-    QTest::newRow("double not") << QStringList{"SELECT * FROM PHOTODB.DB ", "WHERE NOT(NOT(KEYWORD LIKE \"%x%\"))", ";"}
+    QTest::newRow("easy filter") << QStringList{"SELECT * FROM PHOTODB.DB ",
+                                                "WHERE PREFIX LIKE \"IMG%\" AND KEYWORD LIKE "
+                                                "\"%girl%\" AND NOT(KEYWORD LIKE \"%sea%\")",
+                                                ";"}
+                                 << "SERIAL" << QStringList{"2"};
+    QTest::newRow("double not") << QStringList{"SELECT * FROM PHOTODB.DB ",
+                                               "WHERE NOT(NOT(KEYWORD LIKE \"%x%\"))", ";"}
                                 << "NAME" << QStringList{"d", "c"};
     QTest::newRow("like counts letter case")
         << QStringList{"select * from PHOTODB.DB where KEYWORD like \"%Sea%\""} << "SERIAL"
         << QStringList{"3"};
-    QTest::newRow("like lower case") << QStringList{"select * from PHOTODB.DB where KEYWORD like \"%sea%\""}
-                                     << "SERIAL" << QStringList{"1"};
-    QTest::newRow("underscore wildcard") << QStringList{"select * from PHOTODB.DB where KEYWORD like \"_\""}
-                                         << "SERIAL" << QStringList{"4"};
+    QTest::newRow("like lower case")
+        << QStringList{"select * from PHOTODB.DB where KEYWORD like \"%sea%\""} << "SERIAL"
+        << QStringList{"1"};
+    QTest::newRow("underscore wildcard")
+        << QStringList{"select * from PHOTODB.DB where KEYWORD like \"_\""} << "SERIAL"
+        << QStringList{"4"};
     QTest::newRow("keyword column") << QStringList{"select KEYWORD from PHOTODB.DB;"} << "KEYWORD"
                                     << QStringList{"x", "Sea,x", "girl", "boy", "girl,sea"};
     QTest::newRow("keyword table") << QStringList{"select * from KEYWORD.DB;"} << "KEYWORD"
                                    << QStringList{"Sea", "girl", "sea", "x"};
     QTest::newRow("keywords by count")
-        << QStringList{"select KEYWORD,KEYWORD.DB.\"COUNT\" from KEYWORD.DB order by KEYWORD.DB.\"COUNT\" desc,KEYWORD;"}
+        << QStringList{"select KEYWORD,KEYWORD.DB.\"COUNT\" from KEYWORD.DB order by "
+                       "KEYWORD.DB.\"COUNT\" desc,KEYWORD;"}
         << "KEYWORD" << QStringList{"girl", "x", "Sea", "sea"};
-    QTest::newRow("single-quoted constant") << QStringList{"select * from PHOTODB.DB where NAME='a'"}
-                                            << "SERIAL" << QStringList{"2", "5"};
+    QTest::newRow("single-quoted constant")
+        << QStringList{"select * from PHOTODB.DB where NAME='a'"} << "SERIAL"
+        << QStringList{"2", "5"};
     QTest::newRow("explicit order") << QStringList{"select * from PHOTODB.DB order by SERIAL desc"}
                                     << "SERIAL" << QStringList{"5", "4", "3", "2", "1"};
-    QTest::newRow("order before limit") << QStringList{"select * from PHOTODB.DB limit 2"} << "SERIAL"
-                                        << QStringList{"4", "3"};
-    QTest::newRow("alias") << QStringList{"select p.NAME as N from PHOTODB.DB p where p.PREFIX=\"IMG\""}
-                           << "N" << QStringList{"a", "a", "b"};
+    QTest::newRow("order before limit")
+        << QStringList{"select * from PHOTODB.DB limit 2"} << "SERIAL" << QStringList{"4", "3"};
+    QTest::newRow("alias")
+        << QStringList{"select p.NAME as N from PHOTODB.DB p where p.PREFIX=\"IMG\""} << "N"
+        << QStringList{"a", "a", "b"};
     QTest::newRow("quoted table") << QStringList{"select * from \"photodb.DB\" where SERIAL>3"}
                                   << "SERIAL" << QStringList{"4", "5"};
 }
@@ -122,8 +132,8 @@ void TestEngineSql::albumQueryFields()
     QStringList names;
     for (int f = 0; f < query.fieldCount(); ++f)
         names << query.field(f).name;
-    QCOMPARE(names, QStringList({"PREFIX", "NAME", "EXT", "SERIAL", "KEYWORD", "COUNT", "IMAGE_SIZE",
-                                 "MEMO", "IMAGE", "THUMBNAIL"}));
+    QCOMPARE(names, QStringList({"PREFIX", "NAME", "EXT", "SERIAL", "KEYWORD", "COUNT",
+                                 "IMAGE_SIZE", "MEMO", "IMAGE", "THUMBNAIL"}));
     QVERIFY(query.isLive());
     query.last();
     QCOMPARE(query.asInteger(QStringLiteral("SERIAL")), 1);
@@ -172,8 +182,9 @@ void TestEngineSql::workTable()
     // A double-quoted value is a constant even when it spells a column name.
     QCOMPARE(column({"select KEYWORD from \"WORK.DB\" where KEYWORD=\"COUNT\";"}, "KEYWORD"),
              QStringList{"COUNT"});
-    QCOMPARE(column({"select KEYWORD from \"WORK.DB\" where KEYWORD=\"say \"\"hi\"\"\";"}, "KEYWORD"),
-             QStringList{"say \"hi\""});
+    QCOMPARE(
+        column({"select KEYWORD from \"WORK.DB\" where KEYWORD=\"say \"\"hi\"\"\";"}, "KEYWORD"),
+        QStringList{"say \"hi\""});
     work.deleteTable();
     QVERIFY(!QFileInfo::exists(m_db->dir() + QStringLiteral("/work.db")));
 }
@@ -210,7 +221,8 @@ void TestEngineSql::refusedStatementsChangeNothing_data()
     QTest::addColumn<QStringList>("sql");
     QTest::newRow("delete") << QStringList{"delete from PHOTODB.DB"};
     QTest::newRow("drop") << QStringList{"drop table PHOTODB.DB"};
-    QTest::newRow("second statement") << QStringList{"select * from PHOTODB.DB;", "delete from PHOTODB.DB;"};
+    QTest::newRow("second statement")
+        << QStringList{"select * from PHOTODB.DB;", "delete from PHOTODB.DB;"};
     QTest::newRow("attach") << QStringList{"ATTACH DATABASE 'x.db' AS x"};
     QTest::newRow("pragma") << QStringList{"PRAGMA case_sensitive_like=OFF"};
     QTest::newRow("update") << QStringList{"update PHOTODB.DB set NAME='z'"};
@@ -227,7 +239,8 @@ void TestEngineSql::refusedStatementsChangeNothing()
     QVERIFY_THROWS_EXCEPTION(EngineError, query.open());
     QVERIFY(!query.active());
     QCOMPARE(column({"select * from PHOTODB.DB"}, "NAME"), QStringList({"d", "c", "a", "a", "b"}));
-    QCOMPARE(column({"select * from PHOTODB.DB where KEYWORD like \"%Sea%\""}, "NAME"), QStringList{"c"});
+    QCOMPARE(column({"select * from PHOTODB.DB where KEYWORD like \"%Sea%\""}, "NAME"),
+             QStringList{"c"});
     QVERIFY(!QFileInfo::exists(m_db->dir() + QStringLiteral("/x.db")));
 }
 

@@ -32,23 +32,25 @@ void TestLocalSql::tablesAndShape_data()
     QTest::newRow("serial") << "SELECT * FROM PHOTODB.DB WHERE SERIAL=\n5\n;" << photo << true;
     QTest::newRow("quoted work") << "select distinct KEYWORD from \"WORK.DB\";"
                                  << QStringList{QStringLiteral("WORK.DB|WORK.DB")} << false;
-    QTest::newRow("count order")
-        << "select KEYWORD,KEYWORD.DB.\"COUNT\" from KEYWORD.DB order by KEYWORD.DB.\"COUNT\" desc,KEYWORD;"
-        << QStringList{QStringLiteral("KEYWORD.DB|KEYWORD.DB")} << true;
+    QTest::newRow("count order") << "select KEYWORD,KEYWORD.DB.\"COUNT\" from KEYWORD.DB order by "
+                                    "KEYWORD.DB.\"COUNT\" desc,KEYWORD;"
+                                 << QStringList{QStringLiteral("KEYWORD.DB|KEYWORD.DB")} << true;
     QTest::newRow("user alias") << "select p.NAME from PHOTODB.DB p where p.COUNT>0"
                                 << QStringList{QStringLiteral("PHOTODB.DB|p")} << true;
     QTest::newRow("as alias") << "select p.NAME from PHOTODB.DB as p"
                               << QStringList{QStringLiteral("PHOTODB.DB|p")} << true;
     QTest::newRow("aggregate") << "select count(*) from PHOTODB.DB" << photo << false;
-    QTest::newRow("count column is no aggregate") << "select COUNT from PHOTODB.DB" << photo << true;
+    QTest::newRow("count column is no aggregate")
+        << "select COUNT from PHOTODB.DB" << photo << true;
     QTest::newRow("group") << "select KEYWORD from PHOTODB.DB group by KEYWORD" << photo << false;
-    QTest::newRow("two tables")
-        << "select * from PHOTODB.DB, KEYWORD.DB"
-        << QStringList{QStringLiteral("PHOTODB.DB|PHOTODB.DB"), QStringLiteral("KEYWORD.DB|KEYWORD.DB")}
-        << false;
+    QTest::newRow("two tables") << "select * from PHOTODB.DB, KEYWORD.DB"
+                                << QStringList{QStringLiteral("PHOTODB.DB|PHOTODB.DB"),
+                                               QStringLiteral("KEYWORD.DB|KEYWORD.DB")}
+                                << false;
     QTest::newRow("subquery in where")
         << "select * from PHOTODB.DB where KEYWORD in (select KEYWORD from KEYWORD.DB)"
-        << QStringList{QStringLiteral("PHOTODB.DB|PHOTODB.DB"), QStringLiteral("KEYWORD.DB|KEYWORD.DB")}
+        << QStringList{QStringLiteral("PHOTODB.DB|PHOTODB.DB"),
+                       QStringLiteral("KEYWORD.DB|KEYWORD.DB")}
         << true;
     QTest::newRow("union") << "select NAME from PHOTODB.DB union select KEYWORD from KEYWORD.DB"
                            << QStringList{QStringLiteral("PHOTODB.DB|PHOTODB.DB"),
@@ -86,7 +88,8 @@ void TestLocalSql::refusals_data()
                             << "Only a SELECT statement can be opened as a query: attach";
     QTest::newRow("two statements") << "select * from PHOTODB.DB; delete from PHOTODB.DB"
                                     << "Only one SQL statement can be opened at a time.";
-    QTest::newRow("empty") << "  \n " << "Empty SQL statement.";
+    QTest::newRow("empty") << "  \n "
+                           << "Empty SQL statement.";
     QTest::newRow("unbalanced double quote") << "select * from PHOTODB.DB where NAME=\"abc"
                                              << "Unterminated string in SQL statement: \"abc";
     QTest::newRow("unbalanced single quote") << "select * from PHOTODB.DB where NAME='a''b"
@@ -126,7 +129,8 @@ void TestLocalSql::selectItems()
 
 void TestLocalSql::doubleQuotedConstants()
 {
-    QCOMPARE(LocalSql::doubleToSingleQuoted(QStringLiteral("\"%sea%\"")), QStringLiteral("'%sea%'"));
+    QCOMPARE(LocalSql::doubleToSingleQuoted(QStringLiteral("\"%sea%\"")),
+             QStringLiteral("'%sea%'"));
     QCOMPARE(LocalSql::doubleToSingleQuoted(QStringLiteral("\"say \"\"hi\"\"\"")),
              QStringLiteral("'say \"hi\"'"));
     QCOMPARE(LocalSql::doubleToSingleQuoted(QStringLiteral("\"it's\"")), QStringLiteral("'it''s'"));

@@ -102,7 +102,8 @@ void TestFormMainDisplay::fittedAndFullSize_data()
 void TestFormMainDisplay::fittedAndFullSize()
 {
     QFETCH(QSize, photo);
-    m_db->addPhoto(QString(), QStringLiteral("p"), QStringLiteral("k"), makeJpeg(photo.width(), photo.height()));
+    m_db->addPhoto(QString(), QStringLiteral("p"), QStringLiteral("k"),
+                   makeJpeg(photo.width(), photo.height()));
     TformMain &form = openWindow();
     const QSize area = form.scrollboxViewArea->size();
     QVERIFY(area.width() > 300 && area.height() > 200);
@@ -137,7 +138,8 @@ void TestFormMainDisplay::fittedAndFullSize()
 
 void TestFormMainDisplay::moveReturnsToAuto()
 {
-    m_db->addPhoto(QString(), QStringLiteral("a"), QStringLiteral("k"), jpegWithSeed(1600, 1200, 1));
+    m_db->addPhoto(QString(), QStringLiteral("a"), QStringLiteral("k"),
+                   jpegWithSeed(1600, 1200, 1));
     m_db->addPhoto(QString(), QStringLiteral("b"), QStringLiteral("k"), jpegWithSeed(900, 1400, 2));
     TformMain &form = openWindow();
     form.menuOptionAutoScale->trigger();
@@ -226,7 +228,8 @@ void TestFormMainDisplay::emptySetAndDeletingTheLastRecord()
     QVERIFY(form.imageViewArea->isVisible());
     m_prompter.answer(Prompter::Ok);
     form.menuFileDelete->trigger();
-    QCOMPARE(m_prompter.texts(), QStringList{"The program will delete current image.\rAre you sure?"});
+    QCOMPARE(m_prompter.texts(),
+             QStringList{"The program will delete current image.\rAre you sure?"});
     QCOMPARE(m_prompter.last().buttons, Prompter::Ok | Prompter::Cancel);
     QCOMPARE(form.editCounter->text(), QStringLiteral("0"));
     QVERIFY(!form.imageViewArea->isVisible());
@@ -266,7 +269,8 @@ void TestFormMainDisplay::gridEditPostsWithNewKeywordQuestion()
     QVERIFY(form.navigatorEdit->button(DbNavigator::Post)->isEnabled());
     m_prompter.answer(Prompter::Yes);
     form.navigatorEdit->click(DbNavigator::Post);
-    QCOMPARE(m_prompter.texts(), QStringList{"\"sea\" is a new keyword. Would you append it into the database?"});
+    QCOMPARE(m_prompter.texts(),
+             QStringList{"\"sea\" is a new keyword. Would you append it into the database?"});
     QCOMPARE(m_prompter.last().kind, Prompter::Kind::Confirmation);
     QVERIFY(!form.RecordModified);
     QCOMPARE(m_db->rows({"select * from KEYWORD.DB"}), QStringList({"sea|1", "sky|4"}));
@@ -283,7 +287,8 @@ void TestFormMainDisplay::gridEditCancelledAllowsOpen()
     QAbstractItemModel *model = form.dbgridAlbum->model();
     QVERIFY(model->setData(model->index(0, 1), QStringLiteral("renamed")));
     form.menuFileOpen->trigger();
-    QCOMPARE(m_prompter.texts(), QStringList{"Current record is modified.  Please update or cancel it first."});
+    QCOMPARE(m_prompter.texts(),
+             QStringList{"Current record is modified.  Please update or cancel it first."});
     form.dbgridAlbum->setFocus();
     QTest::keyClick(form.dbgridAlbum, Qt::Key_Escape);
     QVERIFY(!form.RecordModified);
@@ -320,7 +325,8 @@ void TestFormMainDisplay::startupWithUndecodableFirstPhoto()
 {
     m_db->addPhoto(QString(), QStringLiteral("a"), QStringLiteral("k"), QByteArray("GIF89a......"));
     openWindow();
-    QCOMPARE(m_prompter.texts(), QStringList{QStringLiteral("Could not open Photo Table in \"%1\".").arg(m_db->dir())});
+    QCOMPARE(m_prompter.texts(),
+             QStringList{QStringLiteral("Could not open Photo Table in \"%1\".").arg(m_db->dir())});
     QVERIFY(!m_form->queryAlbum.active());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
 }

@@ -18,7 +18,9 @@ const QString kFormMain = QStringLiteral("\\software\\Orbelin_PV\\formMain");
 
 QString setting(const QString &name)
 {
-    return SettingsStore::instance().readString(kFormMain, name).value_or(QStringLiteral("(absent)"));
+    return SettingsStore::instance()
+        .readString(kFormMain, name)
+        .value_or(QStringLiteral("(absent)"));
 }
 
 } // namespace
@@ -77,7 +79,8 @@ void TestFormMainStartup::firstStart()
         QCOMPARE(form.dbgridAlbum->height(), 124);
         QCOMPARE(form.waitTime(), 3);
         QVERIFY(m_prompter.calls.isEmpty());
-        QCOMPARE(setting(QStringLiteral("Left")), QStringLiteral("(absent)")); // nothing written yet
+        QCOMPARE(setting(QStringLiteral("Left")),
+                 QStringLiteral("(absent)")); // nothing written yet
         form.move(30, 40);
     }
     QCOMPARE(setting(QStringLiteral("Left")), QStringLiteral("30"));
@@ -117,7 +120,8 @@ void TestFormMainStartup::panelLayout()
         QCOMPARE(form.panelDockedRight(), right);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        const bool panelOnRight = form.panelCommand->x() > form.dbgridAlbum->mapTo(&form, QPoint()).x();
+        const bool panelOnRight =
+            form.panelCommand->x() > form.dbgridAlbum->mapTo(&form, QPoint()).x();
         QCOMPARE(panelOnRight, right);
     }
     QCOMPARE(setting(QStringLiteral("Panel_Layout")), saved);
@@ -152,7 +156,8 @@ void TestFormMainStartup::waitTimeBroughtIntoRange()
     startedWith({{QStringLiteral("Wait_Time"), stored}});
     TformMain form(m_prompter);
     QCOMPARE(form.waitTime(), seconds);
-    QCOMPARE(form.menuOptionWaitTimeLine->text(), QStringLiteral("Wait Time: %1 sec.").arg(seconds));
+    QCOMPARE(form.menuOptionWaitTimeLine->text(),
+             QStringLiteral("Wait Time: %1 sec.").arg(seconds));
 }
 
 void TestFormMainStartup::deleteRegistory()
@@ -162,8 +167,9 @@ void TestFormMainStartup::deleteRegistory()
         TformMain form(m_prompter);
         form.menuOptionDeleteRegistory->trigger();
         form.menuOptionDeleteRegistory->trigger();
-        QCOMPARE(m_prompter.texts(), QStringList({"It is just deleted.\rIt will be re-create when program starts.",
-                                                  "Target registory is not existed."}));
+        QCOMPARE(m_prompter.texts(),
+                 QStringList({"It is just deleted.\rIt will be re-create when program starts.",
+                              "Target registory is not existed."}));
         QCOMPARE(m_prompter.last().kind, Prompter::Kind::Information);
     }
     // Nothing was written at the end of that run.
@@ -190,8 +196,9 @@ void TestFormMainStartup::missingSavedDatabaseWarnsTwice()
     startedWith({{QStringLiteral("Database_Name"), gone}});
     {
         TformMain form(m_prompter);
-        QCOMPARE(m_prompter.texts(), QStringList({QStringLiteral("Could not open Keyword Table in \"%1\".").arg(gone),
-                                                  QStringLiteral("Could not open Photo Table in \"%1\".").arg(gone)}));
+        QCOMPARE(m_prompter.texts(),
+                 QStringList({QStringLiteral("Could not open Keyword Table in \"%1\".").arg(gone),
+                              QStringLiteral("Could not open Photo Table in \"%1\".").arg(gone)}));
         QCOMPARE(m_prompter.last().kind, Prompter::Kind::Warning);
         QVERIFY(!form.queryAlbum.active());
     }
@@ -202,8 +209,10 @@ void TestFormMainStartup::missingSavedDatabaseWarnsTwice()
 void TestFormMainStartup::savedDatabaseReopens()
 {
     PhotoDbFixture db;
-    db.addPhoto(QString(), QStringLiteral("a"), QStringLiteral("k"), pictavo::fixtures::makeJpeg(40, 30));
-    db.addPhoto(QString(), QStringLiteral("b"), QStringLiteral("k"), pictavo::fixtures::makeJpeg(40, 30));
+    db.addPhoto(QString(), QStringLiteral("a"), QStringLiteral("k"),
+                pictavo::fixtures::makeJpeg(40, 30));
+    db.addPhoto(QString(), QStringLiteral("b"), QStringLiteral("k"),
+                pictavo::fixtures::makeJpeg(40, 30));
     startedWith({{QStringLiteral("Database_Name"), db.dir()}});
     TformMain form(m_prompter);
     QVERIFY(m_prompter.calls.isEmpty());
@@ -221,7 +230,8 @@ void TestFormMainStartup::newDatabase()
     QDir().mkpath(dir);
     m_prompter.answerPath(dir);
     form.menuFileNew->trigger();
-    QCOMPARE(m_prompter.texts(), QStringList({"Created \"photodb.db\".", "Created \"keyword.db\"."}));
+    QCOMPARE(m_prompter.texts(),
+             QStringList({"Created \"photodb.db\".", "Created \"keyword.db\"."}));
     QVERIFY(m_prompter.callsOf(ScriptedPrompter::CallType::ChooseDirectory).first().offerCreate);
     QVERIFY(form.queryAlbum.active());
     QVERIFY(form.tableKeyword.active());
@@ -232,7 +242,8 @@ void TestFormMainStartup::newDatabase()
 void TestFormMainStartup::newDatabaseTwiceKeepsRecords()
 {
     PhotoDbFixture db;
-    db.addPhoto(QString(), QStringLiteral("a"), QStringLiteral("k"), pictavo::fixtures::makeJpeg(40, 30));
+    db.addPhoto(QString(), QStringLiteral("a"), QStringLiteral("k"),
+                pictavo::fixtures::makeJpeg(40, 30));
     TformMain form(m_prompter);
     m_prompter.answerPath(db.dir());
     form.menuFileNew->trigger();
@@ -250,8 +261,9 @@ void TestFormMainStartup::newDatabaseOverKeywordTableOnly()
     m_prompter.answerPath(db.dir());
     form.menuFileNew->trigger();
     QCOMPARE(m_prompter.texts(),
-             QStringList({QStringLiteral("Keyword table is already existed."),
-                          QStringLiteral("Table \"PHOTODB.DB\" does not exist in \"%1\".").arg(db.dir())}));
+             QStringList(
+                 {QStringLiteral("Keyword table is already existed."),
+                  QStringLiteral("Table \"PHOTODB.DB\" does not exist in \"%1\".").arg(db.dir())}));
     QCOMPARE(m_prompter.last().kind, Prompter::Kind::Error);
     QVERIFY(!form.queryAlbum.active());
     QVERIFY(!QFileInfo::exists(db.dir() + QStringLiteral("/photodb.db")));
@@ -269,11 +281,13 @@ void TestFormMainStartup::newDatabaseCancelled()
 void TestFormMainStartup::openDatabase()
 {
     PhotoDbFixture db;
-    db.addPhoto(QString(), QStringLiteral("a"), QStringLiteral("k"), pictavo::fixtures::makeJpeg(40, 30));
+    db.addPhoto(QString(), QStringLiteral("a"), QStringLiteral("k"),
+                pictavo::fixtures::makeJpeg(40, 30));
     TformMain form(m_prompter);
     m_prompter.answerPath(db.dir() + QStringLiteral("/photodb.db"));
     form.menuFileOpen->trigger();
-    const ScriptedPrompter::Call dialog = m_prompter.callsOf(ScriptedPrompter::CallType::OpenFile).first();
+    const ScriptedPrompter::Call dialog =
+        m_prompter.callsOf(ScriptedPrompter::CallType::OpenFile).first();
     QCOMPARE(dialog.title, QStringLiteral("Open Database"));
     QCOMPARE(dialog.fileName, QStringLiteral("photodb.db"));
     QCOMPARE(dialog.filter, QStringLiteral("photodb.db|photodb.db"));
@@ -287,21 +301,24 @@ void TestFormMainStartup::openDatabase()
     m_prompter.answerPath(empty + QStringLiteral("/photodb.db"));
     form.menuFileOpen->trigger();
     QCOMPARE(m_prompter.last().kind, Prompter::Kind::Error);
-    QCOMPARE(m_prompter.last().text, QStringLiteral("Table \"PHOTODB.DB\" does not exist in \"%1\".").arg(empty));
+    QCOMPARE(m_prompter.last().text,
+             QStringLiteral("Table \"PHOTODB.DB\" does not exist in \"%1\".").arg(empty));
     QVERIFY(!form.queryAlbum.active());
 }
 
 void TestFormMainStartup::openDatabaseBlockedByPendingEdit()
 {
     PhotoDbFixture db;
-    db.addPhoto(QString(), QStringLiteral("a"), QStringLiteral("k"), pictavo::fixtures::makeJpeg(40, 30));
+    db.addPhoto(QString(), QStringLiteral("a"), QStringLiteral("k"),
+                pictavo::fixtures::makeJpeg(40, 30));
     startedWith({{QStringLiteral("Database_Name"), db.dir()}});
     TformMain form(m_prompter);
     form.queryAlbum.edit();
     form.queryAlbum.setValue(QStringLiteral("NAME"), QStringLiteral("b"));
     QVERIFY(form.RecordModified);
     form.menuFileOpen->trigger();
-    QCOMPARE(m_prompter.texts(), QStringList{"Current record is modified.  Please update or cancel it first."});
+    QCOMPARE(m_prompter.texts(),
+             QStringList{"Current record is modified.  Please update or cancel it first."});
     QVERIFY(m_prompter.callsOf(ScriptedPrompter::CallType::OpenFile).isEmpty());
     form.queryAlbum.cancel();
     QVERIFY(!form.RecordModified);

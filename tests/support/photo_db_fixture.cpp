@@ -16,9 +16,8 @@ PhotoDbFixture::PhotoDbFixture() : m_path(m_dir.path())
     table.createTable(schema::keywordFields(), schema::keywordIndexes());
 }
 
-qint64 PhotoDbFixture::addPhoto(const QString &prefix, const QString &name,
-                                const QString &keywords, const QByteArray &image,
-                                const QString &ext)
+qint64 PhotoDbFixture::addPhoto(const QString &prefix, const QString &name, const QString &keywords,
+                                const QByteArray &image, const QString &ext)
 {
     Table table;
     table.setDatabaseName(m_path);
