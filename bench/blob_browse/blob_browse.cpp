@@ -7,6 +7,8 @@
 //
 // Exit status: 0 when every statement stays under the goal and every check holds.
 
+#include "common/bench_support.h"
+#include "common/command_line.h"
 #include "db/query.h"
 #include "db/schema.h"
 #include "db/table.h"
@@ -16,7 +18,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
@@ -25,12 +26,13 @@
 #include <exception>
 #include <fcntl.h>
 #include <functional>
+#include <limits>
 #include <memory>
-#include <optional>
 #include <unistd.h>
 #include <vector>
 
 using namespace pictavo;
+using bench::utf8;
 
 namespace {
 
@@ -46,46 +48,25 @@ struct Options
     bool evict = true; // drop the table files from the OS cache before each measurement
 };
 
-void printUsage()
-{
-    std::printf(
-        "usage: bench_blob_browse [--records N] [--size-mb M] [--dir PATH] [--keep] [--warm]\n"
-        "  --records N   photos to append (default 400)\n"
-        "  --size-mb M   average photo size in MiB (default 2.6); sizes vary by +-40%%\n"
-        "  --dir PATH    build the database in PATH (created if missing, must not hold a\n"
-        "                photo database yet) and keep it there\n"
-        "  --keep        keep the temporary database and print where it is\n"
-        "  --warm        leave the table files in the OS cache (read_bytes then stays 0)\n");
-}
+constexpr char kUsage[] =
+    "usage: bench_blob_browse [--records N] [--size-mb M] [--dir PATH] [--keep] [--warm]\n"
+    "  --records N   photos to append (default 400)\n"
+    "  --size-mb M   average photo size in MiB (default 2.6); sizes vary by +-40%\n"
+    "  --dir PATH    build the database in PATH (created if missing, must not hold a\n"
+    "                photo database yet) and keep it there\n"
+    "  --keep        keep the temporary database and print where it is\n"
+    "  --warm        leave the table files in the OS cache (read_bytes then stays 0)\n";
 
-std::optional<Options> parseOptions(int argc, char **argv)
+Options parseOptions(int argc, char **argv)
 {
     Options options;
-    for (int i = 1; i < argc; ++i) {
-        const QString arg = QString::fromLocal8Bit(argv[i]);
-        const bool hasValue = i + 1 < argc;
-        bool ok = true;
-        if (arg == QLatin1String("--records") && hasValue) {
-            options.records = QString::fromLocal8Bit(argv[++i]).toInt(&ok);
-            ok = ok && options.records > 0;
-        } else if (arg == QLatin1String("--size-mb") && hasValue) {
-            options.sizeMiB = QString::fromLocal8Bit(argv[++i]).toDouble(&ok);
-            // IMAGE_SIZE is a 32-bit field, and a photo is at least its JPEG header.
-            ok = ok && options.sizeMiB >= 0.001 && options.sizeMiB <= 1000;
-        } else if (arg == QLatin1String("--dir") && hasValue) {
-            options.dir = QString::fromLocal8Bit(argv[++i]);
-        } else if (arg == QLatin1String("--keep")) {
-            options.keep = true;
-        } else if (arg == QLatin1String("--warm")) {
-            options.evict = false;
-        } else {
-            ok = false;
-        }
-        if (!ok) {
-            printUsage();
-            return std::nullopt;
-        }
-    }
+    bench::parseCommandLine(argc, argv, kUsage, [&](bench::CommandLine &args) {
+        return args.takeInt("--records", options.records, 1, std::numeric_limits<int>::max()) ||
+               // IMAGE_SIZE is a 32-bit field, and a photo is at least its JPEG header.
+               args.takeDouble("--size-mb", options.sizeMiB, 0.001, 1000) ||
+               args.takeValue("--dir", options.dir) || args.takeSwitch("--keep", options.keep) ||
+               args.takeSwitch("--warm", options.evict, false);
+    });
     return options;
 }
 
@@ -251,12 +232,9 @@ struct FillResult
 
 FillResult fillDatabase(const QString &dir, const std::vector<PlannedPhoto> &photos)
 {
+    bench::createPhotoDatabase(dir);
     Table table;
     table.setDatabaseName(dir);
-    table.setTableName(schema::kPhotoTableFile);
-    table.createTable(schema::photoFields(), schema::photoIndexes());
-    table.setTableName(schema::kKeywordTableFile);
-    table.createTable(schema::keywordFields(), schema::keywordIndexes());
 
     FillResult result;
     QElapsedTimer timer;
@@ -388,7 +366,7 @@ Measurement measure(const QString &dir, const QString &sql, const Expected &expe
         }
         query.close();
     }
-    m.milliseconds = double(timer.nsecsElapsed()) / 1e6;
+    m.milliseconds = bench::msSince(timer);
     const IoCounters after = readIo();
     m.rchar = after.rchar - before.rchar - overhead;
     m.readBytes = after.readBytes - before.readBytes;
@@ -410,19 +388,11 @@ Measurement measure(const QString &dir, const QString &sql, const Expected &expe
     return m;
 }
 
-QByteArray utf8(const QString &text)
-{
-    return text.toUtf8();
-}
-
 } // namespace
 
 int main(int argc, char **argv)
 {
-    const std::optional<Options> parsed = parseOptions(argc, argv);
-    if (!parsed)
-        return 2;
-    const Options options = *parsed;
+    const Options options = parseOptions(argc, argv);
 
     if (readIo().rchar < 0) {
         std::fprintf(stderr, "bench_blob_browse: /proc/self/io cannot be read\n");
@@ -432,13 +402,9 @@ int main(int argc, char **argv)
     std::unique_ptr<QTemporaryDir> temporary;
     QString dir = options.dir;
     if (dir.isEmpty()) {
-        temporary = std::make_unique<QTemporaryDir>(
-            QDir::temp().filePath(QStringLiteral("bench_blob_browse-XXXXXX")));
-        if (!temporary->isValid()) {
-            std::fprintf(stderr, "bench_blob_browse: no temporary directory\n");
+        temporary = bench::makeWorkDirectory("bench_blob_browse", options.keep);
+        if (!temporary)
             return 2;
-        }
-        temporary->setAutoRemove(!options.keep);
         dir = temporary->path();
     } else {
         dir = QFileInfo(dir).absoluteFilePath();
@@ -589,10 +555,7 @@ int main(int argc, char **argv)
         exitCode = 1;
     }
 
-    if (options.dir.isEmpty() && options.keep)
-        std::printf("\nkept: %s\n", utf8(dir).constData());
-    else if (!options.dir.isEmpty())
+    if (!options.dir.isEmpty())
         std::printf("\nkept: %s (given with --dir)\n", utf8(dir).constData());
-    std::printf("\nresult: %s\n", exitCode == 0 ? "PASS" : "FAIL");
-    return exitCode;
+    return bench::reportEnd(exitCode, options.dir.isEmpty() && options.keep ? dir : QString());
 }

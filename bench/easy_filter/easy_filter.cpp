@@ -8,9 +8,10 @@
 // or a missing sqlite3.
 
 #include "app/error.h"
+#include "common/bench_support.h"
+#include "common/child_process.h"
+#include "common/command_line.h"
 #include "db/query.h"
-#include "db/schema.h"
-#include "db/table.h"
 #include "filter/easy_filter_statement.h"
 
 #include <QElapsedTimer>
@@ -21,14 +22,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fcntl.h>
 #include <random>
-#include <spawn.h>
 #include <sqlite3.h>
-#include <sys/wait.h>
 #include <vector>
-
-extern char **environ;
 
 using namespace pictavo;
 
@@ -44,36 +40,20 @@ struct Options
     bool keep = false;
 };
 
-bool parseOptions(int argc, char **argv, Options &options)
-{
-    for (int i = 1; i < argc; ++i) {
-        const QString arg = QString::fromLocal8Bit(argv[i]);
-        bool ok = true;
-        if ((arg == "--records" || arg == "--runs") && i + 1 < argc) {
-            const int value = QString::fromLocal8Bit(argv[++i]).toInt(&ok);
-            ok = ok && value >= 1 && value <= 10000000;
-            (arg == "--records" ? options.records : options.runs) = value;
-        } else if (arg == "--keep") {
-            options.keep = true;
-        } else {
-            ok = false;
-        }
-        if (!ok) {
-            std::printf("usage: bench_easy_filter [--records N] [--runs N] [--keep]\n"
-                        "  --records N  photo records in the table (default 100000)\n"
-                        "  --runs N     timed runs of each side (default 9)\n"
-                        "  --keep       keep the temporary database and print where it is\n");
-            return false;
-        }
-    }
-    return true;
-}
+constexpr char kUsage[] = "usage: bench_easy_filter [--records N] [--runs N] [--keep]\n"
+                          "  --records N  photo records in the table (default 100000)\n"
+                          "  --runs N     timed runs of each side (default 9)\n"
+                          "  --keep       keep the temporary database and print where it is\n";
 
-double median(std::vector<double> values)
+Options parseOptions(int argc, char **argv)
 {
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+    Options options;
+    bench::parseCommandLine(argc, argv, kUsage, [&](bench::CommandLine &args) {
+        return args.takeInt("--records", options.records, 1, 10000000) ||
+               args.takeInt("--runs", options.runs, 1, 10000000) ||
+               args.takeSwitch("--keep", options.keep);
+    });
+    return options;
 }
 
 QString list(const std::vector<double> &values)
@@ -120,14 +100,7 @@ QString keywordString(std::mt19937 &rng, std::discrete_distribution<int> &word)
 // what is measured.
 void fillDatabase(const QString &dir, int records)
 {
-    {
-        Table table;
-        table.setDatabaseName(dir);
-        table.setTableName(schema::kPhotoTableFile);
-        table.createTable(schema::photoFields(), schema::photoIndexes());
-        table.setTableName(schema::kKeywordTableFile);
-        table.createTable(schema::keywordFields(), schema::keywordIndexes());
-    }
+    bench::createPhotoDatabase(dir);
     sqlite3 *db = nullptr;
     const QByteArray path = (dir + QStringLiteral("/photodb.db")).toUtf8();
     if (sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
@@ -179,31 +152,6 @@ void fillDatabase(const QString &dir, int records)
     sqlite3_close(db);
 }
 
-// Wall time of one run of the program with its output thrown away; negative on failure.
-double runDiscardingOutput(const QByteArray &program, const QList<QByteArray> &args)
-{
-    std::vector<char *> argv{const_cast<char *>(program.constData())};
-    for (const QByteArray &arg : args)
-        argv.push_back(const_cast<char *>(arg.constData()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    QElapsedTimer timer;
-    timer.start();
-    pid_t pid = 0;
-    const int spawned =
-        posix_spawn(&pid, program.constData(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
-        return -1;
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    const double ms = double(timer.nsecsElapsed()) / 1e6;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? ms : -1;
-}
-
 struct OurRun
 {
     double openMs = 0;
@@ -223,7 +171,7 @@ OurRun runQuery(const QString &dir, const QStringList &sql)
     timer.start();
     query.open();
     run.records = query.recordCount();
-    run.openMs = double(timer.nsecsElapsed()) / 1e6;
+    run.openMs = bench::msSince(timer);
     // What the grid asks for: Prefix, Name, Size and Keyword of every row.
     const int fields[] = {query.fieldIndex("PREFIX"), query.fieldIndex("NAME"),
                           query.fieldIndex("IMAGE_SIZE"), query.fieldIndex("KEYWORD")};
@@ -232,7 +180,7 @@ OurRun runQuery(const QString &dir, const QStringList &sql)
     for (int row = 0; row < run.records; ++row)
         for (int field : fields)
             check += query.valueAt(row, field).toString().size();
-    run.walkMs = double(timer.nsecsElapsed()) / 1e6;
+    run.walkMs = bench::msSince(timer);
     if (check == 0 && run.records > 0)
         throw Error(QStringLiteral("the walk read nothing"));
     return run;
@@ -242,9 +190,7 @@ OurRun runQuery(const QString &dir, const QStringList &sql)
 
 int main(int argc, char **argv)
 {
-    Options options;
-    if (!parseOptions(argc, argv, options))
-        return 2;
+    const Options options = parseOptions(argc, argv);
     const QString sqlite3Path = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
     if (sqlite3Path.isEmpty()) {
         std::printf("sqlite3 not found on PATH (Debian package sqlite3)\n");
@@ -301,14 +247,17 @@ int main(int argc, char **argv)
             const OurRun run = runQuery(dir, sql);
             ours.push_back(run.openMs);
             walks.push_back(run.walkMs);
-            tool.push_back(runDiscardingOutput(program, {file, select}));
-            start.push_back(runDiscardingOutput(program, {file, "select 1"}));
-            if (tool.back() < 0 || start.back() < 0)
+            const bench::ChildOutput discard{"/dev/null", {}};
+            const bench::ChildRun query = bench::runProcess(program, {file, select}, discard);
+            const bench::ChildRun started = bench::runProcess(program, {file, "select 1"}, discard);
+            if (!query.ok || !started.ok)
                 throw Error(QStringLiteral("sqlite3 failed"));
+            tool.push_back(query.wallMs);
+            start.push_back(started.wallMs);
         }
-        const double oursMs = median(ours);
-        const double toolMs = median(tool);
-        const double startMs = median(start);
+        const double oursMs = bench::median(ours);
+        const double toolMs = bench::median(tool);
+        const double startMs = bench::median(start);
         const double toolNet = std::max(0.001, toolMs - startMs);
         const double ratio = oursMs / toolNet;
         std::printf("\nruns (ms), %d each:\n", options.runs);
@@ -320,7 +269,7 @@ int main(int argc, char **argv)
         std::printf("  Query open + recordCount : %8.1f ms (untimed first run: %.1f ms)\n", oursMs,
                     first.openMs);
         std::printf("  grid walk                : %8.1f ms for %d rows (reported only; no goal)\n",
-                    median(walks), first.records);
+                    bench::median(walks), first.records);
         std::printf("  sqlite3 query            : %8.1f ms\n", toolMs);
         std::printf("  sqlite3 process start    : %8.1f ms\n", startMs);
         std::printf("  sqlite3 without start    : %8.1f ms\n", toolNet);

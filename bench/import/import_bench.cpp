@@ -10,9 +10,11 @@
 // bad options or a missing tool.
 
 #include "app/error.h"
+#include "common/bench_support.h"
+#include "common/child_process.h"
+#include "common/command_line.h"
 #include "db/query.h"
 #include "db/schema.h"
-#include "db/table.h"
 #include "support/jpeg_fixtures.h"
 
 #include <QDir>
@@ -21,20 +23,13 @@
 #include <QFileInfo>
 #include <QSize>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
-#include <optional>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <vector>
 
-extern char **environ;
-
 using namespace pictavo;
+using bench::msSince;
 
 namespace {
 
@@ -48,88 +43,29 @@ struct Options
     bool keep = false;
 };
 
-void printUsage()
-{
-    std::printf("usage: bench_import [--photos N] [--rounds N] [--keep]\n"
-                "  --photos N  photos of each size (default 6)\n"
-                "  --rounds N  imports timed per size and side, the median counts (default 3)\n"
-                "  --keep      keep the temporary photos and databases and print where they are\n");
-}
+constexpr char kUsage[] =
+    "usage: bench_import [--photos N] [--rounds N] [--keep]\n"
+    "  --photos N  photos of each size (default 6)\n"
+    "  --rounds N  imports timed per size and side, the median counts (default 3)\n"
+    "  --keep      keep the temporary photos and databases and print where they are\n";
 
-std::optional<Options> parseOptions(int argc, char **argv)
+Options parseOptions(int argc, char **argv)
 {
     Options options;
-    for (int i = 1; i < argc; ++i) {
-        const QString arg = QString::fromLocal8Bit(argv[i]);
-        bool ok = true;
-        if ((arg == QLatin1String("--photos") || arg == QLatin1String("--rounds")) &&
-            i + 1 < argc) {
-            const int value = QString::fromLocal8Bit(argv[++i]).toInt(&ok);
-            ok = ok && value >= 1 && value <= 1000;
-            (arg == QLatin1String("--photos") ? options.photos : options.rounds) = value;
-        } else if (arg == QLatin1String("--keep")) {
-            options.keep = true;
-        } else {
-            ok = false;
-        }
-        if (!ok) {
-            printUsage();
-            return std::nullopt;
-        }
-    }
+    bench::parseCommandLine(argc, argv, kUsage, [&](bench::CommandLine &args) {
+        return args.takeInt("--photos", options.photos, 1, 1000) ||
+               args.takeInt("--rounds", options.rounds, 1, 1000) ||
+               args.takeSwitch("--keep", options.keep);
+    });
     return options;
 }
 
-double msSince(const QElapsedTimer &timer)
-{
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n == 0 ? 0 : n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
 // Runs a program to its end with its standard output going to `output` (or /dev/null)
-// and its standard error to /dev/null. posix_spawn rather than fork: the child starts
-// without a copy of this process's page tables, which hold the photos.
+// and its standard error to /dev/null.
 bool runProcess(const QByteArray &program, const std::vector<QByteArray> &args,
                 const QByteArray &output = QByteArray("/dev/null"))
 {
-    std::vector<char *> argv{const_cast<char *>(program.constData())};
-    for (const QByteArray &arg : args)
-        argv.push_back(const_cast<char *>(arg.constData()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, output.constData(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int spawned =
-        posix_spawn(&pid, program.constData(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
-        return false;
-    int status = 0;
-    pid_t reaped = -1;
-    do {
-        reaped = waitpid(pid, &status, 0);
-    } while (reaped < 0 && errno == EINTR);
-    return reaped == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-void createDatabase(const QString &dir)
-{
-    QDir().mkpath(dir);
-    Table table;
-    table.setDatabaseName(dir);
-    table.setTableName(schema::kPhotoTableFile);
-    table.createTable(schema::photoFields(), schema::photoIndexes());
-    table.setTableName(schema::kKeywordTableFile);
-    table.createTable(schema::keywordFields(), schema::keywordIndexes());
+    return bench::runProcess(program, args, {output, "/dev/null"}).ok;
 }
 
 QByteArray readAll(const QString &path)
@@ -183,7 +119,7 @@ void timeOurs(const Tools &tools, const QString &work, const QString &folder, in
               const std::vector<Photo> &photos, SizeResult &result)
 {
     const QString db = QDir(work).filePath(QStringLiteral("ours-%1").arg(round));
-    createDatabase(db);
+    bench::createPhotoDatabase(db);
     const QByteArray output = QFile::encodeName(QDir(work).filePath(QStringLiteral("ours.out")));
     QElapsedTimer timer;
     timer.start();
@@ -204,7 +140,7 @@ void timeBaseline(const Tools &tools, const QString &work, int round,
                   const std::vector<Photo> &photos, SizeResult &result)
 {
     const QString dir = QDir(work).filePath(QStringLiteral("base-%1").arg(round));
-    createDatabase(dir);
+    bench::createPhotoDatabase(dir);
     const QByteArray table = QFile::encodeName(QDir(dir).filePath(schema::kPhotoTableFile));
     double djpegMs = 0, insertMs = 0;
     bool ok = true;
@@ -252,9 +188,7 @@ SizeResult runSize(const Tools &tools, const Options &options, const QString &wo
         Photo photo{QDir(folder).filePath(
                         QStringLiteral("photo%1.jpg").arg(i + 1, 2, 10, QLatin1Char('0'))),
                     fixtures::makeJpeg(size.width(), size.height(), jpeg)};
-        QFile file(photo.path);
-        if (photo.bytes.isEmpty() || !file.open(QIODevice::WriteOnly) ||
-            file.write(photo.bytes) != photo.bytes.size())
+        if (photo.bytes.isEmpty() || !bench::writeFile(photo.path, photo.bytes))
             throw Error(QStringLiteral("cannot write %1").arg(photo.path));
         bytes += photo.bytes.size();
         photos.push_back(photo);
@@ -284,10 +218,7 @@ SizeResult runSize(const Tools &tools, const Options &options, const QString &wo
 
 int main(int argc, char **argv)
 {
-    const std::optional<Options> parsed = parseOptions(argc, argv);
-    if (!parsed)
-        return 2;
-    const Options options = *parsed;
+    const Options options = parseOptions(argc, argv);
 
     Tools tools;
     tools.cli = QByteArray(PICTAVO_CLI);
@@ -306,18 +237,16 @@ int main(int argc, char **argv)
         "work per photo on both sides: read the file, decode it at 1/8 scale, store its bytes\n"
         "in one transaction with synchronous=FULL and a rollback journal\n");
 
-    QTemporaryDir temporary(QDir::temp().filePath(QStringLiteral("bench_import-XXXXXX")));
-    if (!temporary.isValid()) {
-        std::fprintf(stderr, "bench_import: no temporary directory\n");
+    const std::unique_ptr<QTemporaryDir> temporary =
+        bench::makeWorkDirectory("bench_import", options.keep);
+    if (!temporary)
         return 2;
-    }
-    temporary.setAutoRemove(!options.keep);
 
     int exitCode = 0;
     std::vector<SizeResult> results;
     try {
         for (const QSize size : {QSize(4000, 3000), QSize(6000, 4000)}) {
-            const QString work = QDir(temporary.path()).filePath(QString::number(size.width()));
+            const QString work = QDir(temporary->path()).filePath(QString::number(size.width()));
             results.push_back(runSize(tools, options, work, size));
             if (!options.keep) // the photos and databases of one size, before the next
                 QDir(work).removeRecursively();
@@ -331,8 +260,8 @@ int main(int argc, char **argv)
                 "%d rounds)\n",
                 kGoalRatio, options.rounds);
     for (const SizeResult &result : results) {
-        const double ours = options.photos * 1000.0 / median(result.ours);
-        const double base = options.photos * 1000.0 / median(result.base);
+        const double ours = options.photos * 1000.0 / bench::median(result.ours);
+        const double base = options.photos * 1000.0 / bench::median(result.base);
         const bool pass = result.faults.isEmpty() && ours >= kGoalRatio * base;
         std::printf("  %s: %.2f photos/s against %.2f photos/s = %.2f  -> %s\n",
                     result.label.toUtf8().constData(), ours, base, ours / base,
@@ -342,8 +271,5 @@ int main(int argc, char **argv)
         if (!pass)
             exitCode = 1;
     }
-    if (options.keep)
-        std::printf("\nkept: %s\n", temporary.path().toUtf8().constData());
-    std::printf("\nresult: %s\n", exitCode == 0 ? "PASS" : "FAIL");
-    return exitCode;
+    return bench::reportEnd(exitCode, options.keep ? temporary->path() : QString());
 }

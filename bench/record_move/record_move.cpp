@@ -8,6 +8,9 @@
 // bad options or a missing djpeg.
 
 #include "app/error.h"
+#include "common/bench_support.h"
+#include "common/child_process.h"
+#include "common/command_line.h"
 #include "db/query.h"
 #include "db/schema.h"
 #include "db/table.h"
@@ -21,10 +24,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio> // jpeglib.h needs FILE and size_t declared first
 #include <cstdlib>
 #include <cstring>
@@ -32,16 +33,16 @@
 #include <exception>
 #include <numeric>
 #include <optional>
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <vector>
 
 #include <jpeglib.h>
 
-extern char **environ;
-
 using namespace pictavo;
+using bench::ChildRun;
+using bench::msSince;
+using bench::runProcess;
+using bench::utf8;
 
 namespace {
 
@@ -64,19 +65,16 @@ struct Options
     bool keep = false;
 };
 
-void printUsage()
-{
-    std::printf(
-        "usage: bench_record_move [--moves N] [--photos N] [--runs N] [--area WxH[,WxH...]]...\n"
-        "                         [--keep]\n"
-        "  --moves N   record moves timed per picture area (default 30)\n"
-        "  --photos N  6000 x 4000 photos in the database, moved over in turn (2 or more,\n"
-        "              default 5)\n"
-        "  --runs N    djpeg runs, and full-size decodes of our own (default 10)\n"
-        "  --area WxH  picture area; repeatable, or a comma-separated list\n"
-        "              (default 800x600 and 1600x1000)\n"
-        "  --keep      keep the temporary database and JPEG files and print where they are\n");
-}
+constexpr char kUsage[] =
+    "usage: bench_record_move [--moves N] [--photos N] [--runs N] [--area WxH[,WxH...]]...\n"
+    "                         [--keep]\n"
+    "  --moves N   record moves timed per picture area (default 30)\n"
+    "  --photos N  6000 x 4000 photos in the database, moved over in turn (2 or more,\n"
+    "              default 5)\n"
+    "  --runs N    djpeg runs, and full-size decodes of our own (default 10)\n"
+    "  --area WxH  picture area; repeatable, or a comma-separated list\n"
+    "              (default 800x600 and 1600x1000)\n"
+    "  --keep      keep the temporary database and JPEG files and print where they are\n";
 
 std::optional<QSize> parseArea(const QString &text)
 {
@@ -92,40 +90,26 @@ std::optional<QSize> parseArea(const QString &text)
     return QSize(width, height);
 }
 
-std::optional<Options> parseOptions(int argc, char **argv)
+Options parseOptions(int argc, char **argv)
 {
     Options options;
-    for (int i = 1; i < argc; ++i) {
-        const QString arg = QString::fromLocal8Bit(argv[i]);
-        const bool hasValue = i + 1 < argc;
-        bool ok = true;
-        const auto count = [&](int &out, int low, int high) {
-            out = QString::fromLocal8Bit(argv[++i]).toInt(&ok);
-            ok = ok && out >= low && out <= high;
-        };
-        if (arg == QLatin1String("--moves") && hasValue) {
-            count(options.moves, 1, 100000);
-        } else if (arg == QLatin1String("--photos") && hasValue) {
-            count(options.photos, 2, 1000); // a move goes to another record
-        } else if (arg == QLatin1String("--runs") && hasValue) {
-            count(options.runs, 1, 10000);
-        } else if (arg == QLatin1String("--area") && hasValue) {
-            for (const QString &item : QString::fromLocal8Bit(argv[++i]).split(QLatin1Char(','))) {
+    bench::parseCommandLine(argc, argv, kUsage, [&](bench::CommandLine &args) {
+        QString areas;
+        if (args.takeValue("--area", areas)) {
+            for (const QString &item : areas.split(QLatin1Char(','))) {
                 const std::optional<QSize> area = parseArea(item);
-                ok = ok && area.has_value();
-                if (area)
-                    options.areas.push_back(*area);
+                if (!area)
+                    args.fail();
+                options.areas.push_back(*area);
             }
-        } else if (arg == QLatin1String("--keep")) {
-            options.keep = true;
-        } else {
-            ok = false;
+            return true;
         }
-        if (!ok) {
-            printUsage();
-            return std::nullopt;
-        }
-    }
+        return args.takeInt("--moves", options.moves, 1, 100000) ||
+               // a move goes to another record
+               args.takeInt("--photos", options.photos, 2, 1000) ||
+               args.takeInt("--runs", options.runs, 1, 10000) ||
+               args.takeSwitch("--keep", options.keep);
+    });
     if (options.areas.empty())
         options.areas = {QSize(800, 600), QSize(1600, 1000)};
     return options;
@@ -139,74 +123,17 @@ struct Stats
     double max = 0;
 };
 
-Stats statsOf(std::vector<double> values)
+Stats statsOf(const std::vector<double> &values)
 {
     Stats s;
     if (values.empty())
         return s;
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    s.median = n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-    s.mean = std::accumulate(values.begin(), values.end(), 0.0) / double(n);
-    s.min = values.front();
-    s.max = values.back();
+    s.median = bench::median(values);
+    s.mean = std::accumulate(values.begin(), values.end(), 0.0) / double(values.size());
+    const auto [min, max] = std::minmax_element(values.begin(), values.end());
+    s.min = *min;
+    s.max = *max;
     return s;
-}
-
-double msSince(const QElapsedTimer &timer)
-{
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
-QByteArray utf8(const QString &text)
-{
-    return text.toUtf8();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
-}
-
-struct ChildRun
-{
-    bool ok = false;
-    double wallMs = 0; // spawn to reaped
-    double cpuMs = 0;  // user + system, as the kernel accounted it
-    long pageFaults = 0;
-};
-
-// posix_spawn rather than fork: glibc starts the child without copying the page tables
-// of this process, which holds a few hundred MiB of photos and pixels by then.
-ChildRun runProcess(const QByteArray &program, const std::vector<QByteArray> &args)
-{
-    std::vector<char *> argv;
-    argv.push_back(const_cast<char *>(program.constData()));
-    for (const QByteArray &arg : args)
-        argv.push_back(const_cast<char *>(arg.constData()));
-    argv.push_back(nullptr);
-
-    ChildRun run;
-    QElapsedTimer timer;
-    timer.start();
-    pid_t pid = 0;
-    if (posix_spawn(&pid, program.constData(), nullptr, nullptr, argv.data(), environ) != 0)
-        return run;
-    int status = 0;
-    rusage usage{};
-    pid_t reaped = -1;
-    do {
-        reaped = wait4(pid, &status, 0, &usage);
-    } while (reaped < 0 && errno == EINTR);
-    run.wallMs = msSince(timer);
-    const auto ms = [](const timeval &t) {
-        return double(t.tv_sec) * 1e3 + double(t.tv_usec) / 1e3;
-    };
-    run.cpuMs = ms(usage.ru_utime) + ms(usage.ru_stime);
-    run.pageFaults = usage.ru_minflt + usage.ru_majflt;
-    run.ok = reaped == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return run;
 }
 
 // CPU time of this thread (user and system, so page faults count) and its page faults.
@@ -234,13 +161,9 @@ struct Photo
 
 void fillDatabase(const QString &dir, const std::vector<Photo> &photos)
 {
+    bench::createPhotoDatabase(dir);
     Table table;
     table.setDatabaseName(dir);
-    table.setTableName(schema::kPhotoTableFile);
-    table.createTable(schema::photoFields(), schema::photoIndexes());
-    table.setTableName(schema::kKeywordTableFile);
-    table.createTable(schema::keywordFields(), schema::keywordIndexes());
-
     table.setTableName(schema::kPhotoTableFile);
     table.open();
     for (const Photo &photo : photos) {
@@ -480,7 +403,7 @@ int runBenchmark(const Options &options, const QString &dir, const QByteArray &d
     const QString photoPath = QDir(dir).filePath(QStringLiteral("photo.jpg"));
     const QString tinyPath = QDir(dir).filePath(QStringLiteral("tiny.jpg"));
     const QByteArray &photoJpeg = photos.front().jpeg;
-    if (!QDir().mkpath(dbDir) || !writeFile(photoPath, photoJpeg) ||
+    if (!QDir().mkpath(dbDir) || !bench::writeFile(photoPath, photoJpeg) ||
         !fixtures::makeTestJpegFile(tinyPath, 8, 8))
         throw Error(QStringLiteral("cannot write to %1").arg(dir));
     timer.start();
@@ -668,10 +591,7 @@ int runBenchmark(const Options &options, const QString &dir, const QByteArray &d
 
 int main(int argc, char **argv)
 {
-    const std::optional<Options> parsed = parseOptions(argc, argv);
-    if (!parsed)
-        return 2;
-    const Options options = *parsed;
+    const Options options = parseOptions(argc, argv);
 
     const QString djpeg = QStandardPaths::findExecutable(QStringLiteral("djpeg"));
     if (djpeg.isEmpty()) {
@@ -684,22 +604,17 @@ int main(int argc, char **argv)
                 LIBJPEG_TURBO_VERSION_NUMBER / 1000000, LIBJPEG_TURBO_VERSION_NUMBER / 1000 % 1000,
                 LIBJPEG_TURBO_VERSION_NUMBER % 1000, JPEG_LIB_VERSION);
 
-    QTemporaryDir temporary(QDir::temp().filePath(QStringLiteral("bench_record_move-XXXXXX")));
-    if (!temporary.isValid()) {
-        std::fprintf(stderr, "bench_record_move: no temporary directory\n");
+    const std::unique_ptr<QTemporaryDir> temporary =
+        bench::makeWorkDirectory("bench_record_move", options.keep);
+    if (!temporary)
         return 2;
-    }
-    temporary.setAutoRemove(!options.keep);
 
     int exitCode = 0;
     try {
-        exitCode = runBenchmark(options, temporary.path(), QFile::encodeName(djpeg));
+        exitCode = runBenchmark(options, temporary->path(), QFile::encodeName(djpeg));
     } catch (const std::exception &error) {
         std::fprintf(stderr, "bench_record_move: %s\n", error.what());
         exitCode = 1;
     }
-    if (options.keep)
-        std::printf("\nkept: %s\n", utf8(temporary.path()).constData());
-    std::printf("\nresult: %s\n", exitCode == 0 ? "PASS" : "FAIL");
-    return exitCode;
+    return bench::reportEnd(exitCode, options.keep ? temporary->path() : QString());
 }

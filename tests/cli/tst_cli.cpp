@@ -1,28 +1,14 @@
+#include "cli_runner.h"
 #include "support/photo_db_fixture.h"
 
-#include <QProcess>
 #include <QtTest>
 
+using pictavo::test::cli;
 using pictavo::test::PhotoDbFixture;
 using pictavo::test::patternBytes;
+using pictavo::test::Run;
 
 namespace {
-
-struct Run
-{
-    int code = -1;
-    QString out;
-    QString err;
-};
-
-Run cli(const QStringList &args)
-{
-    QProcess process;
-    process.start(QStringLiteral(PICTAVO_CLI), args);
-    process.waitForFinished(60000);
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
-}
 
 QByteArray contents(const QString &path)
 {

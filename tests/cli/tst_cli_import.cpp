@@ -1,3 +1,4 @@
+#include "cli_runner.h"
 #include "db/query.h"
 #include "support/jpeg_fixtures.h"
 #include "support/photo_db_fixture.h"
@@ -9,25 +10,11 @@
 #include <QtTest>
 
 using pictavo::Query;
+using pictavo::test::cli;
 using pictavo::test::PhotoDbFixture;
+using pictavo::test::Run;
 
 namespace {
-
-struct Run
-{
-    int code = -1;
-    QString out;
-    QString err;
-};
-
-Run cli(const QStringList &args)
-{
-    QProcess process;
-    process.start(QStringLiteral(PICTAVO_CLI), args);
-    process.waitForFinished(60000);
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
-}
 
 QByteArray jpeg(quint32 seed)
 {

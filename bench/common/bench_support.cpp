@@ -1,0 +1,68 @@
+#include "common/bench_support.h"
+
+#include "db/schema.h"
+#include "db/table.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace pictavo::bench {
+
+double msSince(const QElapsedTimer &timer)
+{
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n == 0 ? 0 : n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+QByteArray utf8(const QString &text)
+{
+    return text.toUtf8();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
+}
+
+void createPhotoDatabase(const QString &dir)
+{
+    QDir().mkpath(dir);
+    Table table;
+    table.setDatabaseName(dir);
+    table.setTableName(schema::kPhotoTableFile);
+    table.createTable(schema::photoFields(), schema::photoIndexes());
+    table.setTableName(schema::kKeywordTableFile);
+    table.createTable(schema::keywordFields(), schema::keywordIndexes());
+}
+
+std::unique_ptr<QTemporaryDir> makeWorkDirectory(const char *benchmark, bool keep)
+{
+    auto dir = std::make_unique<QTemporaryDir>(
+        QDir::temp().filePath(QLatin1String(benchmark) + QStringLiteral("-XXXXXX")));
+    if (!dir->isValid()) {
+        std::fprintf(stderr, "%s: no temporary directory\n", benchmark);
+        return nullptr;
+    }
+    dir->setAutoRemove(!keep);
+    return dir;
+}
+
+int reportEnd(int exitCode, const QString &keptDir)
+{
+    if (!keptDir.isEmpty())
+        std::printf("\nkept: %s\n", utf8(keptDir).constData());
+    std::printf("\nresult: %s\n", exitCode == 0 ? "PASS" : "FAIL");
+    return exitCode;
+}
+
+} // namespace pictavo::bench

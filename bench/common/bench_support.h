@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <vector>
+
+namespace pictavo::bench {
+
+double msSince(const QElapsedTimer &timer);
+
+// The middle value, or the mean of the two middle ones; 0 for no values.
+double median(std::vector<double> values);
+
+QByteArray utf8(const QString &text);
+
+bool writeFile(const QString &path, const QByteArray &bytes);
+
+// An empty Photo Table and Keyword Table made by the engine in `dir`, created if missing.
+// Existing tables there are replaced.
+void createPhotoDatabase(const QString &dir);
+
+// A new directory in the system's temporary folder, named after the benchmark and removed
+// at the end unless `keep`. Null, with a message on stderr, when none can be made.
+std::unique_ptr<QTemporaryDir> makeWorkDirectory(const char *benchmark, bool keep);
+
+// The closing lines: where the files were kept, when `keptDir` is set, then PASS or FAIL.
+// Returns `exitCode`.
+int reportEnd(int exitCode, const QString &keptDir = QString());
+
+} // namespace pictavo::bench
