@@ -23,7 +23,6 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStatusBar>
@@ -48,7 +47,11 @@ template <typename Widget> Widget *named(Widget *widget, const char *name)
 
 TformSelector::TformSelector(TformMain &formMain, Prompter &prompter, QWidget *parent)
     : QDialog(parent), m_formMain(formMain), m_prompter(prompter), m_album(formMain, *this),
-      m_pipeline(m_album, *this, prompter)
+      m_pipeline(m_album, *this, prompter),
+      m_scale([this](const std::function<void()> &command) { return guard(command); },
+              [this](bool autoMode) {
+                  DrawPicture(m_pipeline.imageTmp, imageViewArea, scrollboxViewArea, autoMode);
+              })
 {
     setObjectName(QStringLiteral("formSelector"));
     setWindowTitle(QStringLiteral("Inport Photo File"));
@@ -102,7 +105,7 @@ TformSelector::TformSelector(TformMain &formMain, Prompter &prompter, QWidget *p
             move(screen->availableGeometry().center() - rect().center());
         setPanelDockedRight(true);
     }
-    setDisplayMode(true);
+    m_scale.setDisplayMode(true);
     listboxFile->setMask(QStringLiteral("*.jpg;*.jpeg"));
     editPrefix->clear();
     fillDrives();
@@ -156,8 +159,7 @@ void TformSelector::createMenus()
                 &TformSelector::menuOptionLayoutClick);
     menuOptionAutoScale = command(option, "menuOptionAutoScale", QStringLiteral("Auto Scale(&A)"),
                                   &TformSelector::menuOptionAutoScaleClick);
-    menuOptionAutoScale->setCheckable(true);
-    menuOptionAutoScale->setChecked(true);
+    m_scale.setMenuItem(menuOptionAutoScale);
     menuOptionRemoveAfterInport = command(option, "menuOptionRemoveAfterInport",
                                           QStringLiteral("Remove file after inport(&R)"),
                                           &TformSelector::menuOptionRemoveAfterInportClick);
@@ -175,16 +177,9 @@ void TformSelector::createPanel()
     auto *grid = new QGridLayout(panelTop);
     grid->setContentsMargins(0, 0, 0, 0);
 
-    radiogroupScale = named(new QGroupBox(QStringLiteral("Scale"), panelTop), "radiogroupScale");
-    auto *scale = new QHBoxLayout(radiogroupScale);
-    radioAuto = new QRadioButton(QStringLiteral("Auto"), radiogroupScale);
-    radioOneToOne = new QRadioButton(QStringLiteral("1/1"), radiogroupScale);
-    scale->addWidget(radioAuto);
-    scale->addWidget(radioOneToOne);
-    connect(radioAuto, &QRadioButton::clicked, this,
-            [this] { guard([this] { radiogroupScaleClick(false); }); });
-    connect(radioOneToOne, &QRadioButton::clicked, this,
-            [this] { guard([this] { radiogroupScaleClick(true); }); });
+    radiogroupScale = m_scale.createGroup(panelTop);
+    radioAuto = m_scale.radioAuto();
+    radioOneToOne = m_scale.radioOneToOne();
     checkboxRemoveAfterInport =
         named(new QCheckBox(QStringLiteral("Remove file after inport"), panelTop),
               "checkboxRemoveAfterInport");
@@ -337,7 +332,7 @@ void TformSelector::closeEvent(QCloseEvent *event)
 bool TformSelector::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == scrollboxViewArea && event->type() == QEvent::Resize)
-        guard([this] { redrawAuto(); });
+        guard([this] { m_scale.redrawAuto(); });
     return QDialog::eventFilter(watched, event);
 }
 

@@ -4,6 +4,7 @@
 #include "import/import_hosts.h"
 #include "import/import_pipeline.h"
 #include "import/main_window_album.h"
+#include "main/scale_switch.h"
 
 #include <QDialog>
 
@@ -48,7 +49,7 @@ public:
     bool panelDockedRight() const { return m_panelRight; }
     void setPanelDockedRight(bool right);
     // True in Auto mode (fitted), false in 1/1 mode.
-    bool autoScale() const { return m_autoScale; }
+    bool autoScale() const { return m_scale.autoScale(); }
     // Points the drive box, the directory list and the file list at the folder.
     void moveToDirectory(const QString &path);
     ImportPipeline &pipeline() { return m_pipeline; }
@@ -63,7 +64,6 @@ public:
     void menuFileExitClick();
     void menuOptionLayoutClick();
     void menuOptionAutoScaleClick();
-    void radiogroupScaleClick(bool oneToOne);
     void menuOptionRemoveAfterInportClick();
     void checkboxRemoveAfterInportClick();
 
@@ -127,8 +127,6 @@ private:
     void followDirectory(const QString &path);
     void LoadPanelLayout();
     void SavePanelLayout();
-    void setDisplayMode(bool autoMode);
-    void redrawAuto();
     QStringList tickedKeywords() const;
     bool guard(const std::function<void()> &command);
 
@@ -136,10 +134,10 @@ private:
     Prompter &m_prompter;
     MainWindowAlbum m_album;
     ImportPipeline m_pipeline;
+    ScaleSwitch m_scale;
     QWidget *m_body = nullptr;
     QMenu *m_menuOption = nullptr;
     bool m_panelRight = true;
-    bool m_autoScale = true;
     bool m_importing = false;
     bool m_closeAfterRun = false;
 };

@@ -19,7 +19,6 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QScrollArea>
 #include <QStatusBar>
 
@@ -125,30 +124,9 @@ void TformSelector::menuOptionLayoutClick()
     setPanelDockedRight(!m_panelRight);
 }
 
-void TformSelector::setDisplayMode(bool autoMode)
-{
-    m_autoScale = autoMode;
-    menuOptionAutoScale->setChecked(autoMode);
-    (autoMode ? radioAuto : radioOneToOne)->setChecked(true);
-}
-
 void TformSelector::menuOptionAutoScaleClick()
 {
-    // The action has already flipped its own check mark: the mode kept here decides.
-    setDisplayMode(!m_autoScale);
-    DrawPicture(m_pipeline.imageTmp, imageViewArea, scrollboxViewArea, m_autoScale);
-}
-
-void TformSelector::radiogroupScaleClick(bool oneToOne)
-{
-    m_autoScale = oneToOne; // the command below turns it round to the clicked item
-    menuOptionAutoScaleClick();
-}
-
-void TformSelector::redrawAuto()
-{
-    m_autoScale = false;
-    menuOptionAutoScaleClick();
+    m_scale.toggle();
 }
 
 void TformSelector::menuOptionRemoveAfterInportClick()
@@ -193,7 +171,7 @@ void TformSelector::letInputThrough()
 
 void TformSelector::drawPreview()
 {
-    setDisplayMode(true);
+    m_scale.setDisplayMode(true);
     DrawPicture(m_pipeline.imageTmp, imageViewArea, scrollboxViewArea, true);
     scrollboxViewArea->repaint();
 }

@@ -19,7 +19,6 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStatusBar>
@@ -45,7 +44,11 @@ QFont panelFont()
 } // namespace
 
 TformMain::TformMain(Prompter &prompter, QWidget *parent)
-    : QMainWindow(parent), m_prompter(prompter)
+    : QMainWindow(parent), m_prompter(prompter),
+      m_scale([this](const std::function<void()> &command) { return guard(command); },
+              [this](bool autoMode) {
+                  DrawPicture(imageTmp, imageViewArea, scrollboxViewArea, autoMode);
+              })
 {
     setObjectName(QStringLiteral("formMain"));
     setWindowTitle(QStringLiteral("Pictavo"));
@@ -159,8 +162,7 @@ void TformMain::createMenus()
                                           &TformMain::menuOptionChangePanelLayoutClick);
     menuOptionAutoScale =
         command(option, QStringLiteral("Auto Scale(&A)"), &TformMain::menuOptionAutoScaleClick);
-    menuOptionAutoScale->setCheckable(true);
-    menuOptionAutoScale->setChecked(true);
+    m_scale.setMenuItem(menuOptionAutoScale);
     QMenu *height = option->addMenu(QStringLiteral("Table Height(&H)"));
     menuOptionLower =
         command(height, QStringLiteral("Lower(&L)"), &TformMain::menuOptionLowerClick);
@@ -185,18 +187,9 @@ void TformMain::createPanel()
     logo->setPixmap(mainLogo(kPanelWidth - 12));
     layout->addWidget(logo);
 
-    radiogroupScale = new QGroupBox(QStringLiteral("Scale"), panelCommand);
-    radiogroupScale->setObjectName(QStringLiteral("radiogroupScale"));
-    auto *scale = new QHBoxLayout(radiogroupScale);
-    radioAuto = new QRadioButton(QStringLiteral("Auto"), radiogroupScale);
-    radioOneToOne = new QRadioButton(QStringLiteral("1/1"), radiogroupScale);
-    radioAuto->setChecked(true);
-    scale->addWidget(radioAuto);
-    scale->addWidget(radioOneToOne);
-    connect(radioAuto, &QRadioButton::clicked, this,
-            [this] { guard([this] { radiogroupScaleClick(false); }); });
-    connect(radioOneToOne, &QRadioButton::clicked, this,
-            [this] { guard([this] { radiogroupScaleClick(true); }); });
+    radiogroupScale = m_scale.createGroup(panelCommand);
+    radioAuto = m_scale.radioAuto();
+    radioOneToOne = m_scale.radioOneToOne();
     layout->addWidget(radiogroupScale);
 
     auto *tableHeight = new QGroupBox(QStringLiteral("Table Height"), panelCommand);
@@ -309,7 +302,7 @@ void TformMain::followCurrentRecord()
 bool TformMain::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == scrollboxViewArea && event->type() == QEvent::Resize)
-        guard([this] { redrawAuto(); });
+        guard([this] { m_scale.redrawAuto(); });
     // Esc reaching the grid itself (an open cell editor takes its own Esc first) cancels
     // the record's edit.
     if (watched == dbgridAlbum && event->type() == QEvent::KeyPress &&

@@ -3,6 +3,7 @@
 #include "db/query.h"
 #include "db/table.h"
 #include "main/display_picture.h"
+#include "main/scale_switch.h"
 
 #include <QMainWindow>
 
@@ -43,7 +44,7 @@ public:
     bool panelDockedRight() const { return m_panelRight; }
     void setPanelDockedRight(bool right);
     // True in Auto mode (fitted), false in 1/1 mode (full size).
-    bool autoScale() const { return m_autoScale; }
+    bool autoScale() const { return m_scale.autoScale(); }
 
     bool RecordModified = false;
     qint64 PostedSerial = 0;
@@ -70,7 +71,6 @@ public:
     void menuOptionAutoScaleClick();
     void menuOptionHigherClick();
     void menuOptionLowerClick();
-    void radiogroupScaleClick(bool oneToOne);
 
     Query queryAlbum;
     Table tableKeyword;
@@ -121,8 +121,6 @@ private:
     void SaveSettings();
     // Decodes the current record's photo into imageTmp and draws it fitted.
     void showCurrentRecord();
-    void setDisplayMode(bool autoMode);
-    void redrawAuto();
     void changeGridHeight(int delta);
     void followCurrentRecord();
     // Closes the Album Query and the keyword table, binds them to the directory and opens
@@ -133,12 +131,12 @@ private:
     bool guard(const std::function<void()> &command);
 
     Prompter &m_prompter;
+    ScaleSwitch m_scale;
     QMenu *m_menuFileInport = nullptr;
     TformSelector *m_selector = nullptr;
     TformEasyFilter *m_easyFilter = nullptr;
     TformExpertFilter *m_expertFilter = nullptr;
     bool m_panelRight = true;
-    bool m_autoScale = true;
     int m_waitTime = 3;
     bool m_followingGrid = false;
 };

@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QLayout>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTableView>
 
 namespace pictavo {
@@ -55,34 +54,13 @@ void TformMain::showCurrentRecord()
         throw;
     }
     imageTmp.setJpeg(jpeg); // keeps the decode when it already holds these bytes
-    setDisplayMode(true);
+    m_scale.setDisplayMode(true);
     DrawPicture(imageTmp, imageViewArea, scrollboxViewArea, true);
-}
-
-void TformMain::setDisplayMode(bool autoMode)
-{
-    m_autoScale = autoMode;
-    menuOptionAutoScale->setChecked(autoMode);
-    (autoMode ? radioAuto : radioOneToOne)->setChecked(true);
 }
 
 void TformMain::menuOptionAutoScaleClick()
 {
-    // The action has already flipped its own check mark: the mode kept here decides.
-    setDisplayMode(!m_autoScale);
-    DrawPicture(imageTmp, imageViewArea, scrollboxViewArea, m_autoScale);
-}
-
-void TformMain::radiogroupScaleClick(bool oneToOne)
-{
-    m_autoScale = oneToOne; // the command below turns it round to the clicked item
-    menuOptionAutoScaleClick();
-}
-
-void TformMain::redrawAuto()
-{
-    m_autoScale = false;
-    menuOptionAutoScaleClick();
+    m_scale.toggle();
 }
 
 void TformMain::setEasyFilter(TformEasyFilter *form)
@@ -121,7 +99,7 @@ void TformMain::menuDisplayRefreshClick()
         m_prompter.warning(QStringLiteral("No active record."));
         return;
     }
-    DrawPicture(imageTmp, imageViewArea, scrollboxViewArea, m_autoScale);
+    DrawPicture(imageTmp, imageViewArea, scrollboxViewArea, m_scale.autoScale());
 }
 
 void TformMain::changeGridHeight(int delta)
@@ -131,7 +109,7 @@ void TformMain::changeGridHeight(int delta)
     // Lay the window out now, so the picture is fitted to the area's new size.
     if (QLayout *layout = dbgridAlbum->parentWidget()->layout())
         layout->activate();
-    redrawAuto();
+    m_scale.redrawAuto();
 }
 
 void TformMain::menuOptionHigherClick()
