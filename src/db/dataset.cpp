@@ -636,6 +636,14 @@ void DataSet::remove()
                               QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(table));
     statement.bind(1, rowId);
     statement.step();
+    // The deleted photo's pages go back to the file system rather than stay in the file
+    // as free pages. The delete is committed already; if this fails the pages are only
+    // kept for later records, so nothing is reported.
+    try {
+        execSql(m_database->handle(),
+                QStringLiteral("PRAGMA %1.incremental_vacuum;").arg(quoted(m_plan.base.schema)));
+    } catch (const EngineError &) {
+    }
     m_state = State::Browse;
     m_buffer.clear();
     m_changed.clear();

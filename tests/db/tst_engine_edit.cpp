@@ -50,6 +50,7 @@ private slots:
     void beforePostFailureKeepsEditing();
     void postWhileAnotherDataSetIsOpen();
     void deleteAndCancel();
+    void deleteGivesSpaceBackAndKeepsOtherPhotos();
     void findKeyCutsToFieldSize();
     void browseStateRefusesWrites();
     void rowsWrittenElsewhereAreFound();
@@ -339,6 +340,37 @@ void TestEngineEdit::deleteAndCancel()
     QCOMPARE(errorOf([&] { album.remove(); }),
              QStringLiteral("Cannot perform this operation on an empty dataset."));
     QCOMPARE(db.rows({"select count(*) from PHOTODB.DB"}), QStringList{"0"});
+}
+
+// Deleting a photo shrinks the table file by about its size; the pages of the photos
+// after it are moved into the gap, and every one of them still reads back byte for byte.
+void TestEngineEdit::deleteGivesSpaceBackAndKeepsOtherPhotos()
+{
+    PhotoDbFixture db;
+    QList<QByteArray> photos;
+    for (int i = 0; i < 6; ++i) {
+        photos << patternBytes(300000 + 4099 * i, 40 + i);
+        db.addPhoto(QString(), QStringLiteral("n%1").arg(i), QStringLiteral("k"), photos.last());
+    }
+    const QString path = db.dir() + QStringLiteral("/photodb.db");
+    const qint64 before = QFileInfo(path).size();
+    Query album;
+    openAlbum(album, db.dir());
+    album.moveTo(1); // n1, in the middle of the file
+    album.remove();
+    const qint64 after = QFileInfo(path).size();
+    QVERIFY2(before - after >= photos[1].size() - 8192,
+             qPrintable(QStringLiteral("%1 -> %2").arg(before).arg(after)));
+    QCOMPARE(db.rows({"select NAME from PHOTODB.DB ;"}),
+             QStringList({"n0", "n2", "n3", "n4", "n5"}));
+    Query check;
+    openAlbum(check, db.dir());
+    for (int i = 0; i < 5; ++i) {
+        check.moveTo(i);
+        const int original = i == 0 ? 0 : i + 1;
+        QVERIFY2(check.readBlob(QStringLiteral("IMAGE")) == photos[original],
+                 qPrintable(check.asString(QStringLiteral("NAME"))));
+    }
 }
 
 void TestEngineEdit::findKeyCutsToFieldSize()
