@@ -116,9 +116,13 @@ void DataSet::loadRows()
         if (m_plan.live) {
             rowIds.push_back(query->columnInt64(0));
         } else {
-            Row row(m_plan.fields.size());
-            for (int i = 0; i < row.size(); ++i)
+            const int fieldCount = int(m_plan.fields.size());
+            Row row(fieldCount + m_plan.hiddenColumns);
+            for (int i = 0; i < fieldCount; ++i)
                 row[i] = fieldValue(*query, i, m_plan.fields[i].def);
+            for (int i = fieldCount; i < row.size(); ++i)
+                if (!query->isNull(i))
+                    row[i] = query->columnInt64(i);
             rows.push_back(std::move(row));
         }
     }
@@ -366,14 +370,26 @@ QByteArray DataSet::readBlob(const QString &name) const
         return m_blobs.value(f);
     if (value(name).isNull())
         return QByteArray();
-    const qint64 rowId = currentRowId();
-    if (rowId < 0 || field.baseColumn < 0)
+    qint64 rowId = -1;
+    const Database::TableFile *file = nullptr;
+    QString columnName;
+    if (field.baseColumn >= 0) {
+        rowId = currentRowId();
+        file = &m_plan.base;
+        columnName = m_plan.base.info.fields[field.baseColumn].name;
+    } else if (field.blobRowIdColumn >= 0 && !m_plan.live && m_current >= 0) {
+        const QVariant id = m_rows[size_t(m_current)].value(field.blobRowIdColumn);
+        rowId = id.isNull() ? -1 : id.toLongLong();
+        file = &field.blobFile;
+        columnName = field.blobColumn;
+    }
+    if (rowId < 0 || !file)
         throw EngineError(
             QStringLiteral("Field '%1' cannot be read from a read-only result.").arg(field.name));
     sqlite3_blob *blob = nullptr;
-    const QByteArray schema = m_plan.base.schema.toUtf8();
-    const QByteArray table = m_plan.base.table.toUtf8();
-    const QByteArray column = m_plan.base.info.fields[field.baseColumn].name.toUtf8();
+    const QByteArray schema = file->schema.toUtf8();
+    const QByteArray table = file->table.toUtf8();
+    const QByteArray column = columnName.toUtf8();
     if (sqlite3_blob_open(m_database->handle(), schema.constData(), table.constData(),
                           column.constData(), rowId, 0, &blob) != SQLITE_OK) {
         sqlite3_blob_close(blob);

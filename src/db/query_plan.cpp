@@ -2,6 +2,9 @@
 
 #include "db/engine_error.h"
 
+#include <QHash>
+#include <QSet>
+
 namespace pictavo {
 
 namespace {
@@ -57,6 +60,8 @@ public:
                 QStringLiteral("SELECT %1 FROM %2 WHERE %3.rowid=?")
                     .arg(items.join(QLatin1String(", ")), tableText(firstTopLevelTable(), true), a);
         } else {
+            if (!m_st.groupBy && !m_st.aggregate)
+                addBlobRowIds(plan, items);
             plan.resultSql = render(0, m_st.selectListBegin) + QLatin1Char(' ') +
                              items.join(QLatin1String(", ")) + QLatin1Char(' ') + rest;
         }
@@ -64,6 +69,45 @@ public:
     }
 
 private:
+    // A read-only result keeps, behind its fields, the row id each photo comes from, so
+    // that the photo can still be read when it is shown. Under DISTINCT that is done only
+    // when the table's primary key is selected too: the row is then unique for that table
+    // already, and the row id cannot make two equal records different.
+    void addBlobRowIds(QueryPlan &plan, QStringList &items) const
+    {
+        QVector<int> rowIdColumn(m_sources.size(), -1);
+        for (int f = 0; f < plan.fields.size(); ++f) {
+            DataSetField &field = plan.fields[f];
+            const int s = m_fieldSource.value(f, -1);
+            if (field.def.type != FieldType::Blob || s < 0)
+                continue;
+            if (m_st.distinct && !primaryKeySelected(s))
+                continue;
+            if (rowIdColumn[s] < 0) {
+                rowIdColumn[s] = int(plan.fields.size()) + plan.hiddenColumns++;
+                items << quoted(m_sources[s].alias) + QLatin1String(".rowid");
+            }
+            field.blobFile = m_sources[s].file;
+            field.blobColumn = m_sources[s].file.info.fields[m_fieldColumn.value(f)].name;
+            field.blobRowIdColumn = rowIdColumn[s];
+        }
+    }
+
+    bool primaryKeySelected(int source) const
+    {
+        const TableSchema &info = m_sources[source].file.info;
+        if (info.primaryKey.isEmpty())
+            return false;
+        QSet<int> selected;
+        for (auto it = m_fieldSource.cbegin(); it != m_fieldSource.cend(); ++it)
+            if (it.value() == source)
+                selected.insert(m_fieldColumn.value(it.key()));
+        for (const QString &key : info.primaryKey)
+            if (!selected.contains(info.fieldIndex(key)))
+                return false;
+        return true;
+    }
+
     int firstTopLevelTable() const
     {
         for (int i = 0; i < m_st.tables.size(); ++i)
@@ -139,6 +183,8 @@ private:
         field.def = def;
         field.writable = plan.live && source == 0;
         field.baseColumn = plan.live && source == 0 ? column : -1;
+        m_fieldSource.insert(int(plan.fields.size()), source);
+        m_fieldColumn.insert(int(plan.fields.size()), column);
         plan.fields.append(field);
         items << (def.type == FieldType::Blob
                       ? QStringLiteral("length(%1) AS %2").arg(expression, quoted(name))
@@ -203,6 +249,9 @@ private:
     const LocalStatement &m_st;
     QVector<Database::TableFile> m_files; // one per table reference
     QVector<Source> m_sources;            // the top-level ones
+    // For each field that is a plain column: its source and its column there.
+    QHash<int, int> m_fieldSource;
+    QHash<int, int> m_fieldColumn;
 };
 
 } // namespace

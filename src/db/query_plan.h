@@ -16,12 +16,18 @@ struct DataSetField
     FieldDef def;          // type, size and required flag of the column it comes from
     bool writable = false; // a column of the table of a live query
     int baseColumn = -1;   // index of that column in the table's schema
+    // A blob of a read-only result: the table it is read from, its column there, and the
+    // hidden result column holding the row id; -1 when it cannot be read.
+    Database::TableFile blobFile;
+    QString blobColumn;
+    int blobRowIdColumn = -1;
 };
 
 // How a local-SQL statement is run on SQLite. A live statement is run as a key query
 // that lists the row ids in order, and its records are read one at a time by row id; any
-// other statement is run once and its rows kept. Either way blob columns are selected as
-// their length, so opening and browsing never read a photograph.
+// other statement is run once and its rows kept, with the row ids its blobs come from
+// where a row can name them. Either way blob columns are selected as their length, so
+// opening and browsing never read a photograph.
 struct QueryPlan
 {
     bool live = false;
@@ -29,6 +35,7 @@ struct QueryPlan
     QString rowSql;    // live: the fields of one row, "?" = row id
     QString resultSql; // read-only: the whole result
     QVector<DataSetField> fields;
+    int hiddenColumns = 0;    // read-only: row ids selected after the fields
     Database::TableFile base; // live: the table written back to
     QString baseAlias;
 

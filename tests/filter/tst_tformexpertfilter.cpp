@@ -33,6 +33,7 @@ private slots:
     void wrongStatement();
     void resetRunsNothing();
     void undecodableFirstPhotoIsNotAWrongStatement();
+    void readOnlyResultShowsItsPhotos();
     void enterInEditorMakesNewLine();
 
 private:
@@ -208,6 +209,29 @@ void TestFormExpertFilter::undecodableFirstPhotoIsNotAWrongStatement()
     QVERIFY(w->formMain->queryAlbum.active());
     QCOMPARE(w->counter(), QStringLiteral("1"));
     QVERIFY(w->formEasyFilter->editPrefix->text().isEmpty());
+}
+
+// A statement whose result cannot be edited (DISTINCT here) still shows each record's
+// photo as the user moves through it.
+void TestFormExpertFilter::readOnlyResultShowsItsPhotos()
+{
+    form->show();
+    form->memoSQL->setPlainText("select distinct * from PHOTODB.DB order by NAME desc;");
+    form->bitbtnExecute->click();
+    QCOMPARE(w->prompter.calls.size(), 0);
+    Query &album = w->formMain->queryAlbum;
+    QVERIFY(!album.isLive());
+    QCOMPARE(w->counter(), QStringLiteral("3"));
+    QByteArray previous;
+    for (int row = 0; row < album.recordCount(); ++row) {
+        album.moveTo(row);
+        QVERIFY(!w->formMain->imageViewArea->isHidden());
+        const QByteArray shown = w->formMain->imageTmp.jpeg();
+        QVERIFY(!shown.isEmpty() && shown != previous);
+        QCOMPARE(shown.size(), album.asInteger(QStringLiteral("IMAGE_SIZE")));
+        previous = shown;
+    }
+    QCOMPARE(w->prompter.calls.size(), 0);
 }
 
 void TestFormExpertFilter::enterInEditorMakesNewLine()
