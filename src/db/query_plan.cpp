@@ -25,7 +25,8 @@ struct Source
 class Builder
 {
 public:
-    Builder(Database &database, const LocalStatement &statement) : m_st(statement)
+    Builder(Database &database, const LocalStatement &statement, bool readOnly = false)
+        : m_st(statement), m_readOnly(readOnly)
     {
         for (const TableReference &ref : statement.tables) {
             m_files.append(database.attach(ref.fileName));
@@ -37,12 +38,7 @@ public:
     QueryPlan build()
     {
         QueryPlan plan;
-        plan.live = m_st.isLive();
-        if (m_st.compound) {
-            // A compound statement keeps its select lists as written.
-            plan.resultSql = render(0, int(m_st.tokens.size()));
-            return plan;
-        }
+        plan.live = m_st.isLive() && !m_readOnly;
         QStringList items = selectItems(plan);
         const QString rest = render(m_st.selectListEnd, int(m_st.tokens.size()));
         if (plan.live) {
@@ -60,7 +56,7 @@ public:
                 QStringLiteral("SELECT %1 FROM %2 WHERE %3.rowid=?")
                     .arg(items.join(QLatin1String(", ")), tableText(firstTopLevelTable(), true), a);
         } else {
-            if (!m_st.groupBy && !m_st.aggregate)
+            if (!m_st.groupBy && !m_st.aggregate && !m_readOnly)
                 addBlobRowIds(plan, items);
             plan.resultSql = render(0, m_st.selectListBegin) + QLatin1Char(' ') +
                              items.join(QLatin1String(", ")) + QLatin1Char(' ') + rest;
@@ -247,6 +243,7 @@ private:
     }
 
     const LocalStatement &m_st;
+    const bool m_readOnly;                // an arm of a compound statement
     QVector<Database::TableFile> m_files; // one per table reference
     QVector<Source> m_sources;            // the top-level ones
     // For each field that is a plain column: its source and its column there.
@@ -254,10 +251,64 @@ private:
     QHash<int, int> m_fieldColumn;
 };
 
+bool isCompoundOperator(const SqlToken &token)
+{
+    if (token.kind != SqlToken::Word)
+        return false;
+    const QString word = token.text.toUpper();
+    return word == QLatin1String("UNION") || word == QLatin1String("INTERSECT") ||
+           word == QLatin1String("EXCEPT");
+}
+
+// Each SELECT of a compound statement is rewritten on its own, as a read-only query, so
+// that its blobs too are selected as their lengths: as written, the statement would read
+// every photo it lists into memory (and compare them, for UNION). The fields are those of
+// the first SELECT, as SQLite names the columns of a compound result.
+QueryPlan buildCompound(Database &database, const LocalStatement &statement)
+{
+    QueryPlan plan;
+    QString sql;
+    QString arm;
+    int depth = 0;
+    bool first = true;
+    const auto addArm = [&] {
+        const LocalStatement part = LocalSql::parse(arm);
+        QueryPlan armPlan = Builder(database, part, true).build();
+        if (first)
+            plan.fields = armPlan.fields;
+        first = false;
+        sql += armPlan.resultSql;
+        arm.clear();
+    };
+    for (const SqlToken &token : statement.tokens) {
+        if (token.kind == SqlToken::Punct && token.text == QLatin1String("("))
+            ++depth;
+        else if (token.kind == SqlToken::Punct && token.text == QLatin1String(")"))
+            --depth;
+        if (depth == 0 && isCompoundOperator(token)) {
+            addArm();
+            sql += QLatin1Char(' ') + token.text;
+            continue;
+        }
+        // ALL after the operator belongs to it, not to the next SELECT.
+        if (arm.trimmed().isEmpty() && token.kind == SqlToken::Word &&
+            token.text.compare(QLatin1String("ALL"), Qt::CaseInsensitive) == 0) {
+            sql += QLatin1Char(' ') + token.text;
+            continue;
+        }
+        arm += token.text;
+    }
+    addArm();
+    plan.resultSql = sql;
+    return plan;
+}
+
 } // namespace
 
 QueryPlan QueryPlan::build(Database &database, const LocalStatement &statement)
 {
+    if (statement.compound)
+        return buildCompound(database, statement);
     return Builder(database, statement).build();
 }
 

@@ -25,6 +25,7 @@ private slots:
     void sizeParameter();
     void workTable();
     void readOnlyResults();
+    void compoundResultsListPhotosBySize();
     void readOnlyResultsHandOutTheirPhotos_data();
     void readOnlyResultsHandOutTheirPhotos();
     void refusedStatementsChangeNothing_data();
@@ -233,6 +234,42 @@ void TestEngineSql::readOnlyResultsHandOutTheirPhotos()
         QCOMPARE(query.asInteger(QStringLiteral("SERIAL")), serials[i]);
         QVERIFY(query.readBlob(QStringLiteral("IMAGE")) == photos[serials[i] - 1]);
     }
+}
+
+// Each SELECT of a compound statement lists its photos by size, as a single SELECT
+// does, rather than reading them all into the result.
+void TestEngineSql::compoundResultsListPhotosBySize()
+{
+    Query query;
+    query.setDatabaseName(m_db->dir());
+    query.setSql({QStringLiteral("select NAME, IMAGE from PHOTODB.DB where SERIAL < 3"),
+                  QStringLiteral("union all select NAME, IMAGE from photodb.db"),
+                  QStringLiteral("where KEYWORD = \"boy\" order by 1, 2 desc;")});
+    query.open();
+    QVERIFY(!query.isLive());
+    QCOMPARE(query.fieldCount(), 2);
+    QStringList rows;
+    for (int i = 0; i < query.recordCount(); ++i) {
+        query.moveTo(i);
+        rows << query.asString(QStringLiteral("NAME")) + QLatin1Char('|') +
+                    QString::number(query.blobSize(QStringLiteral("IMAGE")));
+    }
+    QCOMPARE(rows, QStringList({"a|600", "a|400", "b|300"}));
+    QCOMPARE(errorOf([&] { query.readBlob(QStringLiteral("IMAGE")); }),
+             QStringLiteral("Field 'IMAGE' cannot be read from a read-only result."));
+
+    // UNION drops repeated rows; INTERSECT and EXCEPT work across files.
+    QCOMPARE(column({"select KEYWORD from KEYWORD.DB union select KEYWORD from PHOTODB.DB",
+                     "where SERIAL >= 4 order by KEYWORD;"},
+                    "KEYWORD"),
+             QStringList({"Sea", "boy", "girl", "sea", "x"}));
+    QCOMPARE(column({"select KEYWORD from PHOTODB.DB intersect select KEYWORD from KEYWORD.DB;"},
+                    "KEYWORD"),
+             QStringList({"girl", "x"}));
+    QCOMPARE(column({"select NAME from PHOTODB.DB except select NAME from PHOTODB.DB",
+                     "where PREFIX = \"IMG\" order by NAME;"},
+                    "NAME"),
+             QStringList({"c", "d"}));
 }
 
 void TestEngineSql::readOnlyResults()
