@@ -62,8 +62,9 @@ QVariant fieldValue(const SqliteStatement &statement, int column, const FieldDef
     switch (def.type) {
     case FieldType::Integer:
     case FieldType::AutoInc:
-    case FieldType::Blob: // selected as its length
-        return QVariant(statement.columnInt64(column));
+    case FieldType::Blob: // selected as its length, or computed
+        return QVariant(statement.isBlob(column) ? statement.columnBytes(column)
+                                                 : statement.columnInt64(column));
     case FieldType::String:
     case FieldType::Memo:
         return QVariant(statement.columnText(column));
@@ -118,8 +119,14 @@ void DataSet::loadRows()
         } else {
             const int fieldCount = int(m_plan.fields.size());
             Row row(fieldCount + m_plan.hiddenColumns);
-            for (int i = 0; i < fieldCount; ++i)
-                row[i] = fieldValue(*query, i, m_plan.fields[i].def);
+            for (int i = 0; i < fieldCount; ++i) {
+                FieldDef &def = m_plan.fields[i].def;
+                // A computed column that turns out to hold photos keeps only their sizes,
+                // as a table's blob column does, rather than every photo in memory.
+                if (def.type == FieldType::Unknown && query->isBlob(i))
+                    def.type = FieldType::Blob;
+                row[i] = fieldValue(*query, i, def);
+            }
             for (int i = fieldCount; i < row.size(); ++i)
                 if (!query->isNull(i))
                     row[i] = query->columnInt64(i);

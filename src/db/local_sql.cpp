@@ -293,6 +293,7 @@ LocalStatement parse(const QString &text)
             if (scope.clause == Scope::From && scope.expectTable) {
                 scope.expectTable = false;
                 st.multipleSources = st.multipleSources || depth == 0;
+                st.nestedSource = st.nestedSource || depth == 0;
             }
             scope.lastTable = -1;
             scopes.append(Scope());

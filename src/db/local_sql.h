@@ -68,6 +68,7 @@ struct LocalStatement
     bool compound = false;
     bool orderBy = false;
     bool multipleSources = false; // a join, several tables or a subquery in the top FROM
+    bool nestedSource = false;    // a parenthesized subquery or join in the top FROM
 
     // A single-table query without DISTINCT, grouping or aggregates: its records can be
     // edited and go back to the table.

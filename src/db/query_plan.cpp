@@ -39,6 +39,12 @@ public:
     {
         QueryPlan plan;
         plan.live = m_st.isLive() && !m_readOnly;
+        if (m_st.nestedSource) {
+            // The columns of a nested source are known only to SQLite: the statement runs
+            // as written and its fields are named after it is prepared.
+            plan.resultSql = render(0, int(m_st.tokens.size()));
+            return plan;
+        }
         QStringList items = selectItems(plan);
         const QString rest = render(m_st.selectListEnd, int(m_st.tokens.size()));
         if (plan.live) {

@@ -121,6 +121,16 @@ bool SqliteStatement::isNull(int column) const
     return sqlite3_column_type(m_stmt, column) == SQLITE_NULL;
 }
 
+bool SqliteStatement::isBlob(int column) const
+{
+    return sqlite3_column_type(m_stmt, column) == SQLITE_BLOB;
+}
+
+qint64 SqliteStatement::columnBytes(int column) const
+{
+    return sqlite3_column_bytes(m_stmt, column);
+}
+
 qint64 SqliteStatement::columnInt64(int column) const
 {
     return sqlite3_column_int64(m_stmt, column);

@@ -34,6 +34,9 @@ public:
     int columnCount() const;
     QString columnName(int column) const;
     bool isNull(int column) const;
+    bool isBlob(int column) const;
+    // The size of a blob or text value, without copying it.
+    qint64 columnBytes(int column) const;
     qint64 columnInt64(int column) const;
     QString columnText(int column) const;
     QVariant columnValue(int column) const;

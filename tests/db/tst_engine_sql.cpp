@@ -26,6 +26,7 @@ private slots:
     void workTable();
     void readOnlyResults();
     void compoundResultsListPhotosBySize();
+    void nestedSourcesRunAsWritten();
     void readOnlyResultsHandOutTheirPhotos_data();
     void readOnlyResultsHandOutTheirPhotos();
     void refusedStatementsChangeNothing_data();
@@ -270,6 +271,35 @@ void TestEngineSql::compoundResultsListPhotosBySize()
                      "where PREFIX = \"IMG\" order by NAME;"},
                     "NAME"),
              QStringList({"c", "d"}));
+}
+
+// A subquery in FROM: its columns are SQLite's to tell, and photos that come out of it
+// are kept as their sizes.
+void TestEngineSql::nestedSourcesRunAsWritten()
+{
+    Query query;
+    query.setDatabaseName(m_db->dir());
+    query.setSql({QStringLiteral("select * from (select * from PHOTODB.DB) where SERIAL = 3;")});
+    query.open();
+    QVERIFY(!query.isLive());
+    QCOMPARE(query.fieldCount(), 10);
+    QCOMPARE(query.recordCount(), 1);
+    QCOMPARE(query.asString(QStringLiteral("NAME")), QStringLiteral("c"));
+    QCOMPARE(query.blobSize(QStringLiteral("IMAGE")), 500);
+    QVERIFY(query.isNull(QStringLiteral("THUMBNAIL")));
+
+    query.setSql({QStringLiteral("select K.KEYWORD, X.NAME, X.IMAGE from KEYWORD.DB K,"),
+                  QStringLiteral("(select NAME, KEYWORD, IMAGE from PHOTODB.DB) X"),
+                  QStringLiteral("where X.KEYWORD = K.KEYWORD order by 1;")});
+    query.open();
+    QStringList rows;
+    for (int i = 0; i < query.recordCount(); ++i) {
+        query.moveTo(i);
+        rows << query.asString(QStringLiteral("KEYWORD")) + QLatin1Char('|') +
+                    query.asString(QStringLiteral("NAME")) + QLatin1Char('|') +
+                    QString::number(query.blobSize(QStringLiteral("IMAGE")));
+    }
+    QCOMPARE(rows, QStringList({"girl|a|400", "x|d|300"}));
 }
 
 void TestEngineSql::readOnlyResults()
