@@ -28,13 +28,6 @@ bool directoryCanBeRead(const QString &directory)
 
 const QString kPrimaryIndexName = QStringLiteral("primary_key");
 
-QString quoted(const QString &identifier)
-{
-    QString text = identifier;
-    text.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + text + QLatin1Char('"');
-}
-
 QString normalizedDirectory(const QString &directory)
 {
     const QString path = directory.isEmpty() ? QDir::currentPath() : directory;

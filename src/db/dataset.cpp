@@ -14,13 +14,6 @@ namespace {
 
 constexpr int kRowCacheLimit = 4096;
 
-QString quoted(const QString &identifier)
-{
-    QString text = identifier;
-    text.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + text + QLatin1Char('"');
-}
-
 // While a user's statement is prepared, only reading is authorised: a statement that
 // would write, attach or change a setting cannot even be compiled.
 int readOnlyAuthorizer(void *, int action, const char *, const char *, const char *, const char *)

@@ -1,6 +1,7 @@
 #include "db/query_plan.h"
 
 #include "db/engine_error.h"
+#include "db/sqlite_statement.h"
 
 #include <QHash>
 #include <QSet>
@@ -8,13 +9,6 @@
 namespace pictavo {
 
 namespace {
-
-QString quoted(const QString &identifier)
-{
-    QString text = identifier;
-    text.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + text + QLatin1Char('"');
-}
 
 struct Source
 {

@@ -131,6 +131,13 @@ qint64 SqliteStatement::columnBytes(int column) const
     return sqlite3_column_bytes(m_stmt, column);
 }
 
+QString quoted(const QString &identifier)
+{
+    QString text = identifier;
+    text.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
 qint64 SqliteStatement::columnInt64(int column) const
 {
     return sqlite3_column_int64(m_stmt, column);

@@ -48,6 +48,9 @@ private:
     sqlite3_stmt *m_stmt = nullptr;
 };
 
+// An identifier in double quotes, any double quote in it doubled.
+QString quoted(const QString &identifier);
+
 // Throws EngineError with the connection's last message.
 [[noreturn]] void throwSqliteError(sqlite3 *db);
 // Runs one or more statements that return no rows.
