@@ -10,6 +10,14 @@ namespace pictavo {
 
 namespace {
 
+// Whether an arm of a compound statement carries the row ids its photos come from.
+enum class ArmRowIds
+{
+    Always,
+    WithKeyOnly, // only where the table's primary key is selected too
+    Never
+};
+
 struct Source
 {
     Database::TableFile file;
@@ -19,20 +27,21 @@ struct Source
 class Builder
 {
 public:
-    Builder(Database &database, const LocalStatement &statement, bool readOnly = false)
-        : m_st(statement), m_readOnly(readOnly)
+    Builder(Database &database, const LocalStatement &statement) : m_st(statement), m_arm(false)
     {
-        for (const TableReference &ref : statement.tables) {
-            m_files.append(database.attach(ref.fileName));
-            if (ref.depth == 0)
-                m_sources.append({m_files.last(), ref.alias});
-        }
+        attachTables(database);
+    }
+    // An arm of a compound statement: read-only, with row ids as asked.
+    Builder(Database &database, const LocalStatement &statement, ArmRowIds rowIds)
+        : m_st(statement), m_arm(true), m_armRowIds(rowIds)
+    {
+        attachTables(database);
     }
 
     QueryPlan build()
     {
         QueryPlan plan;
-        plan.live = m_st.isLive() && !m_readOnly;
+        plan.live = m_st.isLive() && !m_arm;
         if (m_st.nestedSource) {
             // The columns of a nested source are known only to SQLite: the statement runs
             // as written and its fields are named after it is prepared.
@@ -56,7 +65,7 @@ public:
                 QStringLiteral("SELECT %1 FROM %2 WHERE %3.rowid=?")
                     .arg(items.join(QLatin1String(", ")), tableText(firstTopLevelTable(), true), a);
         } else {
-            if (!m_st.groupBy && !m_st.aggregate && !m_readOnly)
+            if (!m_st.groupBy && !m_st.aggregate && m_armRowIds != ArmRowIds::Never)
                 addBlobRowIds(plan, items);
             plan.resultSql = render(0, m_st.selectListBegin) + QLatin1Char(' ') +
                              items.join(QLatin1String(", ")) + QLatin1Char(' ') + rest;
@@ -65,6 +74,15 @@ public:
     }
 
 private:
+    void attachTables(Database &database)
+    {
+        for (const TableReference &ref : m_st.tables) {
+            m_files.append(database.attach(ref.fileName));
+            if (ref.depth == 0)
+                m_sources.append({m_files.last(), ref.alias});
+        }
+    }
+
     // A read-only result keeps, behind its fields, the row id each photo comes from, so
     // that the photo can still be read when it is shown. Under DISTINCT that is done only
     // when the table's primary key is selected too: the row is then unique for that table
@@ -77,7 +95,8 @@ private:
             const int s = m_fieldSource.value(f, -1);
             if (field.def.type != FieldType::Blob || s < 0)
                 continue;
-            if (m_st.distinct && !primaryKeySelected(s))
+            const bool keyNeeded = m_st.distinct || m_armRowIds == ArmRowIds::WithKeyOnly;
+            if (keyNeeded && !primaryKeySelected(s))
                 continue;
             if (rowIdColumn[s] < 0) {
                 rowIdColumn[s] = int(plan.fields.size()) + plan.hiddenColumns++;
@@ -243,7 +262,8 @@ private:
     }
 
     const LocalStatement &m_st;
-    const bool m_readOnly;                // an arm of a compound statement
+    const bool m_arm; // of a compound statement
+    ArmRowIds m_armRowIds = ArmRowIds::Always;
     QVector<Database::TableFile> m_files; // one per table reference
     QVector<Source> m_sources;            // the top-level ones
     // For each field that is a plain column: its source and its column there.
@@ -260,46 +280,92 @@ bool isCompoundOperator(const SqlToken &token)
            word == QLatin1String("EXCEPT");
 }
 
-// Each SELECT of a compound statement is rewritten on its own, as a read-only query, so
-// that its blobs too are selected as their lengths: as written, the statement would read
-// every photo it lists into memory (and compare them, for UNION). The fields are those of
-// the first SELECT, as SQLite names the columns of a compound result.
-QueryPlan buildCompound(Database &database, const LocalStatement &statement)
+struct CompoundParts
 {
-    QueryPlan plan;
-    QString sql;
+    QStringList arms;      // each SELECT, as written
+    QStringList operators; // between them, e.g. "UNION ALL"
+};
+
+CompoundParts splitCompound(const LocalStatement &statement)
+{
+    CompoundParts parts;
     QString arm;
     int depth = 0;
-    bool first = true;
-    const auto addArm = [&] {
-        const LocalStatement part = LocalSql::parse(arm);
-        QueryPlan armPlan = Builder(database, part, true).build();
-        if (first)
-            plan.fields = armPlan.fields;
-        first = false;
-        sql += armPlan.resultSql;
-        arm.clear();
-    };
     for (const SqlToken &token : statement.tokens) {
         if (token.kind == SqlToken::Punct && token.text == QLatin1String("("))
             ++depth;
         else if (token.kind == SqlToken::Punct && token.text == QLatin1String(")"))
             --depth;
         if (depth == 0 && isCompoundOperator(token)) {
-            addArm();
-            sql += QLatin1Char(' ') + token.text;
+            parts.arms << arm;
+            parts.operators << token.text;
+            arm.clear();
             continue;
         }
         // ALL after the operator belongs to it, not to the next SELECT.
         if (arm.trimmed().isEmpty() && token.kind == SqlToken::Word &&
             token.text.compare(QLatin1String("ALL"), Qt::CaseInsensitive) == 0) {
-            sql += QLatin1Char(' ') + token.text;
+            parts.operators.last() += QLatin1Char(' ') + token.text;
             continue;
         }
         arm += token.text;
     }
-    addArm();
-    plan.resultSql = sql;
+    parts.arms << arm;
+    return parts;
+}
+
+// Whether every SELECT names the record of each photo alike: the same hidden columns
+// pointing into the same table.
+bool sameRowIds(const QVector<QueryPlan> &plans)
+{
+    const QueryPlan &first = plans.first();
+    if (first.hiddenColumns == 0)
+        return false;
+    for (const QueryPlan &plan : plans) {
+        if (plan.hiddenColumns != first.hiddenColumns || plan.fields.size() != first.fields.size())
+            return false;
+        for (int f = 0; f < first.fields.size(); ++f) {
+            const DataSetField &a = first.fields[f];
+            const DataSetField &b = plan.fields[f];
+            if (a.blobRowIdColumn != b.blobRowIdColumn ||
+                (a.blobRowIdColumn >= 0 &&
+                 (a.blobFile.schema != b.blobFile.schema || a.blobColumn != b.blobColumn)))
+                return false;
+        }
+    }
+    return true;
+}
+
+// Each SELECT of a compound statement is rewritten on its own, as a read-only query, so
+// that its blobs too are selected as their lengths: as written, the statement would read
+// every photo it lists into memory (and compare them, for UNION). Where every SELECT
+// can name the records its photos come from, alike, the row ids go along so the photos
+// can be shown; unless the operators are all UNION ALL, only with the table's key
+// selected, as under DISTINCT. The fields are those of the first SELECT, as SQLite names
+// the columns of a compound result.
+QueryPlan buildCompound(Database &database, const LocalStatement &statement)
+{
+    const CompoundParts parts = splitCompound(statement);
+    bool comparesRows = false;
+    for (const QString &op : parts.operators)
+        comparesRows = comparesRows || op.simplified().toUpper() != QLatin1String("UNION ALL");
+    const auto assemble = [&](ArmRowIds rowIds) {
+        QVector<QueryPlan> plans;
+        for (const QString &arm : parts.arms) {
+            const LocalStatement part = LocalSql::parse(arm);
+            plans << Builder(database, part, rowIds).build();
+        }
+        return plans;
+    };
+    QVector<QueryPlan> plans = assemble(comparesRows ? ArmRowIds::WithKeyOnly : ArmRowIds::Always);
+    if (!sameRowIds(plans))
+        plans = assemble(ArmRowIds::Never);
+    QueryPlan plan;
+    plan.fields = plans.first().fields;
+    plan.hiddenColumns = plans.first().hiddenColumns;
+    plan.resultSql = plans.first().resultSql;
+    for (int i = 1; i < plans.size(); ++i)
+        plan.resultSql += QLatin1Char(' ') + parts.operators[i - 1] + plans[i].resultSql;
     return plan;
 }
 

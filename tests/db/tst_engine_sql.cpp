@@ -212,6 +212,18 @@ void TestEngineSql::readOnlyResultsHandOutTheirPhotos_data()
         << "select distinct P.* from PHOTODB.DB P, KEYWORD.DB K where " + like +
                " order by P.SERIAL"
         << 10 << QList<int>{1, 2, 3, 4};
+    QTest::newRow("union, key selected")
+        << "select * from PHOTODB.DB where SERIAL <= 2 union select * from PHOTODB.DB "
+           "where SERIAL >= 4 order by SERIAL"
+        << 10 << QList<int>{1, 2, 4, 5};
+    QTest::newRow("except, key selected")
+        << "select * from PHOTODB.DB except select * from PHOTODB.DB where PREFIX = \"IMG\" "
+           "order by SERIAL"
+        << 10 << QList<int>{3, 4};
+    QTest::newRow("union all, no key needed")
+        << "select SERIAL, IMAGE from PHOTODB.DB where SERIAL = 3 union all "
+           "select SERIAL, IMAGE from PHOTODB.DB where SERIAL > 3 order by 1 desc"
+        << 2 << QList<int>{5, 4, 3};
 }
 
 // A result that is not live still shows its photos when each row tells which record the
@@ -256,6 +268,11 @@ void TestEngineSql::compoundResultsListPhotosBySize()
                     QString::number(query.blobSize(QStringLiteral("IMAGE")));
     }
     QCOMPARE(rows, QStringList({"a|600", "a|400", "b|300"}));
+    // UNION compares whole rows: without the key a row may stand for several records.
+    query.setSql({QStringLiteral("select NAME, IMAGE from PHOTODB.DB union"),
+                  QStringLiteral("select NAME, IMAGE from PHOTODB.DB where SERIAL = 1;")});
+    query.open();
+    QCOMPARE(query.recordCount(), 5);
     QCOMPARE(errorOf([&] { query.readBlob(QStringLiteral("IMAGE")); }),
              QStringLiteral("Field 'IMAGE' cannot be read from a read-only result."));
 
