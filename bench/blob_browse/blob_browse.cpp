@@ -462,6 +462,15 @@ int main(int argc, char **argv)
         results.push_back(
             measure(dir, QStringLiteral("SELECT * FROM PHOTODB.DB WHERE KEYWORD LIKE \"%sea%\";"),
                     expectedFor(photos, QStringLiteral("sea"), false), overhead, options.evict));
+        // Read-only results: a DISTINCT and a compound statement.
+        results.push_back(measure(dir, QStringLiteral("select distinct * from PHOTODB.DB ;"),
+                                  expectedFor(photos, everyKeyword, false), overhead,
+                                  options.evict));
+        results.push_back(
+            measure(dir,
+                    QStringLiteral("SELECT * FROM PHOTODB.DB WHERE KEYWORD LIKE \"%sea%\" UNION "
+                                   "SELECT * FROM PHOTODB.DB WHERE KEYWORD LIKE \"%sea%\";"),
+                    expectedFor(photos, QStringLiteral("sea"), false), overhead, options.evict));
 
         for (const Measurement &m : results) {
             const double percent = 100.0 * double(m.rchar) / double(fill.photoBytes);
