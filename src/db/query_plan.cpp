@@ -167,7 +167,11 @@ private:
         for (int i = begin; i < end; ++i) {
             const SqlToken &t = m_st.tokens[i];
             const int table = m_st.tableAtToken(i);
-            if (table >= 0) {
+            if (t.kind == SqlToken::Space) {
+                // Comments go too: a line comment in a select item would otherwise hide
+                // whatever this rewrite puts after the item.
+                out += QLatin1Char(' ');
+            } else if (table >= 0) {
                 out += tableText(table);
             } else if (t.kind == SqlToken::FileName) {
                 out += quoted(t.text.toUpper());

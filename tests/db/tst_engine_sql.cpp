@@ -90,6 +90,14 @@ void TestEngineSql::statements_data()
     QTest::newRow("double not") << QStringList{"SELECT * FROM PHOTODB.DB ",
                                                "WHERE NOT(NOT(KEYWORD LIKE \"%x%\"))", ";"}
                                 << "NAME" << QStringList{"d", "c"};
+    // A comment ends a select item or stands anywhere between words.
+    QTest::newRow("comments")
+        << QStringList{"select NAME, SERIAL -- the record's number", "from /* the photos */",
+                       "PHOTODB.DB where KEYWORD like \"%girl%\" -- girls only", ";"}
+        << "SERIAL" << QStringList{"2", "1"};
+    QTest::newRow("comment after a computed item")
+        << QStringList{"select upper(NAME) as N -- shouted", "from PHOTODB.DB where SERIAL=3;"}
+        << "N" << QStringList{"C"};
     QTest::newRow("like counts letter case")
         << QStringList{"select * from PHOTODB.DB where KEYWORD like \"%Sea%\""} << "SERIAL"
         << QStringList{"3"};
