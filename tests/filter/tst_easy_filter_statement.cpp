@@ -50,6 +50,7 @@ private slots:
     void lines();
     void selects_data();
     void selects();
+    void anyTypedTextIsMatchedAsItself();
 };
 
 void TestEasyFilterStatement::lines_data()
@@ -165,6 +166,46 @@ void TestEasyFilterStatement::selects()
     for (query.first(); !query.eof(); query.next())
         found << query.asString(QStringLiteral("NAME"));
     QCOMPARE(found, names);
+}
+
+// Whatever is typed (quotes, semicolons, comment marks, parameter marks) the statement
+// opens, and a keyword without wildcards selects exactly the records whose Keyword
+// String contains it, letter case counting.
+void TestEasyFilterStatement::anyTypedTextIsMatchedAsItself()
+{
+    const QString alphabet = QStringLiteral("ab\"';-/*():?\\ \u00e4Aq");
+    QRandomGenerator random(8122026);
+    const auto text = [&](int maxLength) {
+        QString t;
+        const int length = 1 + random.bounded(maxLength);
+        for (int i = 0; i < length; ++i)
+            t += alphabet[random.bounded(int(alphabet.size()))];
+        return t;
+    };
+    PhotoDbFixture db;
+    QStringList keywords;
+    for (int i = 0; i < 40; ++i) {
+        keywords << text(8);
+        db.addPhoto(QString(), QStringLiteral("n%1").arg(i), keywords.last(), "x");
+    }
+    for (int round = 0; round < 300; ++round) {
+        // Short texts, so that many of them are found.
+        const QString typed = round % 2 ? text(2) : keywords[random.bounded(40)].mid(1, 3);
+        Query query;
+        query.setDatabaseName(db.dir());
+        query.setSql(buildEasyFilterStatement(Entries().keyword(1, typed)));
+        query.open();
+        QStringList found;
+        for (query.first(); !query.eof(); query.next())
+            found << query.asString(QStringLiteral("KEYWORD"));
+        QStringList expected;
+        for (const QString &keyword : keywords)
+            if (keyword.contains(typed))
+                expected << keyword;
+        found.sort();
+        expected.sort();
+        QVERIFY2(found == expected, qPrintable(typed));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestEasyFilterStatement)
