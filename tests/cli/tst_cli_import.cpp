@@ -66,6 +66,7 @@ private slots:
     void unreadableFileInTheMiddle();
     void usage();
     void killedMidway();
+    void randomFolderKeepsEveryPhoto();
 };
 
 void TestCliImport::folders()
@@ -262,6 +263,86 @@ void TestCliImport::killedMidway()
     QCOMPARE(rest.code, 0);
     QCOMPARE(remaining(), 0);
     QVERIFY(storedImages(db.dir(), &faults) == originals);
+    QCOMPARE(faults, QStringList());
+}
+
+// Same bytes with one bit changed inside the scan: a different photo of the same size.
+QByteArray flippedInScan(QByteArray bytes, QRandomGenerator &random)
+{
+    const qsizetype scan = bytes.indexOf(QByteArray("\xFF\xDA", 2));
+    for (;;) {
+        const qsizetype at = scan + 20 + random.bounded(int(bytes.size() - scan - 24));
+        const char flipped = char(bytes[at] ^ 0x01);
+        if (bytes[at] != '\xFF' && flipped != '\xFF' && bytes[at - 1] != '\xFF') {
+            bytes[at] = flipped;
+            return bytes;
+        }
+    }
+}
+
+// A folder tree of photos, copies of them under other names, photos of the same size
+// that differ in one bit, and files that are no photos, imported with removal: every file
+// that is gone is stored, nothing is stored twice, and a second run stores nothing more.
+void TestCliImport::randomFolderKeepsEveryPhoto()
+{
+    QRandomGenerator random(7);
+    QVector<QByteArray> photos;
+    for (int i = 0; i < 8; ++i)
+        photos << jpeg(quint32(500 + i));
+    PhotoDbFixture db;
+    QTemporaryDir in;
+    QMap<QString, QByteArray> files; // path -> bytes, kept aside
+    for (int i = 0; i < 60; ++i) {
+        const QString folder = random.bounded(3) == 0 ? QStringLiteral("sub/") : QString();
+        const QString ext = QStringList{".jpg", ".JPG", ".jpeg"}[random.bounded(3)];
+        const QString path =
+            in.filePath(folder + QStringLiteral("f%1").arg(i, 2, 10, QLatin1Char('0')) + ext);
+        const QByteArray &photo = photos[random.bounded(int(photos.size()))];
+        QByteArray bytes;
+        switch (random.bounded(6)) {
+        case 0:
+        case 1:
+        case 2:
+            bytes = photo; // often a copy of another file
+            break;
+        case 3:
+            bytes = flippedInScan(photo, random);
+            break;
+        case 4:
+            bytes = QByteArray("\x89PNG\r\n\x1a\n", 8) + photo;
+            break;
+        default:
+            bytes = QByteArray(); // zero bytes
+        }
+        files.insert(path, bytes);
+        writeFile(path, bytes);
+    }
+
+    const Run first = cli({"import", db.dir(), in.path(), "-r", "--remove"});
+    QVERIFY2(first.code == 0 || first.code == 1, qPrintable(first.err));
+    QStringList faults;
+    const QMap<QString, QByteArray> stored = storedImages(db.dir(), &faults);
+    QSet<QByteArray> storedBytes;
+    for (const QByteArray &image : stored) {
+        if (storedBytes.contains(image))
+            faults << QStringLiteral("a photo is stored twice");
+        storedBytes.insert(image);
+    }
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        const bool gone = !QFile::exists(it.key());
+        if (gone && !storedBytes.contains(it.value()))
+            faults << it.key() + ": removed but not stored";
+        if (!gone && photos.contains(it.value()))
+            faults << it.key() + ": a whole photo left behind";
+        if (!gone && storedBytes.contains(it.value()))
+            faults << it.key() + ": stored but not removed";
+    }
+    QCOMPARE(faults, QStringList());
+    QVERIFY(stored.size() >= 4);
+
+    const Run second = cli({"import", db.dir(), in.path(), "-r", "--remove"});
+    QCOMPARE(second.code, first.code == 0 ? 0 : 1);
+    QCOMPARE(storedImages(db.dir(), &faults).size(), stored.size());
     QCOMPARE(faults, QStringList());
 }
 
