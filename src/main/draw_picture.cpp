@@ -14,9 +14,14 @@ namespace {
 
 QImage wrap(const DecodedPicture &picture)
 {
-    // Shares the decoder's buffer; the caller copies before the buffer can change.
-    return QImage(picture.scanLine(0), picture.size.width(), picture.size.height(),
-                  picture.bytesPerLine, QImage::Format_RGB32);
+    // Shares the decoder's buffer without copying it. A pixmap made from this image may
+    // keep using the buffer after the picture has moved on to another record, so the
+    // image holds a reference of its own, let go when its last copy is gone.
+    auto *keep = new QByteArray(picture.pixels);
+    return QImage(
+        reinterpret_cast<const uchar *>(keep->constData()), picture.size.width(),
+        picture.size.height(), picture.bytesPerLine, QImage::Format_RGB32,
+        [](void *info) { delete static_cast<QByteArray *>(info); }, keep);
 }
 
 } // namespace

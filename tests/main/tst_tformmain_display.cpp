@@ -2,6 +2,7 @@
 #include "app/settings_store.h"
 #include "db/table.h"
 #include "main/db_navigator.h"
+#include "main/draw_picture.h"
 #include "main/form_exists.h"
 #include "main/tformmain.h"
 #include "support/jpeg_fixtures.h"
@@ -54,6 +55,8 @@ private slots:
     void changePanelLayout();
     void formExistsByExactName();
     void startupWithUndecodableFirstPhoto();
+    void drawnPictureOutlivesItsDecode_data();
+    void drawnPictureOutlivesItsDecode();
 
 private:
     TformMain &openWindow();
@@ -329,6 +332,36 @@ void TestFormMainDisplay::startupWithUndecodableFirstPhoto()
              QStringList{QStringLiteral("Could not open Photo Table in \"%1\".").arg(m_db->dir())});
     QVERIFY(!m_form->queryAlbum.active());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
+}
+
+void TestFormMainDisplay::drawnPictureOutlivesItsDecode_data()
+{
+    QTest::addColumn<bool>("autoMode");
+    QTest::newRow("1/1") << false;
+    QTest::newRow("Auto, shown unscaled") << true;
+}
+
+// The picture on screen is drawn from the decode without copying it; moving on to
+// another photo (of the same size, which may take over the same memory) must not change
+// or free what is still shown until it is drawn again.
+void TestFormMainDisplay::drawnPictureOutlivesItsDecode()
+{
+    QFETCH(bool, autoMode);
+    QScrollArea area;
+    auto *label = new QLabel;
+    setUpPictureArea(&area, label);
+    area.resize(400, 300);
+    area.show();
+    DisplayPicture picture;
+    picture.setJpeg(jpegWithSeed(100, 80, 1));
+    DrawPicture(picture, label, &area, autoMode);
+    const QImage shown = label->pixmap().toImage().copy();
+    QCOMPARE(shown.size(), QSize(100, 80));
+
+    picture.setJpeg(jpegWithSeed(100, 80, 2));
+    picture.pixelsFor(QSize());
+    QVERIFY(label->pixmap().toImage() == shown);
+    label->grab(); // painting it reads the pixels too
 }
 
 QTEST_MAIN(TestFormMainDisplay)
