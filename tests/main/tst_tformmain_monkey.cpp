@@ -8,6 +8,7 @@
 #include "main/tformmain.h"
 #include "support/jpeg_fixtures.h"
 #include "support/photo_db_fixture.h"
+#include "support/random_prompter.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
@@ -24,54 +25,9 @@
 
 using namespace pictavo;
 using pictavo::test::PhotoDbFixture;
+using pictavo::test::RandomPrompter;
 
 namespace {
-
-// Answers every question with one of the buttons it offers, picked at random, and
-// saves exports into one folder now and then.
-class RandomPrompter : public Prompter
-{
-public:
-    RandomPrompter(QRandomGenerator &random, QString exportDir)
-        : m_random(random), m_exportDir(std::move(exportDir))
-    {
-    }
-    Button message(Kind kind, const QString &text, Buttons buttons) override
-    {
-        texts << text;
-        errors += kind == Kind::Error ? 1 : 0;
-        QList<Button> offered;
-        for (Button b : {Ok, Cancel, Yes, No, Abort})
-            if (buttons.testFlag(b))
-                offered << b;
-        return offered[m_random.bounded(int(offered.size()))];
-    }
-    std::optional<QString> chooseDirectory(const QString &, const QString &, bool) override
-    {
-        return std::nullopt;
-    }
-    std::optional<QString> openFile(const QString &, const QString &, const QString &) override
-    {
-        return std::nullopt;
-    }
-    std::optional<QString> saveFile(const QString &, const QString &, const QString &) override
-    {
-        if (m_random.bounded(2) == 0)
-            return std::nullopt;
-        return m_exportDir + QStringLiteral("/out%1.jpg").arg(m_random.bounded(3));
-    }
-    std::optional<QString> inputText(const QString &, const QString &, const QString &) override
-    {
-        return std::nullopt;
-    }
-
-    QStringList texts;
-    int errors = 0;
-
-private:
-    QRandomGenerator &m_random;
-    QString m_exportDir;
-};
 
 const QStringList kStatements{
     "select * from PHOTODB.DB ;",
@@ -128,7 +84,13 @@ void TestFormMainMonkey::randomUseLosesNoPhoto()
     const int seed = qEnvironmentVariableIntValue("PICTAVO_MONKEY_SEED");
     QRandomGenerator random(seed > 0 ? quint32(seed) : 42u);
     QTemporaryDir out;
-    RandomPrompter prompter(random, out.path());
+    RandomPrompter prompter(random);
+    // Exports go to one folder, now and then onto a file written before.
+    prompter.pickFile = [&]() -> std::optional<QString> {
+        if (random.bounded(2) == 0)
+            return std::nullopt;
+        return out.filePath(QStringLiteral("out%1.jpg").arg(random.bounded(3)));
+    };
     TformMain form(prompter);
     TformEasyFilter easy(form, prompter);
     TformExpertFilter expert(form, easy, prompter);
