@@ -21,6 +21,7 @@
 #include <QTableView>
 #include <QToolButton>
 #include <QtTest>
+#include <array>
 #include <map>
 
 using namespace pictavo;
@@ -99,13 +100,15 @@ void TestFormMainMonkey::randomUseLosesNoPhoto()
     form.resize(800, 600);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.activateWindow(); // so that keys typed into the grid reach its cell editors
+    QVERIFY(QTest::qWaitForWindowActive(&form));
 
     Query &album = form.queryAlbum;
     const auto guarded = [&](const std::function<void()> &command) {
         runGuarded(prompter, command);
     };
     for (int step = 0; step < 1500; ++step) {
-        switch (random.bounded(14)) {
+        switch (random.bounded(16)) {
         case 0: // rarely, or the table is soon empty
             if (random.bounded(10) == 0)
                 form.menuFileDelete->trigger();
@@ -171,6 +174,20 @@ void TestFormMainMonkey::randomUseLosesNoPhoto()
                 easy.menuFileExecuteClick();
             });
             break;
+        case 13:
+        case 14: { // keys typed into the grid, as a person edits in place
+            QWidget *target = QApplication::focusWidget() ? QApplication::focusWidget()
+                                                          : form.dbgridAlbum->viewport();
+            if (!form.dbgridAlbum->isAncestorOf(target))
+                target = form.dbgridAlbum;
+            const int key = random.bounded(8);
+            if (key < 3)
+                QTest::keyClicks(target, QStringList{"sea", "x,y", "AB"}[random.bounded(3)]);
+            else
+                QTest::keyClick(target, std::array{Qt::Key_Return, Qt::Key_Escape, Qt::Key_Down,
+                                                   Qt::Key_Up, Qt::Key_Tab}[key - 3]);
+            break;
+        }
         default:
             (random.bounded(2) ? form.radioAuto : form.radioOneToOne)->click();
         }
