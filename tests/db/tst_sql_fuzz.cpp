@@ -157,6 +157,7 @@ class TestSqlFuzz : public QObject
 
 private slots:
     void typedStatementsOpenOrFailCleanly();
+    void damagedTableFilesFailCleanly();
 };
 
 void TestSqlFuzz::typedStatementsOpenOrFailCleanly()
@@ -207,6 +208,45 @@ void TestSqlFuzz::typedStatementsOpenOrFailCleanly()
     }
     QVERIFY(opened > 0);
     QCOMPARE(db.rows({"select NAME, KEYWORD, IMAGE_SIZE from PHOTODB.DB;"}), before);
+}
+
+// A Photo Table file damaged at random places: opening, walking and reading photos
+// either work or fail with an engine error that has a text; nothing else.
+void TestSqlFuzz::damagedTableFilesFailCleanly()
+{
+    PhotoDbFixture original;
+    for (int i = 0; i < 20; ++i)
+        original.addPhoto(QStringLiteral("IMG"), QStringLiteral("n%1").arg(i),
+                          QStringLiteral("sea"), patternBytes(3000 + 500 * i, i));
+    QFile source(original.dir() + QStringLiteral("/photodb.db"));
+    QVERIFY(source.open(QIODevice::ReadOnly));
+    const QByteArray clean = source.readAll();
+    QRandomGenerator random(99);
+    int failures = 0;
+    for (int round = 0; round < 200; ++round) {
+        QTemporaryDir dir;
+        QByteArray damaged = clean;
+        const int hits = 1 + random.bounded(8);
+        for (int h = 0; h < hits; ++h)
+            damaged[random.bounded(int(damaged.size()))] = char(random.bounded(256));
+        QFile file(dir.filePath(QStringLiteral("photodb.db")));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(damaged) == damaged.size());
+        file.close();
+        Query query;
+        query.setDatabaseName(dir.path());
+        query.setSql({QStringLiteral("select * from PHOTODB.DB ;")});
+        try {
+            query.open();
+            for (query.first(); !query.eof(); query.next()) {
+                query.asString(QStringLiteral("KEYWORD"));
+                query.readBlob(QStringLiteral("IMAGE"));
+            }
+        } catch (const EngineError &error) {
+            QVERIFY(!error.text().isEmpty());
+            ++failures;
+        }
+    }
+    QVERIFY(failures > 0);
 }
 
 QTEST_GUILESS_MAIN(TestSqlFuzz)
