@@ -623,9 +623,11 @@ void DataSet::cancel()
     m_changed.clear();
     m_blobs.clear();
     if (inserting) {
-        notify(Change::RowRemoved, row);
+        // Listeners are told after the fact, and may read the data set while they are:
+        // the current record is one that exists before anyone hears of the removal.
         m_current = std::min(m_beforeInsert, recordCount() - 1);
         m_bof = m_eof = recordCount() == 0;
+        notify(Change::RowRemoved, row);
         notify(Change::CurrentChanged, m_current);
     } else {
         notify(Change::RowChanged, row);
@@ -667,9 +669,9 @@ void DataSet::remove()
     const int row = m_current;
     m_rowIds.erase(m_rowIds.begin() + row);
     m_cache.remove(rowId);
-    notify(Change::RowRemoved, row);
-    m_current = std::min(row, recordCount() - 1);
+    m_current = std::min(row, recordCount() - 1); // valid before any listener looks
     m_bof = m_eof = recordCount() == 0;
+    notify(Change::RowRemoved, row);
     notify(Change::CurrentChanged, m_current);
     fire(afterDelete);
     fire(afterScroll);

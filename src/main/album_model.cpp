@@ -2,6 +2,8 @@
 
 #include "db/dataset.h"
 
+#include <QScopedValueRollback>
+
 namespace pictavo {
 
 AlbumModel::AlbumModel(DataSet &dataSet, QList<Column> columns, Guard guard, QObject *parent)
@@ -47,6 +49,8 @@ Qt::ItemFlags AlbumModel::flags(const QModelIndex &index) const
 
 bool AlbumModel::beginEdit(int row)
 {
+    if (m_rowsChanging)
+        return false;
     return m_guard([this, row] {
         if (row != m_dataSet.recNo())
             m_dataSet.moveTo(row);
@@ -56,7 +60,7 @@ bool AlbumModel::beginEdit(int row)
 
 bool AlbumModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    if (!index.isValid() || role != Qt::EditRole)
+    if (!index.isValid() || role != Qt::EditRole || m_rowsChanging)
         return false;
     // An editor closed without a change leaves the record as it was.
     if (value.toString() == data(index, Qt::EditRole).toString())
@@ -104,18 +108,22 @@ void AlbumModel::dataSetChanged(int kind, int row)
         beginInsertRows(QModelIndex(), row, row);
         endInsertRows();
         break;
-    case DataSet::Change::RowRemoved:
+    case DataSet::Change::RowRemoved: {
+        const QScopedValueRollback<bool> changing(m_rowsChanging, true);
         beginRemoveRows(QModelIndex(), row, row);
         endRemoveRows();
         break;
+    }
     case DataSet::Change::RowChanged:
         if (row >= 0)
             emit dataChanged(index(row, 0), index(row, columnCount() - 1));
         break;
-    case DataSet::Change::Reset:
+    case DataSet::Change::Reset: {
+        const QScopedValueRollback<bool> changing(m_rowsChanging, true);
         beginResetModel();
         endResetModel();
         break;
+    }
     case DataSet::Change::CurrentChanged:
     case DataSet::Change::StateChanged:
         if (rowCount() > 0)

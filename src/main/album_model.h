@@ -49,6 +49,9 @@ private:
     QList<Column> m_columns;
     Guard m_guard;
     int m_listener = 0;
+    // Set while views hear of rows removed or reset: an open cell editor then commits
+    // text for a row that is gone, which must not land on whichever record is current.
+    bool m_rowsChanging = false;
 };
 
 // Starts the record's edit when a cell editor opens, so the record counts as modified

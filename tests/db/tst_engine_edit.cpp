@@ -51,6 +51,7 @@ private slots:
     void postWhileAnotherDataSetIsOpen();
     void deleteAndCancel();
     void deleteGivesSpaceBackAndKeepsOtherPhotos();
+    void listenersSeeAValidRecordWhenARowGoes();
     void findKeyCutsToFieldSize();
     void browseStateRefusesWrites();
     void rowsWrittenElsewhereAreFound();
@@ -371,6 +372,33 @@ void TestEngineEdit::deleteGivesSpaceBackAndKeepsOtherPhotos()
         QVERIFY2(check.readBlob(QStringLiteral("IMAGE")) == photos[original],
                  qPrintable(check.asString(QStringLiteral("NAME"))));
     }
+}
+
+// Views hear of a removed row after the fact and read the data set while they do (a
+// view may move its cursor, a cell editor may commit): the current record must already
+// be one that exists, after deleting the last record and after dropping an append.
+void TestEngineEdit::listenersSeeAValidRecordWhenARowGoes()
+{
+    PhotoDbFixture db;
+    for (const char *name : {"a", "b", "c"})
+        db.addPhoto(QString(), QLatin1String(name), QStringLiteral("k"), "x");
+    Query album;
+    openAlbum(album, db.dir());
+    QStringList seen;
+    album.addListener([&](const DataSet::Change &change) {
+        if (change.kind != DataSet::Change::RowRemoved)
+            return;
+        QVERIFY(album.recNo() >= 0 && album.recNo() < album.recordCount());
+        seen << album.asString(QStringLiteral("NAME"));
+    });
+    album.last();
+    album.remove();
+    album.append();
+    album.cancel();
+    album.moveTo(0);
+    album.append(); // inserted before the first record
+    album.cancel();
+    QCOMPARE(seen, QStringList({"b", "b", "a"}));
 }
 
 void TestEngineEdit::findKeyCutsToFieldSize()

@@ -55,6 +55,7 @@ private slots:
     void changePanelLayout();
     void formExistsByExactName();
     void startupWithUndecodableFirstPhoto();
+    void editorOnARemovedRowWritesNothing();
     void drawnPictureOutlivesItsDecode_data();
     void drawnPictureOutlivesItsDecode();
 
@@ -332,6 +333,44 @@ void TestFormMainDisplay::startupWithUndecodableFirstPhoto()
              QStringList{QStringLiteral("Could not open Photo Table in \"%1\".").arg(m_db->dir())});
     QVERIFY(!m_form->queryAlbum.active());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
+}
+
+// A cell editor still open on a record that goes away (deleted, or an append dropped
+// when a filter replaces the set): its text goes with the record and is not written into
+// the record that becomes current.
+void TestFormMainDisplay::editorOnARemovedRowWritesNothing()
+{
+    for (const char *name : {"a", "b", "c"})
+        m_db->addPhoto(QString(), QLatin1String(name), QStringLiteral("k"),
+                       jpegWithSeed(40, 30, quint32(name[0])));
+    TformMain &form = openWindow();
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    const auto typeInto = [&form](int row) {
+        const QModelIndex cell = form.dbgridAlbum->model()->index(row, 1); // Name
+        form.dbgridAlbum->setCurrentIndex(cell);
+        form.dbgridAlbum->edit(cell);
+        auto *editor = form.dbgridAlbum->findChild<QLineEdit *>();
+        QVERIFY(editor);
+        editor->setText(QStringLiteral("typed"));
+    };
+
+    typeInto(1); // b, being edited
+    m_prompter.answer(Prompter::Ok);
+    form.menuFileDelete->trigger();
+    QCOMPARE(form.queryAlbum.state(), DataSet::State::Browse);
+    form.queryAlbum.first();
+    QCOMPARE(m_db->rows({"select NAME from PHOTODB.DB ;"}), QStringList({"a", "c"}));
+
+    form.queryAlbum.last();
+    form.queryAlbum.append();
+    typeInto(form.queryAlbum.recNo());
+    form.queryAlbum.setSql({QStringLiteral("select * from PHOTODB.DB ;")});
+    form.queryAlbum.open();
+    QCOMPARE(form.queryAlbum.state(), DataSet::State::Browse);
+    QVERIFY(!form.RecordModified);
+    form.queryAlbum.last();
+    QCOMPARE(m_db->rows({"select NAME from PHOTODB.DB ;"}), QStringList({"a", "c"}));
 }
 
 void TestFormMainDisplay::drawnPictureOutlivesItsDecode_data()
