@@ -2,11 +2,20 @@
 
 #include "app/regutl.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QWidget>
+#include <algorithm>
 
 namespace pictavo {
 
 namespace {
+
+// value brought into [low, high]; low wins when the range is empty.
+int between(int value, int low, int high)
+{
+    return std::max(low, std::min(value, high));
+}
 
 regutl::Placement placementOf(const QWidget *window)
 {
@@ -15,10 +24,31 @@ regutl::Placement placementOf(const QWidget *window)
 
 } // namespace
 
+QRect desktopArea()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableVirtualGeometry() : QRect();
+}
+
 void LoadFormPlacement(QWidget *window, const QString &keyPath)
 {
-    const regutl::Placement placement =
+    regutl::Placement placement =
         regutl::LoadFormPlacement(window->objectName(), keyPath, placementOf(window));
+    // The stored bounds are fitted to the screens as they are now. A window larger than
+    // all of them, or out of reach, is of no use, and one of absurd size cannot even be
+    // drawn: the program would fail at every start until its settings were deleted. A
+    // window partly off the screens stays where it was put, as long as a corner of it
+    // can still be taken hold of, and its top edge is never above them.
+    const QRect desk = desktopArea();
+    if (desk.isValid()) {
+        constexpr int kReachable = 48;
+        const QSize least = window->minimumSize();
+        placement.width = between(placement.width, least.width(), desk.width());
+        placement.height = between(placement.height, least.height(), desk.height());
+        placement.left = between(placement.left, desk.left() + kReachable - placement.width,
+                                 desk.right() + 1 - kReachable);
+        placement.top = between(placement.top, desk.top(), desk.bottom() + 1 - kReachable);
+    }
     window->move(placement.left, placement.top);
     window->resize(placement.width, placement.height);
 }

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QRect;
 class QWidget;
 
 namespace pictavo {
@@ -11,8 +12,10 @@ namespace pictavo {
 // Height its size().
 //
 // Reads Left, Top, Width and Height in this order, each defaulting to the window's current
-// value, and applies them to the window at once.
+// value, and applies them to the window at once, brought within desktopArea().
 void LoadFormPlacement(QWidget *window, const QString &keyPath);
+// The area all screens offer to windows; invalid when there is no screen.
+QRect desktopArea();
 // Writes the window's current bounds, creating its subkey when missing.
 void SaveFormPlacement(const QWidget *window, const QString &keyPath);
 

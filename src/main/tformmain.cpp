@@ -345,8 +345,12 @@ void TformMain::LoadSettings()
 {
     setPanelDockedRight(regutl::ReadString(kFormKey, QStringLiteral("Panel_Layout"),
                                            QStringLiteral("Right")) == QLatin1String("Right"));
-    dbgridAlbum->setFixedHeight(std::max(
-        0, regutl::ReadInteger(kFormKey, QStringLiteral("Table_Height"), dbgridAlbum->height())));
+    // Within the screens' height: a grid beyond it cannot be seen, and one of absurd
+    // height cannot be drawn.
+    const int highest = desktopArea().isValid() ? desktopArea().height() : 4096;
+    dbgridAlbum->setFixedHeight(std::clamp(
+        regutl::ReadInteger(kFormKey, QStringLiteral("Table_Height"), dbgridAlbum->height()), 0,
+        highest));
     const QString directory =
         regutl::ReadString(kFormKey, QStringLiteral("Database_Name"), QString());
     // A wait time outside what the entry dialog accepts is brought back into range.

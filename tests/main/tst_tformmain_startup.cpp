@@ -1,3 +1,4 @@
+#include "app/form_placement.h"
 #include "app/regutl.h"
 #include "app/settings_store.h"
 #include "main/tformmain.h"
@@ -135,8 +136,21 @@ void TestFormMainStartup::badTableHeight()
         QCOMPARE(form.dbgridAlbum->height(), 124);
     }
     startedWith({{QStringLiteral("Table_Height"), QStringLiteral("200")}});
+    {
+        TformMain form(m_prompter);
+        QCOMPARE(form.dbgridAlbum->height(), 200);
+    }
+    // Beyond the screens (an absurd value crashed the start before) or below zero.
+    startedWith({{QStringLiteral("Table_Height"), QStringLiteral("2000000000")}});
+    {
+        TformMain form(m_prompter);
+        QCOMPARE(form.dbgridAlbum->height(), desktopArea().height());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+    }
+    startedWith({{QStringLiteral("Table_Height"), QStringLiteral("-5")}});
     TformMain form(m_prompter);
-    QCOMPARE(form.dbgridAlbum->height(), 200);
+    QCOMPARE(form.dbgridAlbum->height(), 0);
 }
 
 void TestFormMainStartup::waitTimeBroughtIntoRange_data()
