@@ -175,12 +175,14 @@ const Database::TableFile &Database::attach(const QString &fileName)
     const QFileInfo dirInfo(m_directory);
     if (!dirInfo.isDir())
         throw EngineError(QStringLiteral("Directory \"%1\" does not exist.").arg(m_directory));
-    if (!directoryCanBeRead(m_directory))
-        throw EngineError(QStringLiteral("Directory \"%1\" cannot be read.").arg(m_directory));
     const QString path = findTableFile(fileName);
-    if (path.isEmpty())
+    if (path.isEmpty()) {
+        // Not found: perhaps only because the folder cannot be listed.
+        if (!directoryCanBeRead(m_directory))
+            throw EngineError(QStringLiteral("Directory \"%1\" cannot be read.").arg(m_directory));
         throw EngineError(
             QStringLiteral("Table \"%1\" does not exist in \"%2\".").arg(fileName, m_directory));
+    }
 
     TableFile file;
     file.path = path;

@@ -378,8 +378,13 @@ LocalStatement parse(const QString &text)
                 st.groupBy = st.groupBy || word == QLatin1String("GROUP");
                 st.aggregate = st.aggregate || word == QLatin1String("HAVING");
                 st.orderBy = st.orderBy || word == QLatin1String("ORDER");
-                st.compound = st.compound || word == QLatin1String("UNION") ||
-                              word == QLatin1String("INTERSECT") || word == QLatin1String("EXCEPT");
+                if (word == QLatin1String("UNION") || word == QLatin1String("INTERSECT") ||
+                    word == QLatin1String("EXCEPT")) {
+                    st.compound = true;
+                    const int next = nextSignificant(tokens, i);
+                    const bool all = next >= 0 && upper(tokens[next]) == QLatin1String("ALL");
+                    st.compoundOperators.append({i, all ? next + 1 : i + 1});
+                }
                 if (word == QLatin1String("LIMIT") && st.limitToken < 0)
                     st.limitToken = i;
             }

@@ -66,6 +66,14 @@ struct LocalStatement
     bool groupBy = false;
     bool aggregate = false;
     bool compound = false;
+    // Top-level UNION, INTERSECT and EXCEPT: the tokens [begin, end) of each, a following
+    // ALL included.
+    struct TokenRange
+    {
+        int begin = 0;
+        int end = 0;
+    };
+    QVector<TokenRange> compoundOperators;
     bool orderBy = false;
     bool multipleSources = false; // a join, several tables or a subquery in the top FROM
     bool nestedSource = false;    // a parenthesized subquery or join in the top FROM

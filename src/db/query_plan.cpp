@@ -275,46 +275,34 @@ private:
     QHash<int, int> m_fieldColumn;
 };
 
-bool isCompoundOperator(const SqlToken &token)
+QString textOf(const QVector<SqlToken> &tokens, int begin, int end)
 {
-    if (token.kind != SqlToken::Word)
-        return false;
-    const QString word = token.text.toUpper();
-    return word == QLatin1String("UNION") || word == QLatin1String("INTERSECT") ||
-           word == QLatin1String("EXCEPT");
+    QString text;
+    for (int i = begin; i < end; ++i)
+        text += tokens[i].text;
+    return text;
 }
 
 struct CompoundParts
 {
-    QStringList arms;      // each SELECT, as written
-    QStringList operators; // between them, e.g. "UNION ALL"
+    QVector<LocalStatement> arms; // each SELECT on its own
+    QStringList operators;        // between them, e.g. "UNION ALL"
 };
 
 CompoundParts splitCompound(const LocalStatement &statement)
 {
     CompoundParts parts;
-    QString arm;
-    int depth = 0;
-    for (const SqlToken &token : statement.tokens) {
-        if (token.kind == SqlToken::Punct && token.text == QLatin1String("("))
-            ++depth;
-        else if (token.kind == SqlToken::Punct && token.text == QLatin1String(")"))
-            --depth;
-        if (depth == 0 && isCompoundOperator(token)) {
-            parts.arms << arm;
-            parts.operators << token.text;
-            arm.clear();
-            continue;
-        }
-        // ALL after the operator belongs to it, not to the next SELECT.
-        if (arm.trimmed().isEmpty() && token.kind == SqlToken::Word &&
-            token.text.compare(QLatin1String("ALL"), Qt::CaseInsensitive) == 0) {
-            parts.operators.last() += QLatin1Char(' ') + token.text;
-            continue;
-        }
-        arm += token.text;
+    int begin = 0;
+    for (const LocalStatement::TokenRange &op : statement.compoundOperators) {
+        parts.arms << LocalSql::parse(textOf(statement.tokens, begin, op.begin));
+        QStringList words; // the operator without what stands between its words
+        for (int i = op.begin; i < op.end; ++i)
+            if (statement.tokens[i].kind == SqlToken::Word)
+                words << statement.tokens[i].text;
+        parts.operators << words.join(QLatin1Char(' '));
+        begin = op.end;
     }
-    parts.arms << arm;
+    parts.arms << LocalSql::parse(textOf(statement.tokens, begin, int(statement.tokens.size())));
     return parts;
 }
 
@@ -352,13 +340,11 @@ QueryPlan buildCompound(Database &database, const LocalStatement &statement)
     const CompoundParts parts = splitCompound(statement);
     bool comparesRows = false;
     for (const QString &op : parts.operators)
-        comparesRows = comparesRows || op.simplified().toUpper() != QLatin1String("UNION ALL");
+        comparesRows = comparesRows || op.toUpper() != QLatin1String("UNION ALL");
     const auto assemble = [&](ArmRowIds rowIds) {
         QVector<QueryPlan> plans;
-        for (const QString &arm : parts.arms) {
-            const LocalStatement part = LocalSql::parse(arm);
-            plans << Builder(database, part, rowIds).build();
-        }
+        for (const LocalStatement &arm : parts.arms)
+            plans << Builder(database, arm, rowIds).build();
         return plans;
     };
     QVector<QueryPlan> plans = assemble(comparesRows ? ArmRowIds::WithKeyOnly : ArmRowIds::Always);
@@ -369,7 +355,8 @@ QueryPlan buildCompound(Database &database, const LocalStatement &statement)
     plan.hiddenColumns = plans.first().hiddenColumns;
     plan.resultSql = plans.first().resultSql;
     for (int i = 1; i < plans.size(); ++i)
-        plan.resultSql += QLatin1Char(' ') + parts.operators[i - 1] + plans[i].resultSql;
+        plan.resultSql +=
+            QLatin1Char(' ') + parts.operators[i - 1] + QLatin1Char(' ') + plans[i].resultSql;
     return plan;
 }
 

@@ -347,7 +347,8 @@ void TformMain::LoadSettings()
                                            QStringLiteral("Right")) == QLatin1String("Right"));
     // Within the screens' height: a grid beyond it cannot be seen, and one of absurd
     // height cannot be drawn.
-    const int highest = desktopArea().isValid() ? desktopArea().height() : 4096;
+    const QRect desk = desktopArea();
+    const int highest = desk.isValid() ? desk.height() : 4096;
     dbgridAlbum->setFixedHeight(std::clamp(
         regutl::ReadInteger(kFormKey, QStringLiteral("Table_Height"), dbgridAlbum->height()), 0,
         highest));

@@ -7,6 +7,7 @@
 #include "support/jpeg_fixtures.h"
 #include "support/photo_db_fixture.h"
 #include "support/random_prompter.h"
+#include "support/temporary_settings.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -52,15 +53,13 @@ private slots:
 
 void TestFormSelectorMonkey::randomUseLosesNoFile()
 {
-    QTemporaryDir settings;
-    SettingsStore::instance().setFilePath(settings.filePath(QStringLiteral("settings.json")));
+    const TemporarySettings settings;
     regutl::MakeKey(regutl::kSettingsKey);
     PhotoDbFixture db;
     db.addKeyword(QStringLiteral("sea"), 1);
     SettingsStore::instance().writeStrings(QStringLiteral("\\software\\Orbelin_PV\\formMain"),
                                            {{QStringLiteral("Database_Name"), db.dir()}});
-    const int seed = qEnvironmentVariableIntValue("PICTAVO_MONKEY_SEED");
-    QRandomGenerator random(seed > 0 ? quint32(seed) : 42u);
+    QRandomGenerator random(test::monkeySeed());
 
     QTemporaryDir folder;
     QVector<QByteArray> photos;

@@ -9,6 +9,7 @@
 #include "support/jpeg_fixtures.h"
 #include "support/photo_db_fixture.h"
 #include "support/random_prompter.h"
+#include "support/temporary_settings.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
@@ -60,8 +61,7 @@ private slots:
 
 void TestFormMainMonkey::randomUseLosesNoPhoto()
 {
-    QTemporaryDir settings;
-    SettingsStore::instance().setFilePath(settings.filePath(QStringLiteral("settings.json")));
+    const TemporarySettings settings;
     regutl::MakeKey(regutl::kSettingsKey);
     PhotoDbFixture db;
     std::map<qint64, QByteArray> photos;
@@ -81,9 +81,7 @@ void TestFormMainMonkey::randomUseLosesNoPhoto()
     SettingsStore::instance().writeStrings(QStringLiteral("\\software\\Orbelin_PV\\formMain"),
                                            {{QStringLiteral("Database_Name"), db.dir()}});
 
-    // PICTAVO_MONKEY_SEED runs another sequence when hunting; the suite runs this one.
-    const int seed = qEnvironmentVariableIntValue("PICTAVO_MONKEY_SEED");
-    QRandomGenerator random(seed > 0 ? quint32(seed) : 42u);
+    QRandomGenerator random(test::monkeySeed());
     QTemporaryDir out;
     RandomPrompter prompter(random);
     // Exports go to one folder, now and then onto a file written before.

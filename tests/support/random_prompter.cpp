@@ -2,6 +2,12 @@
 
 namespace pictavo::test {
 
+quint32 monkeySeed()
+{
+    const int seed = qEnvironmentVariableIntValue("PICTAVO_MONKEY_SEED");
+    return seed > 0 ? quint32(seed) : 42u;
+}
+
 Prompter::Button RandomPrompter::message(Kind kind, const QString &text, Buttons buttons)
 {
     texts << text;

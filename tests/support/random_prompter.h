@@ -8,6 +8,10 @@
 
 namespace pictavo::test {
 
+// The seed of a random window test: PICTAVO_MONKEY_SEED when it is set, to run another
+// sequence when hunting, else the one the suite runs.
+quint32 monkeySeed();
+
 // Answers every question with one of the buttons it offers, picked at random; file
 // dialogs answer what `pickFile` returns (nothing when it is unset or says so).
 class RandomPrompter : public Prompter
