@@ -3,32 +3,49 @@
 #include "filter/tformeasyfilter.h"
 #include "filter/tformexpertfilter.h"
 #include "import/tformselector.h"
+#include "main/main_window_album.h"
 #include "main/tformmain.h"
 
 #include <QApplication>
 
-int main(int argc, char **argv)
-{
-    QApplication app(argc, argv);
-    using namespace pictavo;
-    if (!regutl::KeyExists(regutl::kSettingsKey))
-        regutl::MakeKey(regutl::kSettingsKey);
-    QApplication::setApplicationName(QStringLiteral("Pictavo"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Pictavo"));
+namespace {
 
-    QtPrompter prompter;
+int run(pictavo::Prompter &prompter)
+{
+    using namespace pictavo;
     // The main window is created first: it reads its settings and opens the saved
     // database before any other window exists. Closing it ends the program. The other
     // windows stay hidden until a command shows them; being declared after it, they are
     // destroyed (and write their settings) before it.
     TformMain formMain(prompter);
     TformSelector formSelector(formMain, prompter, &formMain);
-    TformEasyFilter formEasyFilter(formMain, prompter, &formMain);
-    TformExpertFilter formExpertFilter(formMain, formEasyFilter, prompter, &formMain);
+    // The other windows see the main window through this seam only.
+    MainWindowAlbum album(formMain);
+    TformEasyFilter formEasyFilter(album, prompter, &formMain);
+    TformExpertFilter formExpertFilter(album, prompter, &formMain);
+    album.easyFilterReset = [&formEasyFilter] { formEasyFilter.ClearAll(); };
     formMain.setSelector(&formSelector);
     formMain.setEasyFilter(&formEasyFilter);
     formMain.setExpertFilter(&formExpertFilter);
     formSelector.setEasyFilterReset([&formEasyFilter] { formEasyFilter.ClearAll(); });
     formMain.show();
     return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    using namespace pictavo;
+    QtPrompter prompter;
+    // A settings file that cannot be read or written is reported here, and the program
+    // goes on with its settings in memory.
+    regutl::PrepareSettingsKey(prompter);
+    QApplication::setApplicationName(QStringLiteral("Pictavo"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Pictavo"));
+    const int status = run(prompter);
+    // Settings that could first not be saved at the end of the run are reported too.
+    regutl::ReportSettingsProblem(prompter);
+    return status;
 }

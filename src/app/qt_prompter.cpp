@@ -158,7 +158,11 @@ QWidget *QtPrompter::dialogParent() const
 Prompter::Button QtPrompter::message(Kind kind, const QString &text, Buttons buttons)
 {
     const std::unique_ptr<QMessageBox> box = createMessageBox(kind, text, buttons, dialogParent());
-    return buttonFromResult(box->exec(), buttons);
+    // A question asked in the middle of a busy command shows the normal pointer.
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const int result = box->exec();
+    QApplication::restoreOverrideCursor();
+    return buttonFromResult(result, buttons);
 }
 
 std::optional<QString> QtPrompter::chooseDirectory(const QString &title, const QString &start,

@@ -1,5 +1,6 @@
 #include "app/regutl.h"
 
+#include "app/prompter.h"
 #include "app/settings_store.h"
 
 namespace pictavo::regutl {
@@ -31,6 +32,20 @@ void MakeKey(const QString &keyPath)
 void EraseKey(const QString &keyPath)
 {
     store().eraseKey(keyPath);
+}
+
+void PrepareSettingsKey(Prompter &prompter)
+{
+    if (!KeyExists(kSettingsKey))
+        MakeKey(kSettingsKey);
+    ReportSettingsProblem(prompter);
+}
+
+void ReportSettingsProblem(Prompter &prompter)
+{
+    const QString problem = store().takeProblem();
+    if (!problem.isEmpty())
+        prompter.warning(problem);
 }
 
 QString ReadString(const QString &keyPath, const QString &name, const QString &defaultValue)

@@ -2,6 +2,10 @@
 
 #include <QString>
 
+namespace pictavo {
+class Prompter;
+}
+
 // The settings routines of the program over the process-wide SettingsStore. Every key path
 // is absolute, such as "\software\Orbelin_PV".
 namespace pictavo::regutl {
@@ -15,6 +19,13 @@ bool KeyExists(const QString &keyPath);
 void MakeKey(const QString &keyPath);
 // Deletes the key with all its subkeys and values; a missing key is left alone.
 void EraseKey(const QString &keyPath);
+
+// Start-up: creates the Settings Key when it is missing, then reports a settings file
+// that cannot be read or written.
+void PrepareSettingsKey(Prompter &prompter);
+// Shows, in a warning, why the settings cannot be read or saved: once a run, and only
+// when that happened. The program works on with its settings in memory.
+void ReportSettingsProblem(Prompter &prompter);
 
 // An absent value reads as defaultValue.
 QString ReadString(const QString &keyPath, const QString &name, const QString &defaultValue);

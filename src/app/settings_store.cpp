@@ -1,7 +1,5 @@
 #include "app/settings_store.h"
 
-#include "app/error.h"
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -63,33 +61,20 @@ QJsonObject sanitized(const QJsonObject &object)
     return result;
 }
 
-QJsonObject load(const QString &filePath)
+// Why the settings file cannot be written, or an empty text when it was.
+QString saveFile(const QString &filePath, const QJsonObject &root)
 {
-    QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll());
-    if (!document.isObject())
-        return {};
-    return sanitized(document.object());
-}
-
-void save(const QString &filePath, const QJsonObject &root)
-{
-    const auto fail = [&filePath](const QString &reason) {
-        throw Error(QStringLiteral("Could not save the settings to \"%1\".\r%2")
-                        .arg(QDir::toNativeSeparators(filePath), reason));
-    };
     const QString directory = QFileInfo(filePath).absolutePath();
     if (!QDir().mkpath(directory))
-        fail(QStringLiteral("The directory \"%1\" could not be created.")
-                 .arg(QDir::toNativeSeparators(directory)));
+        return QStringLiteral("The directory \"%1\" could not be created.")
+            .arg(QDir::toNativeSeparators(directory));
     QSaveFile file(filePath);
     if (!file.open(QIODevice::WriteOnly))
-        fail(file.errorString());
+        return file.errorString();
     const QByteArray bytes = QJsonDocument(root).toJson(QJsonDocument::Indented);
     if (file.write(bytes) != bytes.size() || !file.commit())
-        fail(file.errorString());
+        return file.errorString();
+    return {};
 }
 
 std::optional<QJsonObject> findKey(QJsonObject object, const QStringList &segments)
@@ -134,6 +119,65 @@ void setValue(QJsonObject &key, const QString &name, const QString &value)
 
 SettingsStore::SettingsStore(QString filePath) : m_filePath(std::move(filePath)) {}
 
+void SettingsStore::setFilePath(const QString &filePath)
+{
+    m_filePath = filePath;
+    m_memory.reset();
+    m_problem.clear();
+    m_problemTaken = false;
+}
+
+QString SettingsStore::takeProblem()
+{
+    if (m_problemTaken)
+        return {};
+    m_problemTaken = !m_problem.isEmpty();
+    return m_problem;
+}
+
+void SettingsStore::fallBack(const QJsonObject &root, const QString &problem) const
+{
+    m_memory = root;
+    m_problem = problem;
+}
+
+QJsonObject SettingsStore::load() const
+{
+    if (m_memory)
+        return *m_memory;
+    QFile file(m_filePath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        // Missing is a first start. Present but unreadable: keep the user's file as it is
+        // and work from memory, instead of writing an empty store over it.
+        if (QFileInfo::exists(m_filePath)) {
+            fallBack({}, QStringLiteral("Pictavo cannot read its settings from \"%1\": %2\r"
+                                        "It starts with default settings, and the changes "
+                                        "of this session will not be saved.")
+                             .arg(QDir::toNativeSeparators(m_filePath), file.errorString()));
+            return *m_memory;
+        }
+        return {};
+    }
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll());
+    if (!document.isObject())
+        return {};
+    return sanitized(document.object());
+}
+
+void SettingsStore::save(const QJsonObject &root)
+{
+    if (m_memory) {
+        m_memory = root;
+        return;
+    }
+    const QString reason = saveFile(m_filePath, root);
+    if (!reason.isEmpty())
+        fallBack(root, QStringLiteral("Pictavo cannot save its settings to \"%1\". %2\r"
+                                      "It goes on with the settings in memory; the changes of "
+                                      "this session will not be saved.")
+                           .arg(QDir::toNativeSeparators(m_filePath), reason));
+}
+
 SettingsStore &SettingsStore::instance()
 {
     static SettingsStore store(defaultPath());
@@ -154,33 +198,32 @@ QString SettingsStore::defaultPath()
 
 bool SettingsStore::keyExists(const QString &keyPath) const
 {
-    return findKey(load(m_filePath), splitPath(keyPath)).has_value();
+    return findKey(load(), splitPath(keyPath)).has_value();
 }
 
 void SettingsStore::makeKey(const QString &keyPath)
 {
-    const QJsonObject root = load(m_filePath);
+    const QJsonObject root = load();
     const QStringList segments = splitPath(keyPath);
     if (findKey(root, segments))
         return;
-    save(m_filePath, edited(root, segments, 0, [](QJsonObject &) {}));
+    save(edited(root, segments, 0, [](QJsonObject &) {}));
 }
 
 void SettingsStore::eraseKey(const QString &keyPath)
 {
-    const QJsonObject root = load(m_filePath);
+    const QJsonObject root = load();
     QStringList segments = splitPath(keyPath);
     if (segments.isEmpty() || !findKey(root, segments))
         return;
     const QString last = segments.takeLast();
-    save(m_filePath, edited(root, segments, 0, [&last](QJsonObject &parent) {
-             parent.remove(storedName(parent, last));
-         }));
+    save(edited(root, segments, 0,
+                [&last](QJsonObject &parent) { parent.remove(storedName(parent, last)); }));
 }
 
 std::optional<QString> SettingsStore::readString(const QString &keyPath, const QString &name) const
 {
-    const std::optional<QJsonObject> key = findKey(load(m_filePath), splitPath(keyPath));
+    const std::optional<QJsonObject> key = findKey(load(), splitPath(keyPath));
     if (!key)
         return std::nullopt;
     const QJsonValue value = key->value(storedName(*key, name));
@@ -197,10 +240,10 @@ void SettingsStore::writeString(const QString &keyPath, const QString &name, con
 void SettingsStore::writeStrings(const QString &keyPath,
                                  const QList<std::pair<QString, QString>> &values)
 {
-    save(m_filePath, edited(load(m_filePath), splitPath(keyPath), 0, [&values](QJsonObject &key) {
-             for (const auto &[name, value] : values)
-                 setValue(key, name, value);
-         }));
+    save(edited(load(), splitPath(keyPath), 0, [&values](QJsonObject &key) {
+        for (const auto &[name, value] : values)
+            setValue(key, name, value);
+    }));
 }
 
 } // namespace pictavo

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <optional>
@@ -20,7 +21,10 @@ namespace pictavo {
 // absent and is dropped by the next write. A key and a value of the same name cannot both
 // exist: creating one replaces the other.
 //
-// Writes that cannot be saved throw pictavo::Error.
+// A file that cannot be read (it exists but may not be opened) or written does not stop
+// the program: from then on the store keeps its keys in memory for the rest of the run,
+// never touches that file again (so an unreadable file is not replaced by an empty one),
+// and holds a text saying why, which the program shows to the user once.
 class SettingsStore
 {
 public:
@@ -35,7 +39,7 @@ public:
 
     const QString &filePath() const { return m_filePath; }
     // Points the store at another file (tests: a file in their temporary directory).
-    void setFilePath(const QString &filePath) { m_filePath = filePath; }
+    void setFilePath(const QString &filePath);
 
     bool keyExists(const QString &keyPath) const;
     // Creates the key and any missing parents.
@@ -51,8 +55,21 @@ public:
     // Several values of one key in one write.
     void writeStrings(const QString &keyPath, const QList<std::pair<QString, QString>> &values);
 
+    // True once the file could not be read or written: keys live in memory since then.
+    bool inMemory() const { return m_memory.has_value(); }
+    // The text for the user about the first failure, once: empty when there was none or
+    // when it was taken before.
+    QString takeProblem();
+
 private:
+    QJsonObject load() const;
+    void save(const QJsonObject &root);
+    void fallBack(const QJsonObject &root, const QString &problem) const;
+
     QString m_filePath;
+    mutable std::optional<QJsonObject> m_memory;
+    mutable QString m_problem;
+    mutable bool m_problemTaken = false;
 };
 
 } // namespace pictavo

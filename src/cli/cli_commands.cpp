@@ -6,6 +6,7 @@
 #include "db/query.h"
 #include "main/photo_export.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace pictavo::cli {
@@ -28,8 +29,20 @@ int create(const QStringList &args, QTextStream &out, QTextStream &err)
         err << "usage: pictavo-cli create DIR" << Qt::endl;
         return 2;
     }
+    // A missing folder is made with its parents, as the program's folder chooser does
+    // once the user agrees to create it.
+    const QString directory = QDir::cleanPath(args[0]);
+    const QString shown = QDir::toNativeSeparators(directory);
+    if (!QFileInfo::exists(directory)) {
+        if (!QDir().mkpath(directory)) {
+            err << QStringLiteral("The directory \"%1\" could not be created.").arg(shown)
+                << Qt::endl;
+            return 1;
+        }
+        out << QStringLiteral("Created the directory \"%1\".").arg(shown) << Qt::endl;
+    }
     ConsolePrompter prompter(out, err);
-    return CreateDatabase(args[0], prompter) ? 0 : 1;
+    return CreateDatabase(directory, prompter) ? 0 : 1;
 }
 
 int query(const QStringList &args, QTextStream &out, QTextStream &err)

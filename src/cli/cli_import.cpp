@@ -116,6 +116,7 @@ public:
     void clearEasyFilter() override {}
     void pictureToStore(const DisplayPicture &) override {}
     void repaintNow() override {}
+    void hidePicture() override {}
     Query query;
 };
 

@@ -1,7 +1,8 @@
 #include "filter/tformeasyfilter.h"
 
+#include "db/query.h"
 #include "keyword/keyword_table.h"
-#include "main/tformmain.h"
+#include "main/album_host.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -43,10 +44,10 @@ QCheckBox *notBox(QWidget *parent, const QString &objectName)
 
 } // namespace
 
-TformEasyFilter::TformEasyFilter(TformMain &formMain, Prompter &prompter, QWidget *parent)
+TformEasyFilter::TformEasyFilter(AlbumHost &album, Prompter &prompter, QWidget *parent)
     : FilterWindow(QStringLiteral("formEasyFilter"), QStringLiteral("Easy Filter"), prompter,
                    parent),
-      m_formMain(formMain)
+      m_album(album)
 {
     tableKeyword.setTableName(QStringLiteral("KEYWORD.DB"));
     createMenus();
@@ -180,14 +181,14 @@ void TformEasyFilter::createButtons()
 
 void TformEasyFilter::FormShow()
 {
-    if (m_formMain.queryAlbum.active())
+    if (m_album.albumQuery().active())
         LoadKeywordToLists();
 }
 
 void TformEasyFilter::LoadKeywordToLists()
 {
     tableKeyword.close();
-    tableKeyword.setDatabaseName(m_formMain.queryAlbum.databaseName());
+    tableKeyword.setDatabaseName(m_album.albumQuery().databaseName());
     const QStringList keywords = readAllKeywords(tableKeyword);
     if (keywords.isEmpty())
         return; // the lists keep what they held
@@ -228,7 +229,7 @@ EasyFilterEntries TformEasyFilter::entries() const
 
 void TformEasyFilter::menuFileExecuteClick()
 {
-    Query &album = m_formMain.queryAlbum;
+    Query &album = m_album.albumQuery();
     album.setSql(buildEasyFilterStatement(entries()));
     album.close();
     // A refused statement leaves the query closed and goes to the error report as it is.
@@ -238,10 +239,10 @@ void TformEasyFilter::menuFileExecuteClick()
         album.open();
     } catch (...) {
         if (album.active())
-            m_formMain.ShowRecordCount();
+            m_album.showRecordCount();
         throw;
     }
-    m_formMain.ShowRecordCount();
+    m_album.showRecordCount();
 }
 
 void TformEasyFilter::menuFileCloseClick()

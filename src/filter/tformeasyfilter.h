@@ -17,7 +17,7 @@ class QRadioButton;
 
 namespace pictavo {
 
-class TformMain;
+class AlbumHost;
 
 // The easy filter: builds a statement over the Photo Table from a prefix, a name and
 // keywords, and runs it as the main window's Album Query.
@@ -26,7 +26,7 @@ class TformEasyFilter : public FilterWindow
     Q_OBJECT
 
 public:
-    TformEasyFilter(TformMain &formMain, Prompter &prompter, QWidget *parent = nullptr);
+    TformEasyFilter(AlbumHost &album, Prompter &prompter, QWidget *parent = nullptr);
     // Resets every entry of the window.
     void ClearAll();
 
@@ -85,7 +85,7 @@ private:
     void createButtons();
     void setRadiogroupItemIndex(int index);
 
-    TformMain &m_formMain;
+    AlbumHost &m_album;
 };
 
 } // namespace pictavo

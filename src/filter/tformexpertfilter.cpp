@@ -1,8 +1,8 @@
 #include "filter/tformexpertfilter.h"
 
 #include "app/prompter.h"
-#include "filter/tformeasyfilter.h"
-#include "main/tformmain.h"
+#include "db/query.h"
+#include "main/album_host.h"
 
 #include <QAction>
 #include <QFontDatabase>
@@ -15,11 +15,10 @@
 
 namespace pictavo {
 
-TformExpertFilter::TformExpertFilter(TformMain &formMain, TformEasyFilter &easyFilter,
-                                     Prompter &prompter, QWidget *parent)
+TformExpertFilter::TformExpertFilter(AlbumHost &album, Prompter &prompter, QWidget *parent)
     : FilterWindow(QStringLiteral("formExpertFilter"), QStringLiteral("Expert Filter"), prompter,
                    parent),
-      m_formMain(formMain), m_easyFilter(easyFilter)
+      m_album(album)
 {
     createMenus();
 
@@ -87,7 +86,7 @@ QStringList TformExpertFilter::editorLines() const
 void TformExpertFilter::FormShow()
 {
     memoSQL->clear();
-    const QStringList &lines = m_formMain.queryAlbum.sql();
+    const QStringList &lines = m_album.albumQuery().sql();
     if (!lines.isEmpty())
         memoSQL->setPlainText(lines.join(QLatin1Char('\n')));
     memoSQL->setFocus();
@@ -106,7 +105,7 @@ void TformExpertFilter::menuFileExecuteClick()
         m_prompter.warning(QStringLiteral("No SQL statement."));
         return;
     }
-    Query &album = m_formMain.queryAlbum;
+    Query &album = m_album.albumQuery();
     album.setSql(lines);
     album.close();
     // Only a query that did not open is a wrong statement. One that opened but whose
@@ -118,12 +117,12 @@ void TformExpertFilter::menuFileExecuteClick()
         if (album.active()) {
             displayError = std::current_exception();
         } else {
-            m_formMain.imageViewArea->hide();
+            m_album.hidePicture();
             m_prompter.warning(QStringLiteral("Wrong SQL statement."));
         }
     }
-    m_formMain.ShowRecordCount();
-    m_easyFilter.ClearAll();
+    m_album.showRecordCount();
+    m_album.clearEasyFilter();
     if (displayError)
         std::rethrow_exception(displayError);
 }

@@ -11,8 +11,7 @@ class QPushButton;
 
 namespace pictavo {
 
-class TformEasyFilter;
-class TformMain;
+class AlbumHost;
 
 // The expert filter: shows the Album Query's statement as text and runs an edited one.
 class TformExpertFilter : public FilterWindow
@@ -20,8 +19,7 @@ class TformExpertFilter : public FilterWindow
     Q_OBJECT
 
 public:
-    TformExpertFilter(TformMain &formMain, TformEasyFilter &easyFilter, Prompter &prompter,
-                      QWidget *parent = nullptr);
+    TformExpertFilter(AlbumHost &album, Prompter &prompter, QWidget *parent = nullptr);
 
     // The editor's lines; none when the editor is empty. A blank line is a line.
     QStringList editorLines() const;
@@ -46,8 +44,7 @@ private:
     void createMenus();
     void createButtons();
 
-    TformMain &m_formMain;
-    TformEasyFilter &m_easyFilter;
+    AlbumHost &m_album;
 };
 
 } // namespace pictavo

@@ -1,29 +1,10 @@
 #pragma once
 
+#include "main/album_host.h"
+
 #include <QString>
 
 namespace pictavo {
-
-class DisplayPicture;
-class Query;
-
-// What an import run needs of the main window: its Album Query, and what follows when
-// the run points that query elsewhere or stores a photo through it.
-class AlbumHost
-{
-public:
-    virtual ~AlbumHost() = default;
-    virtual Query &albumQuery() = 0;
-    // The record counter (hides the picture when the set is empty).
-    virtual void showRecordCount() = 0;
-    // Resets the easy filter's entries; nothing when there is no easy filter.
-    virtual void clearEasyFilter() = 0;
-    // Before a store: the main window takes the picture the import decoded, so that
-    // showing the stored record draws it without decoding the photo again.
-    virtual void pictureToStore(const DisplayPicture &picture) = 0;
-    // Paints at once, so a stored photo shows before the next file is read.
-    virtual void repaintNow() = 0;
-};
 
 // What an import run needs of the import window (the command-line tool has none).
 class ImportHost

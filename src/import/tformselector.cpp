@@ -46,7 +46,7 @@ template <typename Widget> Widget *named(Widget *widget, const char *name)
 } // namespace
 
 TformSelector::TformSelector(TformMain &formMain, Prompter &prompter, QWidget *parent)
-    : QDialog(parent), m_formMain(formMain), m_prompter(prompter), m_album(formMain, *this),
+    : QDialog(parent), m_formMain(formMain), m_prompter(prompter), m_album(formMain, this),
       m_pipeline(m_album, *this, prompter),
       m_scale([this](const std::function<void()> &command) { return guard(command); },
               [this](bool autoMode) {

@@ -3,7 +3,7 @@
 #include "db/table.h"
 #include "import/import_hosts.h"
 #include "import/import_pipeline.h"
-#include "import/main_window_album.h"
+#include "main/main_window_album.h"
 #include "main/scale_switch.h"
 
 #include <QDialog>
@@ -138,7 +138,10 @@ private:
     QWidget *m_body = nullptr;
     QMenu *m_menuOption = nullptr;
     bool m_panelRight = true;
+    // The hourglass over the whole program, pushed and taken back once.
+    void setBusyPointer(bool busy);
     bool m_importing = false;
+    bool m_busyPointer = false;
     bool m_closeAfterRun = false;
 };
 

@@ -8,9 +8,9 @@
 #include "main/tformmain.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -139,9 +139,23 @@ void TformSelector::checkboxRemoveAfterInportClick()
     menuOptionRemoveAfterInport->setChecked(checkboxRemoveAfterInport->isChecked());
 }
 
+void TformSelector::setBusyPointer(bool busy)
+{
+    if (busy == m_busyPointer)
+        return;
+    m_busyPointer = busy;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else if (QApplication::overrideCursor()) // the error report may have taken it already
+        QApplication::restoreOverrideCursor();
+}
+
 void TformSelector::setImporting(bool importing)
 {
     m_importing = importing;
+    // The hourglass shows while a file is previewed, compared and stored; every way out
+    // of a run ends here.
+    setBusyPointer(importing);
     const bool idle = !importing;
     const QList<QWidget *> controls{
         bitbtnAppend,  bitbtnClose, radiogroupScale, checkboxRemoveAfterInport,
@@ -166,7 +180,10 @@ void TformSelector::setProgress(int position, int maximum)
 
 void TformSelector::letInputThrough()
 {
+    // Between files the normal pointer shows, so that Abort looks as clickable as it is.
+    setBusyPointer(false);
     QCoreApplication::processEvents();
+    setBusyPointer(m_importing);
 }
 
 void TformSelector::drawPreview()

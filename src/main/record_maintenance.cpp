@@ -25,6 +25,14 @@ void CheckNewKeywords(const DataSet &album, Table &keywordTable, Prompter &promp
     });
 }
 
+bool RecordWithoutPhoto(const DataSet &album)
+{
+    const QString image = QStringLiteral("IMAGE");
+    if (album.active() && album.fieldIndex(image) < 0)
+        return true;
+    return album.isNull(image);
+}
+
 void CountView(DataSet &album)
 {
     const QString countField = QStringLiteral("COUNT");

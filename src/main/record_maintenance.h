@@ -17,6 +17,11 @@ class Table;
 // aborts the post, which keeps the record in editing.
 void CheckNewKeywords(const DataSet &album, Table &keywordTable, Prompter &prompter);
 
+// True when the current record has no photo to show: its IMAGE is null, or the open set
+// has no IMAGE field at all (a typed statement that lists names only). A closed set fails
+// with "Field 'IMAGE' not found.".
+bool RecordWithoutPhoto(const DataSet &album);
+
 // Adds one to the current record's view COUNT and posts it; the post runs the album's
 // hooks, new-keyword check included.
 void CountView(DataSet &album);

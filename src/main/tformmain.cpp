@@ -4,6 +4,7 @@
 #include "app/form_placement.h"
 #include "app/prompter.h"
 #include "app/regutl.h"
+#include "main/album_columns.h"
 #include "main/album_model.h"
 #include "main/db_navigator.h"
 #include "main/draw_picture.h"
@@ -269,11 +270,9 @@ void TformMain::createGrid(QWidget *parent)
     dbgridAlbum->verticalHeader()->setFixedWidth(16);
     dbgridAlbum->verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
     dbgridAlbum->horizontalHeader()->setStretchLastSection(true);
-    dbgridAlbum->setColumnWidth(0, 134);
-    dbgridAlbum->setColumnWidth(1, 146);
-    dbgridAlbum->setColumnWidth(2, 80);
     dbgridAlbum->setFixedHeight(kDesignGridHeight);
     dbgridAlbum->installEventFilter(this);
+    dbgridAlbum->viewport()->installEventFilter(this);
     connect(dbgridAlbum->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &current) {
                 if (m_followingGrid || !current.isValid() || !queryAlbum.active() ||
@@ -303,6 +302,8 @@ bool TformMain::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == scrollboxViewArea && event->type() == QEvent::Resize)
         guard([this] { m_scale.redrawAuto(); });
+    if (watched == dbgridAlbum->viewport() && event->type() == QEvent::Resize)
+        fitAlbumColumns(dbgridAlbum);
     // Esc reaching the grid itself (an open cell editor takes its own Esc first) cancels
     // the record's edit.
     if (watched == dbgridAlbum && event->type() == QEvent::KeyPress &&
@@ -312,6 +313,16 @@ bool TformMain::eventFilter(QObject *watched, QEvent *event)
         return true;
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void TformMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // The keyboard works on the records from the start; the panel stays reachable by Tab.
+    if (!m_shownOnce) {
+        m_shownOnce = true;
+        dbgridAlbum->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 bool TformMain::guard(const std::function<void()> &command)

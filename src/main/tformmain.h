@@ -40,6 +40,8 @@ public:
     void ShowRecordCount();
     // The slideshow wait time in seconds, shown on the Option menu.
     void SetWaitTime(int seconds);
+    // Drops the held photo and hides the picture.
+    void hidePicture();
     int waitTime() const { return m_waitTime; }
     bool panelDockedRight() const { return m_panelRight; }
     void setPanelDockedRight(bool right);
@@ -111,6 +113,7 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void createMenus();
@@ -139,6 +142,7 @@ private:
     bool m_panelRight = true;
     int m_waitTime = 3;
     bool m_followingGrid = false;
+    bool m_shownOnce = false;
 };
 
 } // namespace pictavo

@@ -26,13 +26,17 @@ void TformMain::hookAlbumQuery()
     };
     queryAlbum.afterPost = [this](DataSet &album) {
         RecordModified = false;
-        if (album.isNull(QStringLiteral("IMAGE")))
+        if (RecordWithoutPhoto(album))
             imageViewArea->hide();
         else if (album.asInteger(QStringLiteral("SERIAL")) != PostedSerial)
             showCurrentRecord(); // a new record, such as an imported photo
     };
     queryAlbum.afterCancel = [this](DataSet &) { RecordModified = false; };
-    queryAlbum.afterDelete = [this](DataSet &) { ShowRecordCount(); };
+    queryAlbum.afterDelete = [this](DataSet &) {
+        // An edit of the deleted record ended with it.
+        RecordModified = false;
+        ShowRecordCount();
+    };
 }
 
 void TformMain::showCurrentRecord()
@@ -41,21 +45,25 @@ void TformMain::showCurrentRecord()
     // The arrow comes back however the display ends, a decoding failure included.
     const std::unique_ptr<void, void (*)(void *)> restore(
         this, [](void *) { QApplication::restoreOverrideCursor(); });
-    if (queryAlbum.recNo() < 0 || queryAlbum.isNull(QStringLiteral("IMAGE"))) {
-        imageTmp.clear();
-        imageViewArea->hide();
+    if (queryAlbum.recNo() < 0 || RecordWithoutPhoto(queryAlbum)) {
+        hidePicture();
         return;
     }
-    QByteArray jpeg;
     try {
-        jpeg = queryAlbum.readBlob(QStringLiteral("IMAGE"));
+        imageTmp.setJpeg(queryAlbum.readBlob(QStringLiteral("IMAGE")));
+        m_scale.setDisplayMode(true);
+        DrawPicture(imageTmp, imageViewArea, scrollboxViewArea, true);
     } catch (...) {
-        imageTmp.clear(); // no stale photo is left behind
+        // No photo of another record is left beside this one.
+        hidePicture();
         throw;
     }
-    imageTmp.setJpeg(jpeg); // keeps the decode when it already holds these bytes
-    m_scale.setDisplayMode(true);
-    DrawPicture(imageTmp, imageViewArea, scrollboxViewArea, true);
+}
+
+void TformMain::hidePicture()
+{
+    imageTmp.clear();
+    imageViewArea->hide();
 }
 
 void TformMain::menuOptionAutoScaleClick()
@@ -95,7 +103,7 @@ void TformMain::menuDisplayExpertFilterClick()
 
 void TformMain::menuDisplayRefreshClick()
 {
-    if (queryAlbum.isNull(QStringLiteral("IMAGE"))) {
+    if (RecordWithoutPhoto(queryAlbum)) {
         m_prompter.warning(QStringLiteral("No active record."));
         return;
     }

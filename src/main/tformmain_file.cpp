@@ -14,12 +14,25 @@ namespace pictavo {
 
 void TformMain::bindDatabase(const QString &directory)
 {
+    // Both components name the new directory before anything can fail, so that a failed
+    // opening never leaves new keywords going to the old database's Keyword Table.
     queryAlbum.close();
-    queryAlbum.setDatabaseName(directory);
-    queryAlbum.open();
-    ShowRecordCount();
     tableKeyword.close();
+    queryAlbum.setDatabaseName(directory);
     tableKeyword.setDatabaseName(directory);
+    try {
+        queryAlbum.open();
+    } catch (...) {
+        if (!queryAlbum.active())
+            hidePicture();
+        ShowRecordCount();
+        // The set is open and only its first photo failed: its keywords still need a
+        // Keyword Table.
+        if (queryAlbum.active())
+            tableKeyword.open();
+        throw;
+    }
+    ShowRecordCount();
     tableKeyword.open();
 }
 

@@ -107,6 +107,7 @@ private slots:
     void buttonFromResult();
     void messageAnswersClickedButton();
     void messageClosedWithEscape();
+    void messageShowsNormalPointerOverBusyOne();
 
     void confirmExistingDirectory();
     void confirmMissingDirectory_data();
@@ -301,6 +302,27 @@ void TestQtPrompter::messageClosedWithEscape()
     QCOMPARE(prompter.message(Prompter::Kind::Warning, "w",
                               Prompter::Yes | Prompter::No | Prompter::Abort),
              Prompter::No);
+    QVERIFY(script.unexpected.isEmpty());
+}
+
+void TestQtPrompter::messageShowsNormalPointerOverBusyOne()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ModalScript script;
+    Qt::CursorShape during = Qt::BlankCursor;
+    script.then([&during](QWidget *modal) {
+        during = QApplication::overrideCursor() ? QApplication::overrideCursor()->shape()
+                                                : Qt::BlankCursor;
+        QTest::keyClick(modal, Qt::Key_Return);
+    });
+    QtPrompter prompter;
+    prompter.message(Prompter::Kind::Confirmation, "q", Prompter::Yes | Prompter::No);
+    QCOMPARE(during, Qt::ArrowCursor);
+    // The busy pointer is back for the rest of the command.
+    QVERIFY(QApplication::overrideCursor());
+    QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    QApplication::restoreOverrideCursor();
+    QVERIFY(!QApplication::overrideCursor());
     QVERIFY(script.unexpected.isEmpty());
 }
 

@@ -1,4 +1,3 @@
-#include "app/error.h"
 #include "app/settings_store.h"
 #include "support/temporary_settings.h"
 
@@ -43,7 +42,8 @@ private slots:
     void nonStringValuesReadAbsentAndAreDropped();
     void keyReplacesValueOfSameName();
     void fileIsValidJsonAfterWrites();
-    void unwritablePathThrows();
+    void unusableFileFallsBackToMemory_data();
+    void unusableFileFallsBackToMemory();
     void defaultPath_data();
     void defaultPath();
 
@@ -253,24 +253,49 @@ void TestSettingsStore::fileIsValidJsonAfterWrites()
              QStringList{"settings.json"});
 }
 
-void TestSettingsStore::unwritablePathThrows()
+void TestSettingsStore::unusableFileFallsBackToMemory_data()
 {
-    // The parent "directory" is a file, so neither the directory nor the file can be made.
-    QFile blocker(QFileInfo(m_settings->path()).absolutePath());
-    QVERIFY(QDir().mkpath(QFileInfo(blocker.fileName()).absolutePath()));
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    QTest::addColumn<bool>("parentIsFile");
+    QTest::addColumn<QString>("expectedStart");
+    // The parent "directory" is a file: neither the directory nor the file can be made.
+    QTest::newRow("cannot be written") << true << "Pictavo cannot save its settings to \"%1\". ";
+    // A directory where the file should be: it exists but cannot be read, and must not be
+    // replaced by an empty store.
+    QTest::newRow("cannot be read") << false << "Pictavo cannot read its settings from \"%1\": ";
+}
 
-    try {
-        store().writeString("\\k", "v", "1");
-        QFAIL("no exception");
-    } catch (const Error &error) {
-        QVERIFY2(
-            error.text().startsWith(
-                QStringLiteral("Could not save the settings to \"%1\".\r").arg(m_settings->path())),
-            qPrintable(error.text()));
+void TestSettingsStore::unusableFileFallsBackToMemory()
+{
+    QFETCH(bool, parentIsFile);
+    QFETCH(QString, expectedStart);
+    const QString path = m_settings->path();
+    if (parentIsFile) {
+        QFile blocker(QFileInfo(path).absolutePath());
+        QVERIFY(QDir().mkpath(QFileInfo(blocker.fileName()).absolutePath()));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+    } else {
+        QVERIFY(QDir().mkpath(path + "/inside"));
     }
-    QVERIFY(!store().keyExists("\\k"));
+
+    // Nothing throws; the keys live on in memory for the rest of the run.
+    store().makeKey("\\software\\Orbelin_PV");
+    store().writeString("\\software\\Orbelin_PV\\formMain", "Wait_Time", "7");
+    QVERIFY(store().inMemory());
+    QCOMPARE(store().readString("\\software\\Orbelin_PV\\formMain", "Wait_Time"), "7");
+    store().eraseKey("\\software\\Orbelin_PV\\formMain");
+    QVERIFY(!store().keyExists("\\software\\Orbelin_PV\\formMain"));
+    QVERIFY(store().keyExists("\\software\\Orbelin_PV"));
+
+    // The reason is given once, with a blank between its sentences.
+    const QString problem = store().takeProblem();
+    QVERIFY2(problem.startsWith(expectedStart.arg(path)), qPrintable(problem));
+    QVERIFY2(problem.contains("\rIt "), qPrintable(problem));
+    QVERIFY2(!problem.contains(".The"), qPrintable(problem));
+    QCOMPARE(store().takeProblem(), QString());
+    // The blocker and the unreadable directory are left as they were.
+    QCOMPARE(QFileInfo(QFileInfo(path).absolutePath()).isFile(), parentIsFile);
+    if (!parentIsFile)
+        QVERIFY(QFileInfo(path + "/inside").isDir());
 }
 
 void TestSettingsStore::defaultPath_data()

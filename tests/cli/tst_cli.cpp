@@ -4,8 +4,8 @@
 #include <QtTest>
 
 using pictavo::test::cli;
-using pictavo::test::PhotoDbFixture;
 using pictavo::test::patternBytes;
+using pictavo::test::PhotoDbFixture;
 using pictavo::test::Run;
 
 namespace {
@@ -49,7 +49,8 @@ void TestCli::createTwice()
     Run run = cli({"create", dir.path()});
     QCOMPARE(run.code, 0);
     QCOMPARE(run.out, QStringLiteral("Created \"photodb.db\".\nCreated \"keyword.db\".\n"));
-    QVERIFY(QFileInfo::exists(dir.filePath("photodb.db")) && QFileInfo::exists(dir.filePath("keyword.db")));
+    QVERIFY(QFileInfo::exists(dir.filePath("photodb.db")) &&
+            QFileInfo::exists(dir.filePath("keyword.db")));
     run = cli({"create", dir.path()});
     QCOMPARE(run.code, 1);
     QCOMPARE(run.err, QStringLiteral("Photo table is already existed.\n"));
@@ -63,22 +64,42 @@ void TestCli::createTwice()
 void TestCli::createInMissingDirectory()
 {
     QTemporaryDir dir;
-    const Run run = cli({"create", dir.filePath("no/such")});
+    // A missing folder and its missing parent are made, and the user is told.
+    const QString missing = dir.filePath("no/such");
+    Run run = cli({"create", missing});
+    QCOMPARE(run.code, 0);
+    QCOMPARE(run.out, QStringLiteral("Created the directory \"%1\".\nCreated \"photodb.db\".\n"
+                                     "Created \"keyword.db\".\n")
+                          .arg(missing));
+    QVERIFY(QFileInfo::exists(missing + "/photodb.db"));
+
+    // Below a file nothing can be made: the failure is said, and nothing else runs.
+    QFile blocker(dir.filePath("file"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    run = cli({"create", dir.filePath("file/sub")});
     QCOMPARE(run.code, 1);
-    QCOMPARE(run.err, QStringLiteral("Could not create \"photodb.db\".\n"));
+    QCOMPARE(run.out, QString());
+    QCOMPARE(run.err, QStringLiteral("The directory \"%1\" could not be created.\n")
+                          .arg(dir.filePath("file/sub")));
 }
 
 void TestCli::queryPrintsRows()
 {
     PhotoDbFixture db;
-    db.addPhoto(QString(), QStringLiteral("tab\there"), QStringLiteral("a,b"), patternBytes(1234, 1));
-    db.addPhoto(QStringLiteral("IMG"), QStringLiteral("x"), QStringLiteral("line\nbreak"), patternBytes(10, 2));
+    db.addPhoto(QString(), QStringLiteral("tab\there"), QStringLiteral("a,b"),
+                patternBytes(1234, 1));
+    db.addPhoto(QStringLiteral("IMG"), QStringLiteral("x"), QStringLiteral("line\nbreak"),
+                patternBytes(10, 2));
     Run run = cli({"query", db.dir(), "select * from PHOTODB.DB", ";"});
     QCOMPARE(run.code, 0);
-    QCOMPARE(run.out, QStringLiteral("PREFIX\tNAME\tEXT\tSERIAL\tKEYWORD\tCOUNT\tIMAGE_SIZE\tMEMO\tIMAGE\tTHUMBNAIL\n"
-                                     "\ttab\\there\t.jpg\t1\ta,b\t0\t1234\t\t<1234 bytes>\t\n"
-                                     "IMG\tx\t.jpg\t2\tline\\nbreak\t0\t10\t\t<10 bytes>\t\n"));
-    run = cli({"query", db.dir(), "select KEYWORD, IMAGE_SIZE from PHOTODB.DB", "where NAME like \"x%\";"});
+    QCOMPARE(run.out,
+             QStringLiteral(
+                 "PREFIX\tNAME\tEXT\tSERIAL\tKEYWORD\tCOUNT\tIMAGE_SIZE\tMEMO\tIMAGE\tTHUMBNAIL\n"
+                 "\ttab\\there\t.jpg\t1\ta,b\t0\t1234\t\t<1234 bytes>\t\n"
+                 "IMG\tx\t.jpg\t2\tline\\nbreak\t0\t10\t\t<10 bytes>\t\n"));
+    run = cli({"query", db.dir(), "select KEYWORD, IMAGE_SIZE from PHOTODB.DB",
+               "where NAME like \"x%\";"});
     QCOMPARE(run.out, QStringLiteral("KEYWORD\tIMAGE_SIZE\nline\\nbreak\t10\n"));
 }
 
@@ -92,8 +113,8 @@ void TestCli::queryFailures_data()
                                    << "Table \"OTHER.DB\" does not exist in \"%1\".\n";
     QTest::newRow("unbalanced quote") << QStringList{"select * from PHOTODB.DB where NAME=\"x"}
                                       << "Unterminated string in SQL statement: \"x\n";
-    QTest::newRow("sqlite's own text") << QStringList{"select NOPE from PHOTODB.DB"}
-                                       << "no such column: NOPE\n";
+    QTest::newRow("sqlite's own text")
+        << QStringList{"select NOPE from PHOTODB.DB"} << "no such column: NOPE\n";
 }
 
 void TestCli::queryFailures()

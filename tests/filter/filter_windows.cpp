@@ -22,6 +22,7 @@ FilterWindows::~FilterWindows()
     // The filters refer to the main window.
     formExpertFilter.reset();
     formEasyFilter.reset();
+    album.reset();
     formMain.reset();
 }
 
@@ -39,8 +40,10 @@ void FilterWindows::open()
                                             {QStringLiteral("Width"), QStringLiteral("800")},
                                             {QStringLiteral("Height"), QStringLiteral("600")}});
     formMain = std::make_unique<TformMain>(prompter);
-    formEasyFilter = std::make_unique<TformEasyFilter>(*formMain, prompter);
-    formExpertFilter = std::make_unique<TformExpertFilter>(*formMain, *formEasyFilter, prompter);
+    album = std::make_unique<MainWindowAlbum>(*formMain);
+    formEasyFilter = std::make_unique<TformEasyFilter>(*album, prompter);
+    formExpertFilter = std::make_unique<TformExpertFilter>(*album, prompter);
+    album->easyFilterReset = [this] { formEasyFilter->ClearAll(); };
     formMain->setEasyFilter(formEasyFilter.get());
     formMain->setExpertFilter(formExpertFilter.get());
     formMain->show();

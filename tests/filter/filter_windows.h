@@ -2,6 +2,7 @@
 
 #include "filter/tformeasyfilter.h"
 #include "filter/tformexpertfilter.h"
+#include "main/main_window_album.h"
 #include "main/tformmain.h"
 #include "support/photo_db_fixture.h"
 #include "support/scripted_prompter.h"
@@ -32,6 +33,7 @@ public:
     ScriptedPrompter prompter;
     PhotoDbFixture db;
     std::unique_ptr<TformMain> formMain;
+    std::unique_ptr<MainWindowAlbum> album;
     std::unique_ptr<TformEasyFilter> formEasyFilter;
     std::unique_ptr<TformExpertFilter> formExpertFilter;
 

@@ -24,6 +24,7 @@ public:
     void clearEasyFilter() override { m_log << QStringLiteral("clear filter"); }
     void pictureToStore(const DisplayPicture &picture) override;
     void repaintNow() override { m_log << QStringLiteral("repaint"); }
+    void hidePicture() override { m_log << QStringLiteral("hide picture"); }
 
     Query query;
 

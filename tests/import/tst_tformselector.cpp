@@ -120,6 +120,7 @@ private slots:
     void oneToOneThenResizeReturnsToAuto();
     void runStoresAndCounterFollows();
     void storedPhotoIsNotDecodedAgain();
+    void busyPointerDuringEachFile();
     void stopDuringRun_data();
     void stopDuringRun();
     void openSetsMaskToName();
@@ -441,6 +442,41 @@ void TestFormSelector::storedPhotoIsNotDecodedAgain()
     QVERIFY(m_main->imageTmp.covers(mainFit));
     QVERIFY(form.pipeline().imageTmp.decodeCount() > 0);
     QCOMPARE(m_main->imageTmp.decodeCount(), form.pipeline().imageTmp.decodeCount());
+}
+
+namespace {
+
+Qt::CursorShape pointer()
+{
+    return QApplication::overrideCursor() ? QApplication::overrideCursor()->shape()
+                                          : Qt::ArrowCursor;
+}
+
+} // namespace
+
+// The hourglass shows while a file is compared and stored (a duplicate's question is asked
+// then), not between files where Abort is taken, and never after the run.
+void TestFormSelector::busyPointerDuringEachFile()
+{
+    const QByteArray photo = jpeg(64, 48, 5);
+    m_db->addKeyword(QStringLiteral("*"), 1);
+    m_db->addPhoto(QString(), QStringLiteral("old"), QStringLiteral("*"), photo);
+    write(QStringLiteral("a.jpg"), jpeg(64, 48, 6));
+    write(QStringLiteral("b.jpg"), photo);
+    TformSelector &form = openSelector();
+    form.menuFileSelectAll->trigger();
+    QList<Qt::CursorShape> atQuestions;
+    m_prompter.onMessage = [&atQuestions](const QString &) { atQuestions << pointer(); };
+    m_prompter.answer(Prompter::Yes); // skip the duplicate
+    m_prompter.answer(Prompter::No);  // and keep its file
+    Qt::CursorShape betweenFiles = Qt::BlankCursor;
+    QTimer::singleShot(0, &form, [&] { betweenFiles = pointer(); });
+    form.bitbtnAppend->click();
+    m_prompter.onMessage = nullptr;
+    QVERIFY2(!atQuestions.isEmpty(), qPrintable(m_prompter.texts().join('|')));
+    QCOMPARE(atQuestions.first(), Qt::WaitCursor);
+    QCOMPARE(betweenFiles, Qt::ArrowCursor);
+    QVERIFY(!QApplication::overrideCursor());
 }
 
 void TestFormSelector::stopDuringRun_data()

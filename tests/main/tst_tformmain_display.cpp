@@ -10,6 +10,7 @@
 #include "support/scripted_prompter.h"
 
 #include <QAbstractItemModel>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -56,6 +57,10 @@ private slots:
     void formExistsByExactName();
     void startupWithUndecodableFirstPhoto();
     void editorOnARemovedRowWritesNothing();
+    void deleteDuringEditEndsTheEdit();
+    void resultWithoutImageField();
+    void keyboardWorksFromTheStart();
+    void keywordColumnFitsTheFirstWindow();
     void drawnPictureOutlivesItsDecode_data();
     void drawnPictureOutlivesItsDecode();
 
@@ -197,6 +202,7 @@ void TestFormMainDisplay::undecodablePhoto()
     QCOMPARE(m_prompter.last().kind, Prompter::Kind::Error);
     QCOMPARE(form.queryAlbum.recNo(), 1); // the record stays current
     QVERIFY(form.imageTmp.isEmpty());
+    QVERIFY(form.imageViewArea->isHidden()); // not the photo of the record before
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     // Going back shows the good photo again.
     form.navigatorStep->click(DbNavigator::Prior);
@@ -300,6 +306,79 @@ void TestFormMainDisplay::gridEditCancelledAllowsOpen()
     m_prompter.answerCancel();
     form.menuFileOpen->trigger();
     QCOMPARE(m_prompter.callsOf(ScriptedPrompter::CallType::OpenFile).size(), 1);
+}
+
+void TestFormMainDisplay::deleteDuringEditEndsTheEdit()
+{
+    m_db->addPhoto(QString(), QStringLiteral("a"), QStringLiteral("k"), makeJpeg(40, 30));
+    m_db->addPhoto(QString(), QStringLiteral("b"), QStringLiteral("k"), makeJpeg(40, 30));
+    TformMain &form = openWindow();
+    QAbstractItemModel *model = form.dbgridAlbum->model();
+    QVERIFY(model->setData(model->index(0, 1), QStringLiteral("renamed")));
+    QVERIFY(form.RecordModified);
+    m_prompter.answer(Prompter::Ok);
+    form.menuFileDelete->trigger();
+    QVERIFY(!form.RecordModified);
+    QCOMPARE(m_db->rows({QStringLiteral("select NAME from PHOTODB.DB ;")}), QStringList{"b"});
+    m_prompter.answerCancel();
+    form.menuFileOpen->trigger();
+    QCOMPARE(m_prompter.callsOf(ScriptedPrompter::CallType::OpenFile).size(), 1);
+}
+
+// A typed statement that lists names only: no picture and no message on any move;
+// Refresh answers as for a record without a photo.
+void TestFormMainDisplay::resultWithoutImageField()
+{
+    for (const char *name : {"a", "b", "c"})
+        m_db->addPhoto(QString(), QLatin1String(name), QStringLiteral("k"), makeJpeg(40, 30));
+    TformMain &form = openWindow();
+    form.queryAlbum.close();
+    form.queryAlbum.setSql({QStringLiteral("select NAME, KEYWORD from PHOTODB.DB")});
+    form.queryAlbum.open();
+    QVERIFY(form.imageViewArea->isHidden());
+    form.navigatorStep->click(DbNavigator::Next);
+    form.navigatorStep->click(DbNavigator::Next);
+    QCOMPARE(form.queryAlbum.recNo(), 2);
+    QCOMPARE(m_prompter.texts(), QStringList());
+    QVERIFY(form.imageViewArea->isHidden());
+    form.menuDisplayRefresh->trigger();
+    QCOMPARE(m_prompter.texts(), QStringList{"No active record."});
+    // A closed query is still the engine's error.
+    form.queryAlbum.close();
+    form.menuDisplayRefresh->trigger();
+    QCOMPARE(m_prompter.last().kind, Prompter::Kind::Error);
+}
+
+void TestFormMainDisplay::keyboardWorksFromTheStart()
+{
+    for (const char *name : {"a", "b", "c"})
+        m_db->addPhoto(QString(), QLatin1String(name), QStringLiteral("k"), makeJpeg(40, 30));
+    TformMain &form = openWindow();
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QCOMPARE(QApplication::focusWidget(), form.dbgridAlbum);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    QCOMPARE(form.queryAlbum.recNo(), 1);
+}
+
+void TestFormMainDisplay::keywordColumnFitsTheFirstWindow()
+{
+    m_db->addPhoto(QStringLiteral("Holiday 2026"), QStringLiteral("beach"),
+                   QStringLiteral("sea,sky,sand"), makeJpeg(40, 30));
+    TformMain &form = openWindow();
+    QHeaderView *header = form.dbgridAlbum->horizontalHeader();
+    for (const int width : {640, 1000, 1600}) {
+        form.resize(width, 480);
+        QTRY_COMPARE(form.width(), width);
+        QApplication::processEvents();
+        const int visible = form.dbgridAlbum->viewport()->width();
+        // All four columns fit, Keyword with at least a quarter of the width.
+        QVERIFY2(header->sectionPosition(3) + header->sectionSize(3) <= visible,
+                 qPrintable(QString::number(width)));
+        QVERIFY2(header->sectionSize(3) >= visible / 4, qPrintable(QString::number(width)));
+        QVERIFY(header->sectionSize(0) > 0 && header->sectionSize(1) > 0 &&
+                header->sectionSize(2) > 0);
+    }
 }
 
 void TestFormMainDisplay::changePanelLayout()

@@ -5,6 +5,7 @@
 #include "filter/tformeasyfilter.h"
 #include "filter/tformexpertfilter.h"
 #include "main/db_navigator.h"
+#include "main/main_window_album.h"
 #include "main/tformmain.h"
 #include "support/jpeg_fixtures.h"
 #include "support/photo_db_fixture.h"
@@ -91,8 +92,10 @@ void TestFormMainMonkey::randomUseLosesNoPhoto()
         return out.filePath(QStringLiteral("out%1.jpg").arg(random.bounded(3)));
     };
     TformMain form(prompter);
-    TformEasyFilter easy(form, prompter);
-    TformExpertFilter expert(form, easy, prompter);
+    MainWindowAlbum host(form);
+    TformEasyFilter easy(host, prompter);
+    TformExpertFilter expert(host, prompter);
+    host.easyFilterReset = [&easy] { easy.ClearAll(); };
     form.setEasyFilter(&easy);
     form.setExpertFilter(&expert);
     form.resize(800, 600);

@@ -6,6 +6,7 @@
 #include "support/photo_db_fixture.h"
 #include "support/scripted_prompter.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QTableView>
 #include <QtTest>
@@ -34,6 +35,7 @@ class TestFormMainStartup : public QObject
 private slots:
     void init();
     void firstStart();
+    void unwritableSettingsWarnOnce();
     void panelLayout_data();
     void panelLayout();
     void badTableHeight();
@@ -97,6 +99,32 @@ void TestFormMainStartup::firstStart()
     TformMain again(m_prompter);
     QCOMPARE(again.pos(), QPoint(30, 40));
     QCOMPARE(again.size(), QSize(640, 480));
+}
+
+void TestFormMainStartup::unwritableSettingsWarnOnce()
+{
+    // A file where the settings folder should be: nothing can be created below it.
+    const QString blocker = m_dir->filePath(QStringLiteral("blocked"));
+    QFile file(blocker);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    SettingsStore::instance().setFilePath(blocker + QStringLiteral("/pictavo/settings.json"));
+
+    regutl::PrepareSettingsKey(m_prompter);
+    QCOMPARE(m_prompter.calls.size(), 1);
+    QCOMPARE(m_prompter.calls[0].kind, Prompter::Kind::Warning);
+    QVERIFY2(m_prompter.calls[0].text.contains(blocker + QStringLiteral("/pictavo/settings.json")),
+             qPrintable(m_prompter.calls[0].text));
+    {
+        TformMain form(m_prompter);
+        QCOMPARE(form.size(), QSize(640, 480));
+        form.SetWaitTime(7);
+    }
+    // The run ends normally; its settings lived in memory and nothing more is said.
+    regutl::ReportSettingsProblem(m_prompter);
+    QCOMPARE(m_prompter.calls.size(), 1);
+    QCOMPARE(setting(QStringLiteral("Wait_Time")), QStringLiteral("7"));
+    QVERIFY(QFileInfo(blocker).isFile());
 }
 
 void TestFormMainStartup::panelLayout_data()
@@ -318,6 +346,35 @@ void TestFormMainStartup::openDatabase()
     QCOMPARE(m_prompter.last().text,
              QStringLiteral("Table \"PHOTODB.DB\" does not exist in \"%1\".").arg(empty));
     QVERIFY(!form.queryAlbum.active());
+    // Nothing of the old database stays bound or on screen.
+    QCOMPARE(form.tableKeyword.databaseName(), empty);
+    QVERIFY(!form.tableKeyword.active());
+    QVERIFY(form.imageViewArea->isHidden());
+    QVERIFY(form.imageTmp.isEmpty());
+    QCOMPARE(form.editCounter->text(), QStringLiteral("0"));
+
+    // A database whose first photo cannot be shown opens with both of its tables, and a
+    // new keyword posted there goes to its own Keyword Table.
+    PhotoDbFixture damaged;
+    damaged.addPhoto(QString(), QStringLiteral("bad"), QStringLiteral("k"),
+                     QByteArray("not a jpeg at all"));
+    m_prompter.answerPath(db.dir() + QStringLiteral("/photodb.db"));
+    form.menuFileOpen->trigger();
+    QVERIFY(!form.imageViewArea->isHidden());
+    m_prompter.answerPath(damaged.dir() + QStringLiteral("/photodb.db"));
+    form.menuFileOpen->trigger();
+    QCOMPARE(m_prompter.last().kind, Prompter::Kind::Error);
+    QVERIFY(form.queryAlbum.active());
+    QCOMPARE(form.tableKeyword.databaseName(), damaged.dir());
+    QVERIFY(form.imageViewArea->isHidden());
+    QCOMPARE(form.editCounter->text(), QStringLiteral("1"));
+    m_prompter.answer(Prompter::Yes);
+    form.queryAlbum.edit();
+    form.queryAlbum.setValue(QStringLiteral("KEYWORD"), QStringLiteral("fresh"));
+    form.queryAlbum.post();
+    QCOMPARE(damaged.rows({QStringLiteral("select KEYWORD from KEYWORD.DB ;")}),
+             QStringList{"fresh"});
+    QCOMPARE(db.rows({QStringLiteral("select KEYWORD from KEYWORD.DB ;")}), QStringList());
 }
 
 void TestFormMainStartup::openDatabaseBlockedByPendingEdit()

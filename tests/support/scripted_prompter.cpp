@@ -72,6 +72,8 @@ ScriptedPrompter::Answer ScriptedPrompter::takeAnswer(const QString &what)
 
 Prompter::Button ScriptedPrompter::message(Kind kind, const QString &text, Buttons buttons)
 {
+    if (onMessage)
+        onMessage(text);
     Call call;
     call.type = CallType::Message;
     call.kind = kind;

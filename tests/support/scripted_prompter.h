@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <variant>
 
 namespace pictavo {
@@ -76,6 +77,9 @@ public:
                                      const QString &initial) override;
 
     QList<Call> calls;
+    // Runs first in every message call: lets a test look at the program's state at the
+    // moment a box would be shown.
+    std::function<void(const QString &text)> onMessage;
 
 private:
     struct Cancelled

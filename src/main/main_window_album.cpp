@@ -1,4 +1,4 @@
-#include "import/main_window_album.h"
+#include "main/main_window_album.h"
 
 #include "main/tformmain.h"
 
@@ -29,7 +29,13 @@ void MainWindowAlbum::pictureToStore(const DisplayPicture &picture)
 void MainWindowAlbum::repaintNow()
 {
     m_formMain.repaint();
-    m_importWindow.repaint();
+    if (m_storingWindow)
+        m_storingWindow->repaint();
+}
+
+void MainWindowAlbum::hidePicture()
+{
+    m_formMain.hidePicture();
 }
 
 } // namespace pictavo

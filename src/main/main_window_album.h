@@ -1,6 +1,6 @@
 #pragma once
 
-#include "import/import_hosts.h"
+#include "main/album_host.h"
 
 #include <functional>
 
@@ -10,13 +10,14 @@ namespace pictavo {
 
 class TformMain;
 
-// The main window as an import run sees it: its Album Query, its counter and its picture.
+// The main window as the other windows see it: its Album Query, its counter and its
+// picture.
 class MainWindowAlbum : public AlbumHost
 {
 public:
-    // The import window is repainted along with the main window after each store.
-    MainWindowAlbum(TformMain &formMain, QWidget &importWindow)
-        : m_formMain(formMain), m_importWindow(importWindow)
+    // A window that stores photos is repainted along with the main window after each.
+    explicit MainWindowAlbum(TformMain &formMain, QWidget *storingWindow = nullptr)
+        : m_formMain(formMain), m_storingWindow(storingWindow)
     {
     }
 
@@ -25,13 +26,14 @@ public:
     void clearEasyFilter() override;
     void pictureToStore(const DisplayPicture &picture) override;
     void repaintNow() override;
+    void hidePicture() override;
 
     // Resets the easy filter's entries; unset while no easy filter exists.
     std::function<void()> easyFilterReset;
 
 private:
     TformMain &m_formMain;
-    QWidget &m_importWindow;
+    QWidget *m_storingWindow;
 };
 
 } // namespace pictavo
