@@ -3,6 +3,8 @@
 #include "filter/tformeasyfilter.h"
 #include "filter/tformexpertfilter.h"
 #include "import/tformselector.h"
+#include "keyword/tformkeywordlist.h"
+#include "keyword/tformupdatekeyword.h"
 #include "main/tformmain.h"
 
 #include <QApplication>
@@ -25,6 +27,12 @@ int main(int argc, char **argv)
     TformSelector formSelector(formMain, prompter, &formMain);
     TformEasyFilter formEasyFilter(formMain, prompter, &formMain);
     TformExpertFilter formExpertFilter(formMain, formEasyFilter, prompter, &formMain);
+    // Keyword table rebuild and keyword list.
+    TformUpdateKeyword formUpdateKeyword(formMain, prompter, &formMain);
+    TformKeywordList formKeywordList(formMain, prompter, &formMain);
+    formKeywordList.setUpdateKeyword(&formUpdateKeyword);
+    formMain.setKeywordList(&formKeywordList);
+
     formMain.setSelector(&formSelector);
     formMain.setEasyFilter(&formEasyFilter);
     formMain.setExpertFilter(&formExpertFilter);
