@@ -3,6 +3,8 @@
 #include "filter/tformeasyfilter.h"
 #include "filter/tformexpertfilter.h"
 #include "import/tformselector.h"
+#include "keyword/tformkeywordlist.h"
+#include "keyword/tformupdatekeyword.h"
 #include "main/main_window_album.h"
 #include "main/tformmain.h"
 
@@ -24,6 +26,12 @@ int run(pictavo::Prompter &prompter)
     TformEasyFilter formEasyFilter(album, prompter, &formMain);
     TformExpertFilter formExpertFilter(album, prompter, &formMain);
     album.easyFilterReset = [&formEasyFilter] { formEasyFilter.ClearAll(); };
+    // Keyword table rebuild and keyword list.
+    TformUpdateKeyword formUpdateKeyword(formMain, prompter, &formMain);
+    TformKeywordList formKeywordList(formMain, prompter, &formMain);
+    formKeywordList.setUpdateKeyword(&formUpdateKeyword);
+    formMain.setKeywordList(&formKeywordList);
+
     formMain.setSelector(&formSelector);
     formMain.setEasyFilter(&formEasyFilter);
     formMain.setExpertFilter(&formExpertFilter);

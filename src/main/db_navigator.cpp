@@ -14,6 +14,7 @@ struct Look
 {
     QStyle::StandardPixmap icon;
     const char *tip;
+    const char *text = nullptr; // shown instead of an icon
 };
 
 Look lookOf(DbNavigator::Button button)
@@ -31,6 +32,10 @@ Look lookOf(DbNavigator::Button button)
         return {QStyle::SP_DialogApplyButton, "Post edit"};
     case DbNavigator::Cancel:
         return {QStyle::SP_DialogCancelButton, "Cancel edit"};
+    case DbNavigator::Insert:
+        return {QStyle::SP_CustomBase, "Insert record", "+"};
+    case DbNavigator::Delete:
+        return {QStyle::SP_CustomBase, "Delete record", "\u2212"};
     }
     return {QStyle::SP_CustomBase, ""};
 }
@@ -46,8 +51,12 @@ DbNavigator::DbNavigator(DataSet &dataSet, QList<Button> buttons, Guard guard, Q
     for (Button which : buttons) {
         auto *button = new QToolButton(this);
         const Look look = lookOf(which);
-        button->setIcon(style()->standardIcon(look.icon));
+        if (look.text)
+            button->setText(QString::fromUtf8(look.text));
+        else
+            button->setIcon(style()->standardIcon(look.icon));
         button->setToolTip(QString::fromLatin1(look.tip));
+        button->setAccessibleName(QString::fromLatin1(look.tip));
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         connect(button, &QToolButton::clicked, this, [this, which] { click(which); });
         layout->addWidget(button);
@@ -92,6 +101,13 @@ void DbNavigator::click(Button which)
         case Cancel:
             m_dataSet.cancel();
             break;
+        case Insert:
+            m_dataSet.append();
+            break;
+        case Delete:
+            if (!confirmDelete || confirmDelete())
+                m_dataSet.remove();
+            break;
         }
     });
     updateButtons();
@@ -117,6 +133,12 @@ void DbNavigator::updateButtons()
         case Post:
         case Cancel:
             enabled = editing;
+            break;
+        case Insert:
+            enabled = active && m_dataSet.isLive();
+            break;
+        case Delete:
+            enabled = active && m_dataSet.isLive() && !empty;
             break;
         }
         button->setEnabled(enabled);

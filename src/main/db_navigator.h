@@ -9,9 +9,9 @@ namespace pictavo {
 
 class DataSet;
 
-// A bar of buttons that move a data set or end its edit. The main window's panel holds
-// three: first and last, prior and next, post and cancel. The buttons are enabled only
-// when they can do something.
+// A bar of buttons that move a data set, add or delete a record, or end its edit. The main
+// window's panel holds three: first and last, prior and next, post and cancel. The buttons
+// are enabled only when they can do something.
 class DbNavigator : public QWidget
 {
     Q_OBJECT
@@ -24,7 +24,9 @@ public:
         Next,
         Last,
         Post,
-        Cancel
+        Cancel,
+        Insert,
+        Delete
     };
     using Guard = std::function<void(const std::function<void()> &)>;
 
@@ -34,6 +36,9 @@ public:
     QToolButton *button(Button which) const;
     void click(Button which);
     void updateButtons();
+
+    // Asked before Delete removes a record; the record stays when it answers false.
+    std::function<bool()> confirmDelete;
 
 private:
     DataSet &m_dataSet;

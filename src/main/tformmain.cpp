@@ -155,6 +155,11 @@ void TformMain::createMenus()
     menuDisplayEasyFilter->setVisible(false);
     menuDisplayExpertFilter->setVisible(false);
 
+    // Keyword list: appears once the window exists (setKeywordList).
+    menuDisplayKeywordList = command(display, QStringLiteral("Keyword List(&L)"),
+                                     &TformMain::menuDisplayKeywordListClick);
+    menuDisplayKeywordList->setVisible(false);
+
     QMenu *option = menuBar()->addMenu(QStringLiteral("Option(&O)"));
     menuOptionDeleteRegistory = command(option, QStringLiteral("Delete Registory(&R)"),
                                         &TformMain::menuOptionDeleteRegistoryClick);

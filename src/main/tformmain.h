@@ -23,6 +23,7 @@ class DbNavigator;
 class Prompter;
 class TformEasyFilter;
 class TformExpertFilter;
+class TformKeywordList;
 class TformSelector;
 
 // The main window: the Album Query over the Photo Table, the picture of the current
@@ -67,6 +68,12 @@ public:
     void setSelector(TformSelector *form);
     void setEasyFilter(TformEasyFilter *form);
     void setExpertFilter(TformExpertFilter *form);
+
+    // Keyword list: shown modally, without a database test.
+    void setKeywordList(TformKeywordList *form);
+    void menuDisplayKeywordListClick();
+    QAction *menuDisplayKeywordList = nullptr;
+
     // Option menu
     void menuOptionDeleteRegistoryClick();
     void menuOptionChangePanelLayoutClick();
@@ -139,6 +146,7 @@ private:
     TformSelector *m_selector = nullptr;
     TformEasyFilter *m_easyFilter = nullptr;
     TformExpertFilter *m_expertFilter = nullptr;
+    TformKeywordList *m_keywordList = nullptr;
     bool m_panelRight = true;
     int m_waitTime = 3;
     bool m_followingGrid = false;

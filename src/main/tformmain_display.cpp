@@ -2,6 +2,7 @@
 #include "app/prompter.h"
 #include "filter/tformeasyfilter.h"
 #include "filter/tformexpertfilter.h"
+#include "keyword/tformkeywordlist.h"
 #include "main/draw_picture.h"
 #include "main/record_maintenance.h"
 #include "main/tformmain.h"
@@ -99,6 +100,18 @@ void TformMain::menuDisplayExpertFilterClick()
 {
     if (m_expertFilter)
         m_expertFilter->exec();
+}
+
+void TformMain::setKeywordList(TformKeywordList *form)
+{
+    m_keywordList = form;
+    menuDisplayKeywordList->setVisible(form != nullptr);
+}
+
+void TformMain::menuDisplayKeywordListClick()
+{
+    if (m_keywordList)
+        m_keywordList->exec();
 }
 
 void TformMain::menuDisplayRefreshClick()

@@ -40,6 +40,7 @@ private slots:
     void exportFailures_data();
     void exportFailures();
     void exportIntoMissingDirectory();
+    void rebuildKeywords();
     void usage();
 };
 
@@ -221,6 +222,29 @@ void TestCli::exportIntoMissingDirectory()
     QCOMPARE(run.code, 1);
     QCOMPARE(run.err, "Table \"PHOTODB.DB\" does not exist in \"" + out.path() + "\".\n");
     QVERIFY(!QFileInfo::exists(out.filePath(QStringLiteral("x.jpg"))));
+}
+
+void TestCli::rebuildKeywords()
+{
+    PhotoDbFixture db;
+    db.addPhoto(QString(), QStringLiteral("a"), QStringLiteral("*"), "1");
+    db.addPhoto(QString(), QStringLiteral("b"), QStringLiteral("cat,dog"), "2");
+    db.addPhoto(QString(), QStringLiteral("c"), QStringLiteral("dog,cat,cat"), "3");
+    db.addKeyword(QStringLiteral("bird"), 9);
+    Run run = cli({"rebuild-keywords", db.dir()});
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.code, 0);
+    QCOMPARE(run.out, QStringLiteral("3 keywords, 6 occurrences\n"));
+    QCOMPARE(db.rows({"select * from KEYWORD.DB;"}), (QStringList{"*|1", "cat|3", "dog|2"}));
+
+    QVERIFY(QFile::remove(db.dir() + "/photodb.db"));
+    run = cli({"rebuild-keywords", db.dir()});
+    QCOMPARE(run.code, 1);
+    QCOMPARE(run.out, QString());
+    QCOMPARE(run.err, QStringLiteral("Table \"photodb.db\" does not exist in \"%1\".\n").arg(db.dir()));
+    QCOMPARE(db.rows({"select * from KEYWORD.DB;"}), (QStringList{"*|1", "cat|3", "dog|2"}));
+    QCOMPARE(cli({"rebuild-keywords"}).code, 2);
+    QCOMPARE(cli({"rebuild-keywords", db.dir(), "x"}).code, 2);
 }
 
 void TestCli::usage()
