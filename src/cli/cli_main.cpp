@@ -1,5 +1,6 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_import.h"
+#include "cli/cli_keyword_replace.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -18,7 +19,10 @@ void usage(QTextStream &stream)
               "  import DIR PATH... [--prefix P] [--keywords K] [--remove]\n"
               "                     [--add-new-keywords] [-r]\n"
               "                      store the JPEG files PATH... (folders: their *.jpg and\n"
-              "                      *.jpeg files; -r: and the folders below) as new photos\n";
+              "                      *.jpeg files; -r: and the folders below) as new photos\n"
+              "  replace-keyword DIR OLD NEW\n"
+              "                      replace the first OLD in every Keyword String by NEW\n"
+              "                      (all records or none) and print how many changed\n";
     stream.flush();
 }
 
@@ -43,6 +47,8 @@ int main(int argc, char **argv)
         return pictavo::cli::exportFile(args, out, err);
     if (command == QLatin1String("import"))
         return pictavo::cli::importFiles(args, out, err);
+    if (command == QLatin1String("replace-keyword"))
+        return pictavo::cli::replaceKeyword(args, out, err);
     if (command == QLatin1String("--help") || command == QLatin1String("help")) {
         usage(out);
         return 0;
