@@ -3,6 +3,7 @@
 #include "filter/tformeasyfilter.h"
 #include "filter/tformexpertfilter.h"
 #include "import/tformselector.h"
+#include "keyword/tformkeywordedit.h"
 #include "main/tformmain.h"
 
 #include <QApplication>
@@ -28,6 +29,8 @@ int main(int argc, char **argv)
     formMain.setSelector(&formSelector);
     formMain.setEasyFilter(&formEasyFilter);
     formMain.setExpertFilter(&formExpertFilter);
+    TformKeywordEdit formKeywordEdit(formMain, prompter, &formMain);
+    formMain.setKeywordEdit(&formKeywordEdit);
     formSelector.setEasyFilterReset([&formEasyFilter] { formEasyFilter.ClearAll(); });
     formMain.show();
     return QApplication::exec();

@@ -4,6 +4,7 @@
 #include "app/form_placement.h"
 #include "app/prompter.h"
 #include "app/regutl.h"
+#include "keyword/tformkeywordassist.h"
 #include "main/album_model.h"
 #include "main/db_navigator.h"
 #include "main/draw_picture.h"
@@ -103,6 +104,8 @@ TformMain::TformMain(Prompter &prompter, QWidget *parent)
 
 TformMain::~TformMain()
 {
+    // The assistant reads the Album Query: it goes while the query is still there.
+    delete m_keywordAssist;
     // A settings file that cannot be written is reported, never thrown out of here.
     guard([this] {
         if (!regutl::KeyExists(regutl::kSettingsKey))
@@ -153,6 +156,7 @@ void TformMain::createMenus()
         command(display, QStringLiteral("Refresh(&R)"), &TformMain::menuDisplayRefreshClick);
     menuDisplayEasyFilter->setVisible(false);
     menuDisplayExpertFilter->setVisible(false);
+    createKeywordCommands(display);
 
     QMenu *option = menuBar()->addMenu(QStringLiteral("Option(&O)"));
     menuOptionDeleteRegistory = command(option, QStringLiteral("Delete Registory(&R)"),
@@ -224,6 +228,7 @@ void TformMain::createPanel()
     connect(bitbtnEasyFilter, &QPushButton::clicked, this,
             [this] { guard([this] { menuDisplayEasyFilterClick(); }); });
     layout->addWidget(bitbtnEasyFilter);
+    createAssistantButton(layout);
     layout->addStretch(1);
 
     const auto navigatorGuard = [this](const std::function<void()> &command) { guard(command); };

@@ -6,6 +6,7 @@
 #include "main/scale_switch.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 class QAction;
 class QGroupBox;
@@ -23,6 +24,8 @@ class DbNavigator;
 class Prompter;
 class TformEasyFilter;
 class TformExpertFilter;
+class TformKeywordAssist;
+class TformKeywordEdit;
 class TformSelector;
 
 // The main window: the Album Query over the Photo Table, the picture of the current
@@ -65,6 +68,15 @@ public:
     void setSelector(TformSelector *form);
     void setEasyFilter(TformEasyFilter *form);
     void setExpertFilter(TformExpertFilter *form);
+
+    // Keyword windows: keyword edit (made at start-up, modal) and the keyword entry
+    // assistant (made on first use, not modal, gone after its own Close).
+    void setKeywordEdit(TformKeywordEdit *form);
+    void menuDisplayKeywordEditClick();
+    void menuDisplayKeywordAssistClick();
+    QAction *menuDisplayKeywordEdit = nullptr;
+    QAction *menuDisplayKeywordAssist = nullptr;
+    QPushButton *bitbtnAssistant = nullptr;
     // Option menu
     void menuOptionDeleteRegistoryClick();
     void menuOptionChangePanelLayoutClick();
@@ -129,6 +141,11 @@ private:
     void openAtStartup(const QString &directory);
     // Runs a command inside the general error report; false when it failed.
     bool guard(const std::function<void()> &command);
+    // Keyword windows.
+    void createKeywordCommands(QMenu *display);
+    void createAssistantButton(QLayout *panel);
+    // While the assistant exists: brings it forward when asked and reloads its list.
+    void reloadKeywordAssist(bool bringForward);
 
     Prompter &m_prompter;
     ScaleSwitch m_scale;
@@ -136,6 +153,8 @@ private:
     TformSelector *m_selector = nullptr;
     TformEasyFilter *m_easyFilter = nullptr;
     TformExpertFilter *m_expertFilter = nullptr;
+    TformKeywordEdit *m_keywordEdit = nullptr;
+    QPointer<TformKeywordAssist> m_keywordAssist;
     bool m_panelRight = true;
     int m_waitTime = 3;
     bool m_followingGrid = false;

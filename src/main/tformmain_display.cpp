@@ -28,11 +28,16 @@ void TformMain::hookAlbumQuery()
         RecordModified = false;
         if (album.isNull(QStringLiteral("IMAGE")))
             imageViewArea->hide();
-        else if (album.asInteger(QStringLiteral("SERIAL")) != PostedSerial)
+        else if (album.asInteger(QStringLiteral("SERIAL")) != PostedSerial) {
             showCurrentRecord(); // a new record, such as an imported photo
+            reloadKeywordAssist(false);
+        }
     };
     queryAlbum.afterCancel = [this](DataSet &) { RecordModified = false; };
-    queryAlbum.afterDelete = [this](DataSet &) { ShowRecordCount(); };
+    queryAlbum.afterDelete = [this](DataSet &) {
+        reloadKeywordAssist(true);
+        ShowRecordCount();
+    };
 }
 
 void TformMain::showCurrentRecord()
@@ -56,6 +61,9 @@ void TformMain::showCurrentRecord()
     imageTmp.setJpeg(jpeg); // keeps the decode when it already holds these bytes
     m_scale.setDisplayMode(true);
     DrawPicture(imageTmp, imageViewArea, scrollboxViewArea, true);
+    // Only a move the user makes here: not one of the slideshow, say.
+    if (isActiveWindow())
+        reloadKeywordAssist(true);
 }
 
 void TformMain::menuOptionAutoScaleClick()
