@@ -4,6 +4,7 @@
 #include "app/settings_store.h"
 #include "support/jpeg_fixtures.h"
 
+#include <QApplication>
 #include <QtTest>
 
 namespace pictavo::test {
@@ -44,11 +45,18 @@ void KeywordWindows::open()
     activateMain();
 }
 
+void activate(QWidget *window)
+{
+    window->activateWindow();
+    // Not qWaitForWindowActive: a window counts as active there while a window it is the
+    // transient parent of has the focus.
+    if (!QTest::qWaitFor([window] { return QApplication::activeWindow() == window; }))
+        qFatal("%s not active", qPrintable(window->objectName()));
+}
+
 void KeywordWindows::activateMain()
 {
-    formMain->activateWindow();
-    if (!QTest::qWaitForWindowActive(formMain.get()))
-        qFatal("main window not active");
+    activate(formMain.get());
 }
 
 QStringList KeywordWindows::photoKeywords() const

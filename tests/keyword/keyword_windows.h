@@ -11,6 +11,9 @@
 
 namespace pictavo::test {
 
+// Makes the window the active one and waits until it is.
+void activate(QWidget *window);
+
 // The main window on a new photo database, shown, with the keyword edit window registered
 // the way start-up does it. Settings live in a temporary directory.
 class KeywordWindows
