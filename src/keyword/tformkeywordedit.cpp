@@ -8,6 +8,9 @@
 #include <QAction>
 #include <QEvent>
 #include <QGridLayout>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QShowEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -187,6 +190,20 @@ bool TformKeywordEdit::event(QEvent *e)
     if (e->type() == QEvent::WindowActivate)
         m_commands.activated([this] { FormActivate(); });
     return QDialog::event(e);
+}
+
+void TformKeywordEdit::showEvent(QShowEvent *e)
+{
+    QDialog::showEvent(e);
+    if (e->spontaneous())
+        return;
+    // In the middle of the screen, not of the main window.
+    const QScreen *onScreen = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!onScreen)
+        return;
+    QRect frame = frameGeometry();
+    frame.moveCenter(onScreen->availableGeometry().center());
+    move(frame.topLeft());
 }
 
 void TformKeywordEdit::FormActivate()

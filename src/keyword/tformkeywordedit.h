@@ -66,6 +66,7 @@ public:
 
 protected:
     bool event(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void createMenus();
