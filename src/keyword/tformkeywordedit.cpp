@@ -8,17 +8,19 @@
 #include <QAction>
 #include <QEvent>
 #include <QGridLayout>
-#include <QGuiApplication>
-#include <QScreen>
-#include <QShowEvent>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QScreen>
+#include <QShowEvent>
 #include <QStatusBar>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -269,13 +271,16 @@ void TformKeywordEdit::menuFileReplaceClick()
 
     progressbarProcessing->setRange(0, records);
     progressbarProcessing->setValue(0);
+    // A disabled button loses the keyboard focus; it goes back where it was.
+    const QPointer<QWidget> focused = focusWidget();
     enableButtons(false);
     // However the replace ends, a failure included, the window can be used again.
-    const std::unique_ptr<TformKeywordEdit, void (*)(TformKeywordEdit *)> idle(
-        this, [](TformKeywordEdit *form) {
-            form->progressbarProcessing->setValue(0);
-            form->enableButtons(true);
-        });
+    const auto idle = qScopeGuard([this, focused] {
+        progressbarProcessing->setValue(0);
+        enableButtons(true);
+        if (focused)
+            focused->setFocus();
+    });
     replaceKeywordInPhotoTable(tableAlbum.databaseName(), oldText, newText,
                                [this, records](int visited) {
                                    progressbarProcessing->setValue(std::min(visited, records));
