@@ -6,6 +6,7 @@
 #include "keyword/tformkeywordlist.h"
 #include "keyword/tformupdatekeyword.h"
 #include "main/main_window_album.h"
+#include "keyword/tformkeywordedit.h"
 #include "main/tformmain.h"
 
 #include <QApplication>
@@ -35,6 +36,8 @@ int run(pictavo::Prompter &prompter)
     formMain.setSelector(&formSelector);
     formMain.setEasyFilter(&formEasyFilter);
     formMain.setExpertFilter(&formExpertFilter);
+    TformKeywordEdit formKeywordEdit(formMain, prompter, &formMain);
+    formMain.setKeywordEdit(&formKeywordEdit);
     formSelector.setEasyFilterReset([&formEasyFilter] { formEasyFilter.ClearAll(); });
     formMain.show();
     return QApplication::exec();

@@ -1,6 +1,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_import.h"
 #include "cli/cli_rebuild.h"
+#include "cli/cli_keyword_replace.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -21,7 +22,10 @@ void usage(QTextStream &stream)
               "                      store the JPEG files PATH... (folders: their *.jpg and\n"
               "                      *.jpeg files; -r: and the folders below) as new photos\n"
               "  rebuild-keywords DIR\n"
-              "                      recount the Keyword Table from the keywords of every photo\n";
+              "                      recount the Keyword Table from the keywords of every photo\n"
+              "  replace-keyword DIR OLD NEW\n"
+              "                      replace the first OLD in every Keyword String by NEW\n"
+              "                      (all records or none) and print how many changed\n";
     stream.flush();
 }
 
@@ -48,6 +52,8 @@ int main(int argc, char **argv)
         return pictavo::cli::importFiles(args, out, err);
     if (command == QLatin1String("rebuild-keywords"))
         return pictavo::cli::rebuildKeywords(args, out, err);
+    if (command == QLatin1String("replace-keyword"))
+        return pictavo::cli::replaceKeyword(args, out, err);
     if (command == QLatin1String("--help") || command == QLatin1String("help")) {
         usage(out);
         return 0;

@@ -5,6 +5,7 @@
 #include "app/prompter.h"
 #include "app/regutl.h"
 #include "main/album_columns.h"
+#include "keyword/tformkeywordassist.h"
 #include "main/album_model.h"
 #include "main/db_navigator.h"
 #include "main/draw_picture.h"
@@ -104,6 +105,8 @@ TformMain::TformMain(Prompter &prompter, QWidget *parent)
 
 TformMain::~TformMain()
 {
+    // The assistant reads the Album Query: it goes while the query is still there.
+    delete m_keywordAssist;
     // A settings file that cannot be written is reported, never thrown out of here.
     guard([this] {
         if (!regutl::KeyExists(regutl::kSettingsKey))
@@ -154,6 +157,7 @@ void TformMain::createMenus()
         command(display, QStringLiteral("Refresh(&R)"), &TformMain::menuDisplayRefreshClick);
     menuDisplayEasyFilter->setVisible(false);
     menuDisplayExpertFilter->setVisible(false);
+    createKeywordCommands(display);
 
     // Keyword list: appears once the window exists (setKeywordList).
     menuDisplayKeywordList = command(display, QStringLiteral("Keyword List(&L)"),
@@ -230,6 +234,7 @@ void TformMain::createPanel()
     connect(bitbtnEasyFilter, &QPushButton::clicked, this,
             [this] { guard([this] { menuDisplayEasyFilterClick(); }); });
     layout->addWidget(bitbtnEasyFilter);
+    createAssistantButton(layout);
     layout->addStretch(1);
 
     const auto navigatorGuard = [this](const std::function<void()> &command) { guard(command); };

@@ -6,6 +6,7 @@
 #include "main/scale_switch.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 class QAction;
 class QGroupBox;
@@ -24,6 +25,8 @@ class Prompter;
 class TformEasyFilter;
 class TformExpertFilter;
 class TformKeywordList;
+class TformKeywordAssist;
+class TformKeywordEdit;
 class TformSelector;
 
 // The main window: the Album Query over the Photo Table, the picture of the current
@@ -74,6 +77,14 @@ public:
     void menuDisplayKeywordListClick();
     QAction *menuDisplayKeywordList = nullptr;
 
+    // Keyword windows: keyword edit (made at start-up, modal) and the keyword entry
+    // assistant (made on first use, not modal, gone after its own Close).
+    void setKeywordEdit(TformKeywordEdit *form);
+    void menuDisplayKeywordEditClick();
+    void menuDisplayKeywordAssistClick();
+    QAction *menuDisplayKeywordEdit = nullptr;
+    QAction *menuDisplayKeywordAssist = nullptr;
+    QPushButton *bitbtnAssistant = nullptr;
     // Option menu
     void menuOptionDeleteRegistoryClick();
     void menuOptionChangePanelLayoutClick();
@@ -139,6 +150,11 @@ private:
     void openAtStartup(const QString &directory);
     // Runs a command inside the general error report; false when it failed.
     bool guard(const std::function<void()> &command);
+    // Keyword windows.
+    void createKeywordCommands(QMenu *display);
+    void createAssistantButton(QLayout *panel);
+    // While the assistant exists: brings it forward when asked and reloads its list.
+    void reloadKeywordAssist(bool bringForward);
 
     Prompter &m_prompter;
     ScaleSwitch m_scale;
@@ -147,6 +163,8 @@ private:
     TformEasyFilter *m_easyFilter = nullptr;
     TformExpertFilter *m_expertFilter = nullptr;
     TformKeywordList *m_keywordList = nullptr;
+    TformKeywordEdit *m_keywordEdit = nullptr;
+    QPointer<TformKeywordAssist> m_keywordAssist;
     bool m_panelRight = true;
     int m_waitTime = 3;
     bool m_followingGrid = false;

@@ -12,13 +12,23 @@
 #include <QLabel>
 #include <QLayout>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTableView>
 
 namespace pictavo {
 
 void TformMain::hookAlbumQuery()
 {
-    queryAlbum.afterScroll = [this](DataSet &) { showCurrentRecord(); };
+    queryAlbum.afterScroll = [this](DataSet &) {
+        // The assistant follows the record even when its photo cannot be shown; only a
+        // move the user makes here counts (not one of the slideshow, say). Its own
+        // failures are reported inside.
+        const auto follow = qScopeGuard([this] {
+            if (isActiveWindow())
+                reloadKeywordAssist(true);
+        });
+        showCurrentRecord();
+    };
     queryAlbum.afterInsert = [this](DataSet &) { ShowRecordCount(); };
     queryAlbum.afterEdit = [this](DataSet &) { RecordModified = true; };
     queryAlbum.beforePost = [this](DataSet &album) {
@@ -29,13 +39,16 @@ void TformMain::hookAlbumQuery()
         RecordModified = false;
         if (RecordWithoutPhoto(album))
             imageViewArea->hide();
-        else if (album.asInteger(QStringLiteral("SERIAL")) != PostedSerial)
+        else if (album.asInteger(QStringLiteral("SERIAL")) != PostedSerial) {
             showCurrentRecord(); // a new record, such as an imported photo
+            reloadKeywordAssist(false);
+        }
     };
     queryAlbum.afterCancel = [this](DataSet &) { RecordModified = false; };
     queryAlbum.afterDelete = [this](DataSet &) {
         // An edit of the deleted record ended with it.
         RecordModified = false;
+        reloadKeywordAssist(true);
         ShowRecordCount();
     };
 }

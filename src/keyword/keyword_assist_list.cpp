@@ -1,0 +1,65 @@
+#include "keyword/keyword_assist_list.h"
+
+#include "keyword/keyword_string.h"
+
+#include <algorithm>
+
+namespace pictavo {
+
+namespace {
+
+void insertSorted(AssistEntries &entries, const AssistEntry &entry)
+{
+    const auto at = std::upper_bound(
+        entries.begin(), entries.end(), entry,
+        [](const AssistEntry &a, const AssistEntry &b) { return assistListLess(a.text, b.text); });
+    entries.insert(at, entry);
+}
+
+} // namespace
+
+bool assistListLess(const QString &a, const QString &b)
+{
+    const int folded = QString::compare(a, b, Qt::CaseInsensitive);
+    return folded != 0 ? folded < 0 : a < b;
+}
+
+AssistEntries loadAssistEntries(const AssistEntries &previous, const QStringList &tableKeywords,
+                                const QString &keywordString)
+{
+    AssistEntries entries;
+    if (tableKeywords.isEmpty()) {
+        entries = previous;
+    } else {
+        entries.reserve(tableKeywords.size());
+        for (const QString &keyword : tableKeywords)
+            entries.append({keyword, false});
+        // The table comes in its key order (binary); the list has its own.
+        std::stable_sort(entries.begin(), entries.end(),
+                         [](const AssistEntry &a, const AssistEntry &b) {
+                             return assistListLess(a.text, b.text);
+                         });
+    }
+    forEachKeyword(keywordString, [&entries](const QString &keyword) {
+        const auto found =
+            std::find_if(entries.begin(), entries.end(), [&keyword](const AssistEntry &entry) {
+                return QString::compare(entry.text, keyword, Qt::CaseInsensitive) == 0;
+            });
+        if (found != entries.end())
+            found->checked = true;
+        else
+            insertSorted(entries, {keyword, true});
+    });
+    return entries;
+}
+
+QString assistKeywordString(const AssistEntries &entries)
+{
+    QStringList checked;
+    for (const AssistEntry &entry : entries)
+        if (entry.checked)
+            checked << entry.text;
+    return JoinKeywords(checked);
+}
+
+} // namespace pictavo

@@ -1,0 +1,121 @@
+#include "keyword/keyword_replace.h"
+
+#include "db/database.h"
+#include "db/engine_error.h"
+#include "db/sqlite_statement.h"
+#include "db/text_rules.h"
+
+#include <sqlite3.h>
+#include <utility>
+#include <vector>
+
+namespace pictavo {
+
+namespace {
+
+const QString kPhotoTable = QStringLiteral("PHOTODB.DB");
+const QString kKeywordField = QStringLiteral("KEYWORD");
+
+// Rolls the transaction back unless it was committed, however the replace ends.
+class WriteTransaction
+{
+public:
+    explicit WriteTransaction(sqlite3 *db) : m_db(db)
+    {
+        // IMMEDIATE: the write lock is taken before anything is read, so no other
+        // connection can change a record between our reading it and writing it back.
+        execSql(m_db, QStringLiteral("BEGIN IMMEDIATE"));
+    }
+    ~WriteTransaction()
+    {
+        if (!m_committed && !sqlite3_get_autocommit(m_db))
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    WriteTransaction(const WriteTransaction &) = delete;
+    WriteTransaction &operator=(const WriteTransaction &) = delete;
+
+    void commit()
+    {
+        execSql(m_db, QStringLiteral("COMMIT"));
+        m_committed = true;
+    }
+
+private:
+    sqlite3 *m_db;
+    bool m_committed = false;
+};
+
+int keywordFieldSize(const Database::TableFile &file)
+{
+    for (const FieldDef &field : file.info.fields)
+        if (field.name.compare(kKeywordField, Qt::CaseInsensitive) == 0)
+            return field.size;
+    throw EngineError(QStringLiteral("Field '%1' not found.").arg(kKeywordField));
+}
+
+} // namespace
+
+QString replaceFirstOccurrence(const QString &keywordString, const QString &oldText,
+                               const QString &newText)
+{
+    const qsizetype at = keywordString.indexOf(oldText, 0, Qt::CaseSensitive);
+    if (at < 0 || oldText.isEmpty())
+        return keywordString;
+    QString result = keywordString;
+    result.replace(at, oldText.size(), newText);
+    return result;
+}
+
+KeywordReplaceResult replaceKeywordInPhotoTable(const QString &directory, const QString &oldText,
+                                                const QString &newText,
+                                                const std::function<void(int)> &progress)
+{
+    if (oldText.isEmpty())
+        throw Error(QStringLiteral("Old Keyword is empty."));
+    if (newText.isEmpty())
+        throw Error(QStringLiteral("New Keyword is empty."));
+    const std::shared_ptr<Database> database = Database::forDirectory(directory);
+    const Database::TableFile &file = database->attach(kPhotoTable);
+    const int fieldSize = keywordFieldSize(file);
+    const QString table = quoted(file.schema) + QLatin1Char('.') + quoted(file.table);
+    sqlite3 *db = database->handle();
+
+    KeywordReplaceResult result;
+    WriteTransaction transaction(db);
+    // Read first, write after: the changes are collected while the records are read (only
+    // the row id and KEYWORD, never a photo), then written, so no update runs under an
+    // open read of the same table.
+    std::vector<std::pair<qint64, QString>> changes;
+    {
+        SqliteStatement read(
+            db, QStringLiteral("SELECT rowid, %1 FROM %2").arg(quoted(kKeywordField), table));
+        while (read.step()) {
+            ++result.visited;
+            if (!read.isNull(1)) {
+                const QString before = read.columnText(1);
+                // A record without oldText is left exactly as it is, even one whose text
+                // is longer than the field (written by another program).
+                QString after = replaceFirstOccurrence(before, oldText, newText);
+                if (after != before)
+                    after = cutToCharacters(after, fieldSize);
+                if (after != before)
+                    changes.emplace_back(read.columnInt64(0), std::move(after));
+            }
+            if (progress)
+                progress(result.visited);
+        }
+    }
+    SqliteStatement write(
+        db, QStringLiteral("UPDATE %1 SET %2=? WHERE rowid=?").arg(table, quoted(kKeywordField)));
+    for (const auto &[rowId, keywordString] : changes) {
+        write.bind(1, keywordString);
+        write.bind(2, rowId);
+        write.step();
+        write.reset();
+    }
+    transaction.commit();
+    result.changed = int(changes.size());
+    return result;
+}
+
+} // namespace pictavo
