@@ -4,6 +4,9 @@
 #include "filter/tformexpertfilter.h"
 #include "import/tformselector.h"
 #include "main/tformmain.h"
+#include "view/program_icon.h"
+#include "view/tformprocessing.h"
+#include "view/tformsplash.h"
 
 #include <QApplication>
 
@@ -11,6 +14,9 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     using namespace pictavo;
+    QApplication::setWindowIcon(programIcon());
+    // The splash covers the rest of start-up and goes by itself once the program waits.
+    TformSplash::showAtStartup();
     if (!regutl::KeyExists(regutl::kSettingsKey))
         regutl::MakeKey(regutl::kSettingsKey);
     QApplication::setApplicationName(QStringLiteral("Pictavo"));
@@ -29,6 +35,8 @@ int main(int argc, char **argv)
     formMain.setEasyFilter(&formEasyFilter);
     formMain.setExpertFilter(&formExpertFilter);
     formSelector.setEasyFilterReset([&formEasyFilter] { formEasyFilter.ClearAll(); });
+    // The busy window is created last and stays hidden.
+    TformProcessing formProcessing(&formMain);
     formMain.show();
     return QApplication::exec();
 }

@@ -2,6 +2,7 @@
 
 #include "keyword/keyword_table.h"
 #include "main/tformmain.h"
+#include "view/help_menu.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -105,6 +106,10 @@ void TformEasyFilter::createMenus()
     for (QAction *action : {menuOptionBoolAND, menuOptionBoolOR, menuOptionBoolNOT})
         action->setCheckable(true);
     menuOptionBoolAND->setChecked(true);
+
+    const HelpMenuItems help = addHelpMenu(menuBar, m_prompter, QStringLiteral("easyfilter"));
+    menuHelpInEnglish = help.english;
+    menuHelpInJapanese = help.japanese;
 }
 
 QWidget *TformEasyFilter::createKeywordBox()

@@ -3,6 +3,7 @@
 #include "app/prompter.h"
 #include "filter/tformeasyfilter.h"
 #include "main/tformmain.h"
+#include "view/help_menu.h"
 
 #include <QAction>
 #include <QFontDatabase>
@@ -57,6 +58,10 @@ void TformExpertFilter::createMenus()
         addCommand(file, QStringLiteral("Execute(&E)"), [this] { menuFileExecuteClick(); });
     file->addSeparator();
     menuFileClose = addCommand(file, QStringLiteral("Close(&X)"), [this] { menuFileCloseClick(); });
+
+    const HelpMenuItems help = addHelpMenu(menuBar, m_prompter, QStringLiteral("expertfilter"));
+    menuHelpInEng = help.english;
+    menuHelpInJap = help.japanese;
 }
 
 void TformExpertFilter::createButtons()
