@@ -11,14 +11,15 @@ namespace {
 void usage(QTextStream &stream)
 {
     // One line per command; pictavo-cli(1) tells the rest.
-    stream << "usage: pictavo-cli COMMAND ARGS...\n"
-              "  create DIR                 create a photo database in the directory DIR\n"
-              "  query DIR LINE...          run the query whose lines are LINE... and print its rows\n"
-              "  export DIR SERIAL FILE [--force]  write photo SERIAL to FILE, byte for byte\n"
-              "  import DIR PATH... [--prefix P] [--keywords K] [--remove] [--add-new-keywords] [-r]"
-              "  store JPEG files and folders of them as new photos\n"
-              "  --help                     print this list\n"
-              "  --version                  print the program's version\n";
+    stream
+        << "usage: pictavo-cli COMMAND ARGS...\n"
+           "  create DIR                 create a photo database in the directory DIR\n"
+           "  query DIR LINE...          run the query whose lines are LINE... and print its rows\n"
+           "  export DIR SERIAL FILE [--force]  write photo SERIAL to FILE, byte for byte\n"
+           "  import DIR PATH... [--prefix P] [--keywords K] [--remove] [--add-new-keywords] [-r]"
+           "  store JPEG files and folders of them as new photos\n"
+           "  --help                     print this list\n"
+           "  --version                  print the program's version\n";
     stream.flush();
 }
 

@@ -44,8 +44,7 @@ QString locateHelpPage(const QString &relativePath, const HelpLocations &where)
     return {};
 }
 
-int openHelpPage(const QString &relativePath, const HelpLocations &where,
-                 DocumentOpener &opener)
+int openHelpPage(const QString &relativePath, const HelpLocations &where, DocumentOpener &opener)
 {
     const QString file = locateHelpPage(relativePath, where);
     if (file.isEmpty())

@@ -35,7 +35,6 @@ QString locateHelpPage(const QString &relativePath, const HelpLocations &where);
 
 // Opens the page and returns a result code in the desktop shell's terms: kHelpNotFound,
 // kHelpNoOpener or kHelpOpened.
-int openHelpPage(const QString &relativePath, const HelpLocations &where,
-                 DocumentOpener &opener);
+int openHelpPage(const QString &relativePath, const HelpLocations &where, DocumentOpener &opener);
 
 } // namespace pictavo

@@ -29,7 +29,10 @@ TformSplash::TformSplash()
 {
     setObjectName(QStringLiteral("formSplash"));
     setWindowTitle(QStringLiteral("Splash"));
-    setAttribute(Qt::WA_DeleteOnClose);
+    // Never the active window: a start-up message box must not take the splash as its
+    // parent, or it would go with it.
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setWindowFlag(Qt::WindowDoesNotAcceptFocus);
     setFixedSize(kClientWidth, kClientHeight);
     setCursor(Qt::BusyCursor);
 
@@ -87,8 +90,22 @@ TformSplash *TformSplash::showAtStartup()
     splash->repaint();
     // The queued release: it runs when the program next handles its events, i.e. once
     // the main window waits for input, or inside the first message box of start-up.
-    QTimer::singleShot(0, splash, &QWidget::close);
+    QTimer::singleShot(0, splash, &TformSplash::release);
     return splash;
+}
+
+void TformSplash::release()
+{
+    hide();
+    // A start-up message box may have taken the splash as its parent while it was the
+    // active window; the splash goes only once no such window is left open on it.
+    for (const QWidget *child : findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (child->isWindow() && child->isVisible()) {
+            QTimer::singleShot(50, this, &TformSplash::release);
+            return;
+        }
+    }
+    deleteLater();
 }
 
 } // namespace pictavo

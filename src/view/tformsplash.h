@@ -24,6 +24,8 @@ public:
 
 private:
     TformSplash();
+    // Hides the splash and deletes it as soon as no window of start-up depends on it.
+    void release();
 };
 
 } // namespace pictavo

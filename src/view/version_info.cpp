@@ -22,11 +22,15 @@ QString ReadVersionString(const QString &name)
 
 QString versionMessage(const std::function<QString(const QString &)> &read)
 {
+    // Read one after the other, in the order of the lines.
+    const QString product = read(QStringLiteral("ProductName"));
+    const QString description = read(QStringLiteral("FileDescription"));
+    const QString version = read(QStringLiteral("FileVersion"));
+    const QString copyright = read(QStringLiteral("LegalCopyright"));
+    const QString homepage = read(QStringLiteral("Homepage"));
     const QChar cr = QLatin1Char('\r');
-    return read(QStringLiteral("ProductName")) + cr + read(QStringLiteral("FileDescription")) +
-           cr + QStringLiteral("Version ") + read(QStringLiteral("FileVersion")) + cr +
-           QStringLiteral("Copyright ") + read(QStringLiteral("LegalCopyright")) + cr +
-           QStringLiteral("Homepage ") + read(QStringLiteral("Homepage"));
+    return product + cr + description + cr + QStringLiteral("Version ") + version + cr +
+           QStringLiteral("Copyright ") + copyright + cr + QStringLiteral("Homepage ") + homepage;
 }
 
 } // namespace pictavo

@@ -66,6 +66,7 @@ if(NOT rc EQUAL 0 OR NOT out MATCHES "^pictavo-cli [0-9.]+\n$")
   message(FATAL_ERROR "installed pictavo-cli --version: ${rc} ${out} ${err}")
 endif()
 file(REMOVE_RECURSE ${PREFIX}/db)
+file(MAKE_DIRECTORY ${PREFIX}/db)
 execute_process(COMMAND ${PREFIX}/bin/pictavo-cli create ${PREFIX}/db RESULT_VARIABLE rc
                 OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(NOT rc EQUAL 0 OR NOT EXISTS ${PREFIX}/db/photodb.db)

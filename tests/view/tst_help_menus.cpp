@@ -3,11 +3,11 @@
 #include "filter/tformexpertfilter.h"
 #include "import/tformselector.h"
 #include "main/tformmain.h"
+#include "recording_opener.h"
 #include "support/scripted_prompter.h"
 #include "view/help_menu.h"
 #include "view/help_page.h"
 #include "view/version_info.h"
-#include "recording_opener.h"
 
 #include <QAction>
 #include <QDir>
@@ -79,7 +79,8 @@ void TestHelpMenus::checkMenu(QMenuBar *bar, const QString &page)
     QTemporaryDir tree;
     const QString cwd = tree.filePath("home/user");
     const QString manual = tree.filePath("root/share/pictavo/manual");
-    QVERIFY(QDir().mkpath(cwd) && QDir().mkpath(manual) && QDir().mkpath(tree.filePath("root/bin")));
+    QVERIFY(QDir().mkpath(cwd) && QDir().mkpath(manual) &&
+            QDir().mkpath(tree.filePath("root/bin")));
     const HelpLocations where = HelpLocations::forProgramIn(tree.filePath("root/bin"), cwd);
     RecordingOpener opener;
     HelpEnvironmentOverride environment(opener, where);

@@ -1,8 +1,8 @@
+#include "recording_opener.h"
 #include "support/scripted_prompter.h"
 #include "view/help_launcher.h"
 #include "view/help_page.h"
 #include "view/version_info.h"
-#include "recording_opener.h"
 
 #include <QDir>
 #include <QFile>
@@ -49,26 +49,47 @@ void TestHelpPage::pagePaths_data()
     QTest::addColumn<QString>("japanese");
     QTest::addColumn<QString>("englishName");
     QTest::addColumn<QString>("japaneseName");
-    QTest::newRow("main") << "main" << "Help(&H)" << "..\\manual\\pv-main.html"
-                          << "..\\manual\\pv-main-j.html" << "menuHelpInEng" << "menuHelpInJap";
-    QTest::newRow("import") << "inportfile" << "Help(&H)" << "..\\manual\\pv-inportfile.html"
-                            << "..\\manual\\pv-inportfile-j.html" << "menuHelpInEng"
+    QTest::newRow("main") << "main"
+                          << "Help(&H)"
+                          << "..\\manual\\pv-main.html"
+                          << "..\\manual\\pv-main-j.html"
+                          << "menuHelpInEng"
+                          << "menuHelpInJap";
+    QTest::newRow("import") << "inportfile"
+                            << "Help(&H)"
+                            << "..\\manual\\pv-inportfile.html"
+                            << "..\\manual\\pv-inportfile-j.html"
+                            << "menuHelpInEng"
                             << "menuHelpInJap";
-    QTest::newRow("easy") << "easyfilter" << "Help((&H)" << "..\\manual\\pv-easyfilter.html"
-                          << "..\\manual\\pv-easyfilter-j.html" << "menuHelpInEnglish"
+    QTest::newRow("easy") << "easyfilter"
+                          << "Help((&H)"
+                          << "..\\manual\\pv-easyfilter.html"
+                          << "..\\manual\\pv-easyfilter-j.html"
+                          << "menuHelpInEnglish"
                           << "menuHelpInJapanese";
-    QTest::newRow("expert") << "expertfilter" << "Help(&H)" << "..\\manual\\pv-expertfilter.html"
-                            << "..\\manual\\pv-expertfilter-j.html" << "menuHelpInEng"
+    QTest::newRow("expert") << "expertfilter"
+                            << "Help(&H)"
+                            << "..\\manual\\pv-expertfilter.html"
+                            << "..\\manual\\pv-expertfilter-j.html"
+                            << "menuHelpInEng"
                             << "menuHelpInJap";
-    QTest::newRow("list") << "keywordlist" << "Help((&H)" << "..\\manual\\pv-keywordlist.html"
-                          << "..\\manual\\pv-keywordlist-j.html" << "menuHelpInEnglish"
+    QTest::newRow("list") << "keywordlist"
+                          << "Help((&H)"
+                          << "..\\manual\\pv-keywordlist.html"
+                          << "..\\manual\\pv-keywordlist-j.html"
+                          << "menuHelpInEnglish"
                           << "menuHelpInJapanese";
-    QTest::newRow("edit") << "keywordedit" << "Help((&H)" << "..\\manual\\pv-keywordedit.html"
-                          << "..\\manual\\pv-keywordedit-j.html" << "menuHelpInEnglish"
+    QTest::newRow("edit") << "keywordedit"
+                          << "Help((&H)"
+                          << "..\\manual\\pv-keywordedit.html"
+                          << "..\\manual\\pv-keywordedit-j.html"
+                          << "menuHelpInEnglish"
                           << "menuHelpInJapanese";
-    QTest::newRow("assist") << "keywordassist" << "Help((&H)"
+    QTest::newRow("assist") << "keywordassist"
+                            << "Help((&H)"
                             << "..\\manual\\pv-keywordassist.html"
-                            << "..\\manual\\pv-keywordassist-j.html" << "menuHelpInEnglish"
+                            << "..\\manual\\pv-keywordassist-j.html"
+                            << "menuHelpInEnglish"
                             << "menuHelpInJapanese";
 }
 
@@ -91,8 +112,8 @@ void TestHelpPage::pagePaths()
 
     // Each page of the manual folder that ships with the program is where the path says.
     for (const QString &path : {english, japanese}) {
-        const QString shipped = QStringLiteral(PICTAVO_MANUAL_SOURCE "/") +
-                                path.section(QLatin1Char('\\'), -1);
+        const QString shipped =
+            QStringLiteral(PICTAVO_MANUAL_SOURCE "/") + path.section(QLatin1Char('\\'), -1);
         QVERIFY2(QFileInfo(shipped).isFile(), qPrintable(shipped));
     }
     QVERIFY(!helpMenuSpec(QStringLiteral("slide")));
@@ -130,12 +151,13 @@ void TestHelpPage::installedTreeFromAnyDirectory()
     QTemporaryDir elsewhere;
     touch(prefix.filePath(QStringLiteral("share/pictavo/manual/pv-keywordedit.html")));
     QVERIFY(QDir().mkpath(prefix.filePath("bin")));
-    const HelpLocations where = HelpLocations::forProgramIn(prefix.filePath("bin"), elsewhere.path());
+    const HelpLocations where =
+        HelpLocations::forProgramIn(prefix.filePath("bin"), elsewhere.path());
     RecordingOpener opener;
     const QString path = helpPagePath(QStringLiteral("keywordedit"), HelpLanguage::English);
     QCOMPARE(openHelpPage(path, where, opener), kHelpOpened);
-    QCOMPARE(opener.opened,
-             QStringList{prefix.filePath(QStringLiteral("share/pictavo/manual/pv-keywordedit.html"))});
+    QCOMPARE(opener.opened, QStringList{prefix.filePath(
+                                QStringLiteral("share/pictavo/manual/pv-keywordedit.html"))});
 }
 
 void TestHelpPage::resultCodes_data()
@@ -202,8 +224,8 @@ void TestHelpPage::versionMessageOfEmptyBlock()
         return QString();
     });
     QCOMPARE(text, "\r\rVersion \rCopyright \rHomepage ");
-    QCOMPARE(asked, (QStringList{"ProductName", "FileDescription", "FileVersion",
-                                 "LegalCopyright", "Homepage"}));
+    QCOMPARE(asked, (QStringList{"ProductName", "FileDescription", "FileVersion", "LegalCopyright",
+                                 "Homepage"}));
 }
 
 QTEST_GUILESS_MAIN(TestHelpPage)
