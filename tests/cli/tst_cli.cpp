@@ -1,11 +1,12 @@
 #include "cli_runner.h"
 #include "support/photo_db_fixture.h"
 
+#include <QRegularExpression>
 #include <QtTest>
 
 using pictavo::test::cli;
-using pictavo::test::PhotoDbFixture;
 using pictavo::test::patternBytes;
+using pictavo::test::PhotoDbFixture;
 using pictavo::test::Run;
 
 namespace {
@@ -49,7 +50,8 @@ void TestCli::createTwice()
     Run run = cli({"create", dir.path()});
     QCOMPARE(run.code, 0);
     QCOMPARE(run.out, QStringLiteral("Created \"photodb.db\".\nCreated \"keyword.db\".\n"));
-    QVERIFY(QFileInfo::exists(dir.filePath("photodb.db")) && QFileInfo::exists(dir.filePath("keyword.db")));
+    QVERIFY(QFileInfo::exists(dir.filePath("photodb.db")) &&
+            QFileInfo::exists(dir.filePath("keyword.db")));
     run = cli({"create", dir.path()});
     QCOMPARE(run.code, 1);
     QCOMPARE(run.err, QStringLiteral("Photo table is already existed.\n"));
@@ -71,14 +73,19 @@ void TestCli::createInMissingDirectory()
 void TestCli::queryPrintsRows()
 {
     PhotoDbFixture db;
-    db.addPhoto(QString(), QStringLiteral("tab\there"), QStringLiteral("a,b"), patternBytes(1234, 1));
-    db.addPhoto(QStringLiteral("IMG"), QStringLiteral("x"), QStringLiteral("line\nbreak"), patternBytes(10, 2));
+    db.addPhoto(QString(), QStringLiteral("tab\there"), QStringLiteral("a,b"),
+                patternBytes(1234, 1));
+    db.addPhoto(QStringLiteral("IMG"), QStringLiteral("x"), QStringLiteral("line\nbreak"),
+                patternBytes(10, 2));
     Run run = cli({"query", db.dir(), "select * from PHOTODB.DB", ";"});
     QCOMPARE(run.code, 0);
-    QCOMPARE(run.out, QStringLiteral("PREFIX\tNAME\tEXT\tSERIAL\tKEYWORD\tCOUNT\tIMAGE_SIZE\tMEMO\tIMAGE\tTHUMBNAIL\n"
-                                     "\ttab\\there\t.jpg\t1\ta,b\t0\t1234\t\t<1234 bytes>\t\n"
-                                     "IMG\tx\t.jpg\t2\tline\\nbreak\t0\t10\t\t<10 bytes>\t\n"));
-    run = cli({"query", db.dir(), "select KEYWORD, IMAGE_SIZE from PHOTODB.DB", "where NAME like \"x%\";"});
+    QCOMPARE(run.out,
+             QStringLiteral(
+                 "PREFIX\tNAME\tEXT\tSERIAL\tKEYWORD\tCOUNT\tIMAGE_SIZE\tMEMO\tIMAGE\tTHUMBNAIL\n"
+                 "\ttab\\there\t.jpg\t1\ta,b\t0\t1234\t\t<1234 bytes>\t\n"
+                 "IMG\tx\t.jpg\t2\tline\\nbreak\t0\t10\t\t<10 bytes>\t\n"));
+    run = cli({"query", db.dir(), "select KEYWORD, IMAGE_SIZE from PHOTODB.DB",
+               "where NAME like \"x%\";"});
     QCOMPARE(run.out, QStringLiteral("KEYWORD\tIMAGE_SIZE\nline\\nbreak\t10\n"));
 }
 
@@ -92,8 +99,8 @@ void TestCli::queryFailures_data()
                                    << "Table \"OTHER.DB\" does not exist in \"%1\".\n";
     QTest::newRow("unbalanced quote") << QStringList{"select * from PHOTODB.DB where NAME=\"x"}
                                       << "Unterminated string in SQL statement: \"x\n";
-    QTest::newRow("sqlite's own text") << QStringList{"select NOPE from PHOTODB.DB"}
-                                       << "no such column: NOPE\n";
+    QTest::newRow("sqlite's own text")
+        << QStringList{"select NOPE from PHOTODB.DB"} << "no such column: NOPE\n";
 }
 
 void TestCli::queryFailures()
@@ -209,7 +216,17 @@ void TestCli::usage()
     QCOMPARE(cli({}).code, 2);
     QCOMPARE(cli({"frobnicate"}).code, 2);
     QCOMPARE(cli({"query", "/tmp"}).code, 2);
-    QCOMPARE(cli({"--help"}).code, 0);
+    const Run help = cli({"--help"});
+    QCOMPARE(help.code, 0);
+    // Every command on a line of its own, once.
+    const QStringList lines = help.out.split('\n');
+    for (const char *command : {"create", "query", "export", "import", "--help", "--version"})
+        QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^  %1( |$)").arg(command))).size(),
+                 1);
+    QCOMPARE(lines.filter(QRegularExpression("^  [^ ]")).size(), 6);
+    const Run version = cli({"--version"});
+    QCOMPARE(version.code, 0);
+    QCOMPARE(version.out, "pictavo-cli 1.0.2.12\n");
 }
 
 QTEST_GUILESS_MAIN(TestCli)
