@@ -17,7 +17,10 @@ set(CPACK_PACKAGE_CONTACT "The Pictavo developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Photo database for the desktop")
 set(CPACK_PACKAGE_DESCRIPTION
     "Pictavo keeps JPEG photographs whole, byte for byte, in a database of its own, with a prefix, a name and keywords, and lets you browse, filter, import and export them. It includes the command-line tool pictavo-cli and help pages in English and Japanese.")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_GENERATOR DEB)
+# The debugging information stays in the build; the package gets stripped programs.
+set(CPACK_STRIP_FILES ON)
 # The package installs where the program was configured to live, so that the manual
 # location compiled into it is right.
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})

@@ -40,8 +40,8 @@ TformSplash::TformSplash()
     outer->setContentsMargins(0, 0, 0, 0);
     auto *panel = new QFrame(this);
     panel->setObjectName(QStringLiteral("Panel1"));
-    panel->setFrameShape(QFrame::Box);
-    panel->setLineWidth(1);
+    // One thin line round the window (the style's own frame is too faint to see).
+    panel->setStyleSheet(QStringLiteral("QFrame#Panel1 { border: 1px solid #1d335c; }"));
     outer->addWidget(panel);
 
     auto *column = new QVBoxLayout(panel);
