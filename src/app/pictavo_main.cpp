@@ -5,9 +5,12 @@
 #include "import/tformselector.h"
 #include "keyword/tformkeywordlist.h"
 #include "keyword/tformupdatekeyword.h"
-#include "main/main_window_album.h"
 #include "keyword/tformkeywordedit.h"
+#include "main/main_window_album.h"
 #include "main/tformmain.h"
+#include "view/program_icon.h"
+#include "view/tformprocessing.h"
+#include "view/tformsplash.h"
 
 #include <QApplication>
 
@@ -39,6 +42,8 @@ int run(pictavo::Prompter &prompter)
     TformKeywordEdit formKeywordEdit(formMain, prompter, &formMain);
     formMain.setKeywordEdit(&formKeywordEdit);
     formSelector.setEasyFilterReset([&formEasyFilter] { formEasyFilter.ClearAll(); });
+    // The busy window is created last and stays hidden.
+    TformProcessing formProcessing(&formMain);
     formMain.show();
     return QApplication::exec();
 }
@@ -49,6 +54,9 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     using namespace pictavo;
+    QApplication::setWindowIcon(programIcon());
+    // The splash covers the rest of start-up and goes by itself once the program waits.
+    TformSplash::showAtStartup();
     QtPrompter prompter;
     // A settings file that cannot be read or written is reported here, and the program
     // goes on with its settings in memory.

@@ -1,7 +1,8 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_import.h"
-#include "cli/cli_rebuild.h"
 #include "cli/cli_keyword_replace.h"
+#include "cli/cli_rebuild.h"
+#include "view/version_info.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -11,21 +12,18 @@ namespace {
 
 void usage(QTextStream &stream)
 {
-    stream << "usage: pictavo-cli COMMAND ARGS...\n"
-              "  create DIR          create a photo database in the directory DIR\n"
-              "  query DIR LINE...   run a query whose lines are LINE... and print its rows\n"
-              "  export DIR SERIAL FILE [--force]\n"
-              "                      write the photo whose SERIAL is given to FILE, byte for\n"
-              "                      byte; an existing FILE is replaced only with --force\n"
-              "  import DIR PATH... [--prefix P] [--keywords K] [--remove]\n"
-              "                     [--add-new-keywords] [-r]\n"
-              "                      store the JPEG files PATH... (folders: their *.jpg and\n"
-              "                      *.jpeg files; -r: and the folders below) as new photos\n"
-              "  rebuild-keywords DIR\n"
-              "                      recount the Keyword Table from the keywords of every photo\n"
-              "  replace-keyword DIR OLD NEW\n"
-              "                      replace the first OLD in every Keyword String by NEW\n"
-              "                      (all records or none) and print how many changed\n";
+    // One line per command; pictavo-cli(1) tells the rest.
+    stream
+        << "usage: pictavo-cli COMMAND ARGS...\n"
+           "  create DIR                 create a photo database in the directory DIR\n"
+           "  query DIR LINE...          run the query whose lines are LINE... and print its rows\n"
+           "  export DIR SERIAL FILE [--force]  write photo SERIAL to FILE, byte for byte\n"
+           "  import DIR PATH... [--prefix P] [--keywords K] [--remove] [--add-new-keywords] [-r]"
+           "  store JPEG files and folders of them as new photos\n"
+           "  rebuild-keywords DIR       recount the Keyword Table from the keywords of every photo\n"
+           "  replace-keyword DIR OLD NEW  replace the first OLD in every Keyword String by NEW\n"
+           "  --help                     print this list\n"
+           "  --version                  print the program's version\n";
     stream.flush();
 }
 
@@ -54,6 +52,11 @@ int main(int argc, char **argv)
         return pictavo::cli::rebuildKeywords(args, out, err);
     if (command == QLatin1String("replace-keyword"))
         return pictavo::cli::replaceKeyword(args, out, err);
+    if (command == QLatin1String("--version")) {
+        out << "pictavo-cli " << pictavo::ReadVersionString(QStringLiteral("FileVersion"))
+            << Qt::endl;
+        return 0;
+    }
     if (command == QLatin1String("--help") || command == QLatin1String("help")) {
         usage(out);
         return 0;

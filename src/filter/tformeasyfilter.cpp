@@ -3,6 +3,7 @@
 #include "db/query.h"
 #include "keyword/keyword_table.h"
 #include "main/album_host.h"
+#include "view/help_menu.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -106,6 +107,10 @@ void TformEasyFilter::createMenus()
     for (QAction *action : {menuOptionBoolAND, menuOptionBoolOR, menuOptionBoolNOT})
         action->setCheckable(true);
     menuOptionBoolAND->setChecked(true);
+
+    const HelpMenuItems help = addHelpMenu(menuBar, m_prompter, QStringLiteral("easyfilter"));
+    menuHelpInEnglish = help.english;
+    menuHelpInJapanese = help.japanese;
 }
 
 QWidget *TformEasyFilter::createKeywordBox()

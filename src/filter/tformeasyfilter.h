@@ -57,6 +57,8 @@ public:
     QAction *menuOptionBoolAND = nullptr;
     QAction *menuOptionBoolOR = nullptr;
     QAction *menuOptionBoolNOT = nullptr;
+    QAction *menuHelpInEnglish = nullptr;
+    QAction *menuHelpInJapanese = nullptr;
     QWidget *panelTop = nullptr;
     QLabel *labelPrefix = nullptr;
     QLineEdit *editPrefix = nullptr;

@@ -3,6 +3,7 @@
 #include "app/prompter.h"
 #include "db/query.h"
 #include "main/album_host.h"
+#include "view/help_menu.h"
 
 #include <QAction>
 #include <QFontDatabase>
@@ -56,6 +57,10 @@ void TformExpertFilter::createMenus()
         addCommand(file, QStringLiteral("Execute(&E)"), [this] { menuFileExecuteClick(); });
     file->addSeparator();
     menuFileClose = addCommand(file, QStringLiteral("Close(&X)"), [this] { menuFileCloseClick(); });
+
+    const HelpMenuItems help = addHelpMenu(menuBar, m_prompter, QStringLiteral("expertfilter"));
+    menuHelpInEng = help.english;
+    menuHelpInJap = help.japanese;
 }
 
 void TformExpertFilter::createButtons()

@@ -32,6 +32,8 @@ public:
     QAction *menuFileReset = nullptr;
     QAction *menuFileExecute = nullptr;
     QAction *menuFileClose = nullptr;
+    QAction *menuHelpInEng = nullptr;
+    QAction *menuHelpInJap = nullptr;
     QWidget *panelTop = nullptr;
     QLabel *labelExample = nullptr;
     QLabel *labelSQL = nullptr;

@@ -8,6 +8,7 @@
 #include "main/draw_picture.h"
 #include "main/picture_fit.h"
 #include "main/tformmain.h"
+#include "view/help_menu.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -165,6 +166,11 @@ void TformSelector::createMenus()
                                           &TformSelector::menuOptionRemoveAfterInportClick);
     menuOptionRemoveAfterInport->setCheckable(true);
     menuOptionRemoveAfterInport->setChecked(true);
+
+    const HelpMenuItems help = addHelpMenu(menuBar, m_prompter, QStringLiteral("inportfile"));
+    m_menuHelp = help.menu;
+    menuHelpInEng = help.english;
+    menuHelpInJap = help.japanese;
 }
 
 void TformSelector::createPanel()

@@ -85,6 +85,8 @@ public:
     QAction *menuOptionLayout = nullptr;
     QAction *menuOptionAutoScale = nullptr;
     QAction *menuOptionRemoveAfterInport = nullptr;
+    QAction *menuHelpInEng = nullptr;
+    QAction *menuHelpInJap = nullptr;
     QWidget *panelCommand = nullptr;
     QWidget *panelTop = nullptr;
     QGroupBox *radiogroupScale = nullptr;
@@ -137,6 +139,7 @@ private:
     ScaleSwitch m_scale;
     QWidget *m_body = nullptr;
     QMenu *m_menuOption = nullptr;
+    QMenu *m_menuHelp = nullptr;
     bool m_panelRight = true;
     // The hourglass over the whole program, pushed and taken back once.
     void setBusyPointer(bool busy);

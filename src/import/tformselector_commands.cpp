@@ -168,6 +168,9 @@ void TformSelector::setImporting(bool importing)
     m_menuOption->menuAction()->setEnabled(idle);
     for (QAction *command : m_menuOption->actions())
         command->setEnabled(idle);
+    m_menuHelp->menuAction()->setEnabled(idle);
+    for (QAction *command : m_menuHelp->actions())
+        command->setEnabled(idle);
     bitbtnCancel->setEnabled(importing);
 }
 

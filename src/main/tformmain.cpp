@@ -10,6 +10,8 @@
 #include "main/db_navigator.h"
 #include "main/draw_picture.h"
 #include "main/main_logo.h"
+#include "view/help_menu.h"
+#include "view/version_info.h"
 
 #include <QApplication>
 #include <QGridLayout>
@@ -181,6 +183,19 @@ void TformMain::createMenus()
     option->addSeparator();
     menuOptionWaitTimeLine = option->addAction(QString());
     menuOptionWaitTimeLine->setEnabled(false);
+
+    const HelpMenuItems help = addHelpMenu(menuBar(), m_prompter, QStringLiteral("main"));
+    menuHelpInEng = help.english;
+    menuHelpInJap = help.japanese;
+    help.menu->addSeparator();
+    menuHelpVersion = command(help.menu, QStringLiteral("Version Informations(&A)"),
+                              &TformMain::menuHelpVersionClick);
+    menuHelpVersion->setObjectName(QStringLiteral("menuHelpVersion"));
+}
+
+void TformMain::menuHelpVersionClick()
+{
+    m_prompter.information(versionMessage());
 }
 
 void TformMain::createPanel()

@@ -91,6 +91,8 @@ public:
     void menuOptionAutoScaleClick();
     void menuOptionHigherClick();
     void menuOptionLowerClick();
+    // Help menu
+    void menuHelpVersionClick();
 
     Query queryAlbum;
     Table tableKeyword;
@@ -112,6 +114,9 @@ public:
     QAction *menuOptionLower = nullptr;
     QAction *menuOptionHigher = nullptr;
     QAction *menuOptionWaitTimeLine = nullptr;
+    QAction *menuHelpInEng = nullptr;
+    QAction *menuHelpInJap = nullptr;
+    QAction *menuHelpVersion = nullptr;
     QWidget *panelCommand = nullptr;
     QGroupBox *radiogroupScale = nullptr;
     QRadioButton *radioAuto = nullptr;

@@ -1,6 +1,7 @@
 #include "cli_runner.h"
 #include "support/photo_db_fixture.h"
 
+#include <QRegularExpression>
 #include <QtTest>
 
 using pictavo::test::cli;
@@ -254,7 +255,17 @@ void TestCli::usage()
     QCOMPARE(cli({}).code, 2);
     QCOMPARE(cli({"frobnicate"}).code, 2);
     QCOMPARE(cli({"query", "/tmp"}).code, 2);
-    QCOMPARE(cli({"--help"}).code, 0);
+    const Run help = cli({"--help"});
+    QCOMPARE(help.code, 0);
+    // Every command on a line of its own, once.
+    const QStringList lines = help.out.split('\n');
+    for (const char *command : {"create", "query", "export", "import", "--help", "--version"})
+        QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^  %1( |$)").arg(command))).size(),
+                 1);
+    QCOMPARE(lines.filter(QRegularExpression("^  [^ ]")).size(), 6);
+    const Run version = cli({"--version"});
+    QCOMPARE(version.code, 0);
+    QCOMPARE(version.out, "pictavo-cli 1.0.2.12\n");
 }
 
 QTEST_GUILESS_MAIN(TestCli)

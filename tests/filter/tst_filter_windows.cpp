@@ -133,8 +133,10 @@ void TestFilterWindows::menusAndFrame()
     TformEasyFilter &easy = *w->formEasyFilter;
     TformExpertFilter &expert = *w->formExpertFilter;
     QCOMPARE(menusOf(&easy), QStringList({"File(&F): Execute(&E)|Close(&C)", "Edit(&E): Clear(&C)",
-                                          "Option(&O): AND(&A)|OR(&O)|NOT for all items(&N)"}));
-    QCOMPARE(menusOf(&expert), QStringList{"File(&F): Reset(&S)|Execute(&E)|Close(&X)"});
+                                          "Option(&O): AND(&A)|OR(&O)|NOT for all items(&N)",
+                                          "Help((&H): in English(&E)|in Japanese(&J)"}));
+    QCOMPARE(menusOf(&expert), QStringList({"File(&F): Reset(&S)|Execute(&E)|Close(&X)",
+                                            "Help(&H): in English(&E)|in Japanese(&J)"}));
     QCOMPARE(easy.objectName(), QStringLiteral("formEasyFilter"));
     QCOMPARE(expert.objectName(), QStringLiteral("formExpertFilter"));
     QCOMPARE(easy.windowTitle(), QStringLiteral("Easy Filter"));

@@ -1,0 +1,36 @@
+# Installation and the Debian package.
+#
+# The core library is private to the program: it goes to <libdir>/pictavo and both
+# executables find it through their run path, relative to where they are installed.
+set(PICTAVO_PRIVATE_LIBDIR ${CMAKE_INSTALL_LIBDIR}/pictavo)
+file(RELATIVE_PATH pictavo_bin_to_lib
+     ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}
+     ${CMAKE_INSTALL_PREFIX}/${PICTAVO_PRIVATE_LIBDIR})
+set_target_properties(pictavo pictavo-cli PROPERTIES
+  INSTALL_RPATH "$ORIGIN/${pictavo_bin_to_lib}")
+install(TARGETS pictavo pictavo-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS pictavo_core LIBRARY DESTINATION ${PICTAVO_PRIVATE_LIBDIR} NAMELINK_SKIP)
+
+set(CPACK_PACKAGE_NAME pictavo)
+set(CPACK_PACKAGE_VENDOR "The Pictavo developers")
+set(CPACK_PACKAGE_CONTACT "The Pictavo developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Photo database for the desktop")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Pictavo keeps JPEG photographs whole, byte for byte, in a database of its own, with a prefix, a name and keywords, and lets you browse, filter, import and export them. It includes the command-line tool pictavo-cli and help pages in English and Japanese.")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_GENERATOR DEB)
+# The debugging information stays in the build; the package gets stripped programs.
+set(CPACK_STRIP_FILES ON)
+# The package installs where the program was configured to live, so that the manual
+# location compiled into it is right.
+set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
+    ${CMAKE_BINARY_DIR}/src ${CMAKE_INSTALL_PREFIX}/${PICTAVO_PRIVATE_LIBDIR})
+# Qt loads its platform plugin at run time, which the library scan cannot see.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# Keywords and help pages in Japanese need a font that has the characters.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic")
+include(CPack)
