@@ -89,41 +89,60 @@ void DataSet::bindParameters(SqliteStatement &) const {}
 
 void DataSet::loadRows()
 {
-    const int offset = m_plan.live ? 1 : 0;
-    auto query =
-        prepareReadOnly(m_database->handle(), m_plan.live ? m_plan.keySql : m_plan.resultSql);
-    if (m_plan.fields.isEmpty()) // a compound statement: its columns as SQLite names them
-        m_plan.fields.resize(query->columnCount());
-    for (int i = 0; i < m_plan.fields.size(); ++i)
-        if (m_plan.fields[i].name.isEmpty())
-            m_plan.fields[i].name = query->columnName(i + offset);
+    if (m_plan.live)
+        loadRowIds();
+    else
+        loadResult();
+    m_cache.clear();
+}
+
+// A live data set keeps only the row ids, in order; its key query selects nothing else
+// that its clauses do not need, so that it can be answered from an index.
+void DataSet::loadRowIds()
+{
+    auto query = prepareReadOnly(m_database->handle(), m_plan.keySql);
     bindParameters(*query);
     std::vector<qint64> rowIds;
-    std::vector<Row> rows;
-    while (query->step()) {
-        if (m_plan.live) {
-            rowIds.push_back(query->columnInt64(0));
-        } else {
-            const int fieldCount = int(m_plan.fields.size());
-            Row row(fieldCount + m_plan.hiddenColumns);
-            for (int i = 0; i < fieldCount; ++i) {
-                FieldDef &def = m_plan.fields[i].def;
-                // A computed column that turns out to hold photos keeps only their sizes,
-                // as a table's blob column does, rather than every photo in memory.
-                if (def.type == FieldType::Unknown && query->isBlob(i))
-                    def.type = FieldType::Blob;
-                row[i] = fieldValue(*query, i, def);
-            }
-            for (int i = fieldCount; i < row.size(); ++i)
-                if (!query->isNull(i))
-                    row[i] = query->columnInt64(i);
-            rows.push_back(std::move(row));
-        }
-    }
+    while (query->step())
+        rowIds.push_back(query->columnInt64(m_plan.keyRowIdColumn));
     query->reset();
     m_rowIds = std::move(rowIds);
+}
+
+void DataSet::loadResult()
+{
+    auto query = prepareReadOnly(m_database->handle(), m_plan.resultSql);
+    if (m_plan.fields.isEmpty()) // a compound statement: its columns as SQLite names them
+        m_plan.fields.resize(query->columnCount());
+    nameComputedFields(*query);
+    bindParameters(*query);
+    std::vector<Row> rows;
+    const int fieldCount = int(m_plan.fields.size());
+    while (query->step()) {
+        Row row(fieldCount + m_plan.hiddenColumns);
+        for (int i = 0; i < fieldCount; ++i) {
+            FieldDef &def = m_plan.fields[i].def;
+            // A computed column that turns out to hold photos keeps only their sizes,
+            // as a table's blob column does, rather than every photo in memory.
+            if (def.type == FieldType::Unknown && query->isBlob(i))
+                def.type = FieldType::Blob;
+            row[i] = fieldValue(*query, i, def);
+        }
+        for (int i = fieldCount; i < row.size(); ++i)
+            if (!query->isNull(i))
+                row[i] = query->columnInt64(i);
+        rows.push_back(std::move(row));
+    }
+    query->reset();
     m_rows = std::move(rows);
-    m_cache.clear();
+}
+
+// A computed field is named as SQLite names its column in the statement as written.
+void DataSet::nameComputedFields(const SqliteStatement &statement)
+{
+    for (int i = 0; i < m_plan.fields.size(); ++i)
+        if (m_plan.fields[i].name.isEmpty())
+            m_plan.fields[i].name = statement.columnName(i);
 }
 
 void DataSet::open()
@@ -134,9 +153,13 @@ void DataSet::open()
         m_database = Database::forDirectory(m_databaseName);
         const LocalStatement statement = LocalSql::parse(statementText());
         m_plan = QueryPlan::build(*m_database, statement);
+        if (m_plan.live) {
+            // Prepared, not stepped, before the key query: it holds the select list as
+            // written, so it names the fields and checks every item.
+            m_rowStatement = prepareReadOnly(m_database->handle(), m_plan.rowSql);
+            nameComputedFields(*m_rowStatement);
+        }
         loadRows();
-        if (m_plan.live)
-            m_rowStatement = std::make_unique<SqliteStatement>(m_database->handle(), m_plan.rowSql);
     } catch (...) {
         m_rowIds.clear();
         m_rows.clear();
