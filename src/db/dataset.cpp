@@ -1,10 +1,11 @@
+// The read path of a data set: opening, refreshing, moving and reading fields. The write
+// path (edit, append, post, cancel, delete) is in dataset_write.cpp.
 #include "db/dataset.h"
 
 #include "db/database.h"
 #include "db/engine_error.h"
 #include "db/local_sql.h"
 #include "db/sqlite_statement.h"
-#include "db/text_rules.h"
 
 #include <sqlite3.h>
 
@@ -84,52 +85,64 @@ void DataSet::requireActive() const
         throw EngineError(QStringLiteral("Cannot perform this operation on a closed dataset."));
 }
 
-void DataSet::requireLive(const char *) const
-{
-    requireActive();
-    if (!m_plan.live)
-        throw EngineError(QStringLiteral("Cannot modify a read-only dataset."));
-}
-
 void DataSet::bindParameters(SqliteStatement &) const {}
 
 void DataSet::loadRows()
 {
-    const int offset = m_plan.live ? 1 : 0;
-    auto query =
-        prepareReadOnly(m_database->handle(), m_plan.live ? m_plan.keySql : m_plan.resultSql);
-    if (m_plan.fields.isEmpty()) // a compound statement: its columns as SQLite names them
-        m_plan.fields.resize(query->columnCount());
-    for (int i = 0; i < m_plan.fields.size(); ++i)
-        if (m_plan.fields[i].name.isEmpty())
-            m_plan.fields[i].name = query->columnName(i + offset);
+    if (m_plan.live)
+        loadRowIds();
+    else
+        loadResult();
+    m_cache.clear();
+}
+
+// A live data set keeps only the row ids, in order; its key query selects nothing else
+// that its clauses do not need, so that it can be answered from an index.
+void DataSet::loadRowIds()
+{
+    auto query = prepareReadOnly(m_database->handle(), m_plan.keySql);
     bindParameters(*query);
     std::vector<qint64> rowIds;
-    std::vector<Row> rows;
-    while (query->step()) {
-        if (m_plan.live) {
-            rowIds.push_back(query->columnInt64(0));
-        } else {
-            const int fieldCount = int(m_plan.fields.size());
-            Row row(fieldCount + m_plan.hiddenColumns);
-            for (int i = 0; i < fieldCount; ++i) {
-                FieldDef &def = m_plan.fields[i].def;
-                // A computed column that turns out to hold photos keeps only their sizes,
-                // as a table's blob column does, rather than every photo in memory.
-                if (def.type == FieldType::Unknown && query->isBlob(i))
-                    def.type = FieldType::Blob;
-                row[i] = fieldValue(*query, i, def);
-            }
-            for (int i = fieldCount; i < row.size(); ++i)
-                if (!query->isNull(i))
-                    row[i] = query->columnInt64(i);
-            rows.push_back(std::move(row));
-        }
-    }
+    while (query->step())
+        rowIds.push_back(query->columnInt64(m_plan.keyRowIdColumn));
     query->reset();
     m_rowIds = std::move(rowIds);
+}
+
+void DataSet::loadResult()
+{
+    auto query = prepareReadOnly(m_database->handle(), m_plan.resultSql);
+    if (m_plan.fields.isEmpty()) // a compound statement: its columns as SQLite names them
+        m_plan.fields.resize(query->columnCount());
+    nameComputedFields(*query);
+    bindParameters(*query);
+    std::vector<Row> rows;
+    const int fieldCount = int(m_plan.fields.size());
+    while (query->step()) {
+        Row row(fieldCount + m_plan.hiddenColumns);
+        for (int i = 0; i < fieldCount; ++i) {
+            FieldDef &def = m_plan.fields[i].def;
+            // A computed column that turns out to hold photos keeps only their sizes,
+            // as a table's blob column does, rather than every photo in memory.
+            if (def.type == FieldType::Unknown && query->isBlob(i))
+                def.type = FieldType::Blob;
+            row[i] = fieldValue(*query, i, def);
+        }
+        for (int i = fieldCount; i < row.size(); ++i)
+            if (!query->isNull(i))
+                row[i] = query->columnInt64(i);
+        rows.push_back(std::move(row));
+    }
+    query->reset();
     m_rows = std::move(rows);
-    m_cache.clear();
+}
+
+// A computed field is named as SQLite names its column in the statement as written.
+void DataSet::nameComputedFields(const SqliteStatement &statement)
+{
+    for (int i = 0; i < m_plan.fields.size(); ++i)
+        if (m_plan.fields[i].name.isEmpty())
+            m_plan.fields[i].name = statement.columnName(i);
 }
 
 void DataSet::open()
@@ -140,9 +153,13 @@ void DataSet::open()
         m_database = Database::forDirectory(m_databaseName);
         const LocalStatement statement = LocalSql::parse(statementText());
         m_plan = QueryPlan::build(*m_database, statement);
+        if (m_plan.live) {
+            // Prepared, not stepped, before the key query: it holds the select list as
+            // written, so it names the fields and checks every item.
+            m_rowStatement = prepareReadOnly(m_database->handle(), m_plan.rowSql);
+            nameComputedFields(*m_rowStatement);
+        }
         loadRows();
-        if (m_plan.live)
-            m_rowStatement = std::make_unique<SqliteStatement>(m_database->handle(), m_plan.rowSql);
     } catch (...) {
         m_rowIds.clear();
         m_rows.clear();
@@ -401,286 +418,6 @@ QByteArray DataSet::readBlob(const QString &name) const
     if (rc != SQLITE_OK)
         throwSqliteError(m_database->handle());
     return bytes;
-}
-
-QVariant DataSet::convert(int f, const QVariant &value) const
-{
-    const FieldDef &def = m_plan.fields[f].def;
-    if (!value.isValid() || value.isNull())
-        return QVariant();
-    switch (def.type) {
-    case FieldType::String:
-    case FieldType::Memo: {
-        QString text = value.toString();
-        if (def.type == FieldType::String)
-            text = cutToCharacters(text, def.size);
-        return text.isEmpty() ? QVariant() : QVariant(text);
-    }
-    case FieldType::Integer:
-    case FieldType::AutoInc: {
-        bool ok = false;
-        qint64 number = 0;
-        if (value.typeId() == QMetaType::QString) {
-            const QString text = value.toString().trimmed();
-            if (text.isEmpty())
-                return QVariant();
-            number = text.toLongLong(&ok);
-        } else {
-            number = value.toLongLong(&ok);
-        }
-        if (!ok || number < std::numeric_limits<qint32>::min() ||
-            number > std::numeric_limits<qint32>::max())
-            throw EngineError(
-                QStringLiteral("'%1' is not a valid integer value.").arg(value.toString()));
-        return QVariant(number);
-    }
-    default:
-        return value;
-    }
-}
-
-void DataSet::setValue(const QString &name, const QVariant &value)
-{
-    requireActive();
-    setValue(fieldNumber(name), value);
-}
-
-void DataSet::setValue(int f, const QVariant &value)
-{
-    requireActive();
-    if (m_state == State::Browse)
-        throw EngineError(QStringLiteral("Dataset not in edit or insert mode."));
-    const DataSetField &field = m_plan.fields[f];
-    if (!field.writable)
-        throw EngineError(QStringLiteral("Field '%1' cannot be modified.").arg(field.name));
-    if (field.def.type == FieldType::Blob) {
-        const QByteArray bytes = value.toByteArray();
-        m_blobs.insert(f, bytes);
-        m_buffer[f] = bytes.isEmpty() ? QVariant() : QVariant(qint64(bytes.size()));
-    } else {
-        m_buffer[f] = convert(f, value);
-    }
-    m_changed[f] = true;
-    notify(Change::RowChanged, m_current);
-}
-
-void DataSet::setBlob(const QString &name, const QByteArray &bytes)
-{
-    setValue(name, QVariant(bytes));
-}
-
-void DataSet::edit()
-{
-    requireLive("edit");
-    if (m_state != State::Browse)
-        return;
-    if (recordCount() == 0) {
-        append();
-        return;
-    }
-    m_buffer = rowValues(m_current);
-    m_changed = QVector<bool>(fieldCount(), false);
-    m_blobs.clear();
-    m_state = State::Edit;
-    notify(Change::StateChanged, m_current);
-    fire(afterEdit);
-}
-
-void DataSet::append()
-{
-    requireLive("append");
-    checkBrowseMode();
-    m_beforeInsert = m_current;
-    m_buffer = Row(fieldCount());
-    m_changed = QVector<bool>(fieldCount(), false);
-    m_blobs.clear();
-    m_state = State::Insert;
-    m_current = recordCount();
-    m_bof = m_eof = false;
-    notify(Change::RowInserted, m_current);
-    notify(Change::CurrentChanged, m_current);
-    notify(Change::StateChanged, m_current);
-    fire(afterInsert);
-    fire(afterScroll);
-}
-
-void DataSet::checkRequired() const
-{
-    if (m_state == State::Insert) {
-        const QVector<FieldDef> &columns = m_plan.base.info.fields;
-        for (int c = 0; c < columns.size(); ++c) {
-            if (!columns[c].required || columns[c].type == FieldType::AutoInc)
-                continue;
-            bool present = false;
-            for (int f = 0; f < fieldCount(); ++f)
-                present = present || (m_plan.fields[f].baseColumn == c && !m_buffer[f].isNull());
-            if (!present)
-                throw EngineError(
-                    QStringLiteral("Field '%1' must have a value.").arg(columns[c].name));
-        }
-        return;
-    }
-    for (int f = 0; f < fieldCount(); ++f)
-        if (m_changed[f] && m_plan.fields[f].def.required && m_buffer[f].isNull())
-            throw EngineError(
-                QStringLiteral("Field '%1' must have a value.").arg(m_plan.fields[f].name));
-}
-
-qint64 DataSet::write()
-{
-    const QString table = quoted(m_plan.base.schema) + QLatin1Char('.') + quoted(m_plan.base.table);
-    QVector<int> fields;
-    for (int f = 0; f < fieldCount(); ++f)
-        if (m_changed[f] && m_plan.fields[f].baseColumn >= 0 &&
-            (m_state == State::Edit || !m_buffer[f].isNull()))
-            fields << f;
-    if (m_state == State::Edit && fields.isEmpty())
-        return currentRowId();
-
-    QStringList columns;
-    for (int f : fields)
-        columns << quoted(m_plan.base.info.fields[m_plan.fields[f].baseColumn].name);
-    QString sql;
-    if (m_state == State::Insert) {
-        sql =
-            fields.isEmpty()
-                ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
-                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                      .arg(table, columns.join(QLatin1Char(',')),
-                           QStringList(fields.size(), QStringLiteral("?")).join(QLatin1Char(',')));
-    } else {
-        sql = QStringLiteral("UPDATE %1 SET %2=? WHERE rowid=?")
-                  .arg(table, columns.join(QLatin1String("=?,")));
-    }
-    SqliteStatement statement(m_database->handle(), sql);
-    int index = 1;
-    for (int f : fields) {
-        if (m_plan.fields[f].def.type == FieldType::Blob && !m_buffer[f].isNull())
-            statement.bindBlob(index++, m_blobs[f]);
-        else
-            statement.bind(index++, m_buffer[f]);
-    }
-    if (m_state == State::Edit)
-        statement.bind(index, currentRowId());
-    try {
-        statement.step();
-    } catch (const EngineError &error) {
-        switch (error.sqliteCode()) {
-        case SQLITE_CONSTRAINT_UNIQUE:
-        case SQLITE_CONSTRAINT_PRIMARYKEY:
-            throw EngineError(QStringLiteral("Key violation."), error.sqliteCode());
-        case SQLITE_CONSTRAINT_NOTNULL:
-            throw EngineError(QStringLiteral("Field '%1' must have a value.")
-                                  .arg(error.text().section(QLatin1Char('.'), -1)),
-                              error.sqliteCode());
-        default:
-            throw;
-        }
-    }
-    if (m_state == State::Insert)
-        return sqlite3_last_insert_rowid(m_database->handle());
-    if (sqlite3_changes(m_database->handle()) == 0)
-        throw EngineError(QStringLiteral("Record/key deleted."));
-    return currentRowId();
-}
-
-void DataSet::post()
-{
-    requireActive();
-    if (m_state == State::Browse)
-        return;
-    fire(beforePost);
-    qint64 rowId = -1;
-    try {
-        checkRequired();
-        rowId = write();
-    } catch (const Error &error) {
-        if (onPostError)
-            onPostError(*this, error);
-        throw;
-    }
-    if (m_state == State::Insert)
-        m_rowIds.push_back(rowId);
-    m_cache.remove(rowId);
-    m_state = State::Browse;
-    m_buffer.clear();
-    m_changed.clear();
-    m_blobs.clear();
-    notify(Change::RowChanged, m_current);
-    notify(Change::StateChanged, m_current);
-    fire(afterPost);
-}
-
-void DataSet::cancel()
-{
-    requireActive();
-    if (m_state == State::Browse)
-        return;
-    const bool inserting = m_state == State::Insert;
-    const int row = m_current;
-    m_state = State::Browse;
-    m_buffer.clear();
-    m_changed.clear();
-    m_blobs.clear();
-    if (inserting) {
-        // Listeners are told after the fact, and may read the data set while they are:
-        // the current record is one that exists before anyone hears of the removal.
-        m_current = std::min(m_beforeInsert, recordCount() - 1);
-        m_bof = m_eof = recordCount() == 0;
-        notify(Change::RowRemoved, row);
-        notify(Change::CurrentChanged, m_current);
-    } else {
-        notify(Change::RowChanged, row);
-    }
-    notify(Change::StateChanged, m_current);
-    fire(afterCancel);
-    // Cancelling an append returns to another record, which the window shows again.
-    if (inserting)
-        fire(afterScroll);
-}
-
-void DataSet::remove()
-{
-    requireLive("delete");
-    if (m_state == State::Insert) {
-        cancel();
-        return;
-    }
-    if (recordCount() == 0)
-        throw EngineError(QStringLiteral("Cannot perform this operation on an empty dataset."));
-    const qint64 rowId = currentRowId();
-    const QString table = quoted(m_plan.base.schema) + QLatin1Char('.') + quoted(m_plan.base.table);
-    SqliteStatement statement(m_database->handle(),
-                              QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(table));
-    statement.bind(1, rowId);
-    statement.step();
-    // The deleted photo's pages go back to the file system rather than stay in the file
-    // as free pages. The delete is committed already; if this fails the pages are only
-    // kept for later records, so nothing is reported.
-    try {
-        execSql(m_database->handle(),
-                QStringLiteral("PRAGMA %1.incremental_vacuum;").arg(quoted(m_plan.base.schema)));
-    } catch (const EngineError &) {
-    }
-    m_state = State::Browse;
-    m_buffer.clear();
-    m_changed.clear();
-    m_blobs.clear();
-    const int row = m_current;
-    m_rowIds.erase(m_rowIds.begin() + row);
-    m_cache.remove(rowId);
-    m_current = std::min(row, recordCount() - 1); // valid before any listener looks
-    m_bof = m_eof = recordCount() == 0;
-    notify(Change::RowRemoved, row);
-    notify(Change::CurrentChanged, m_current);
-    fire(afterDelete);
-    fire(afterScroll);
-}
-
-void DataSet::checkBrowseMode()
-{
-    if (m_state == State::Edit || m_state == State::Insert)
-        post();
 }
 
 int DataSet::addListener(Listener listener)

@@ -129,6 +129,9 @@ private:
     using Row = QVector<QVariant>;
     const Row &rowValues(int row) const;
     void loadRows();
+    void loadRowIds();
+    void loadResult();
+    void nameComputedFields(const SqliteStatement &statement);
     void setCurrent(int row, bool notify);
     void notify(Change::Kind kind, int row);
     void fire(const Hook &hook);

@@ -58,9 +58,17 @@ public:
             QString keyRest = rest;
             if (!m_st.orderBy)
                 keyRest = withPrimaryOrder(base, a);
-            plan.keySql = QStringLiteral("SELECT %1.rowid%2%3 %4")
-                              .arg(a, items.isEmpty() ? QString() : QStringLiteral(", "),
-                                   items.join(QLatin1String(", ")), keyRest);
+            // The row id goes last so that an ORDER BY by position names the same item
+            // as in the statement written.
+            QStringList keyItems;
+            const QVector<bool> needed = itemsReferenced(int(items.size()));
+            if (needed.contains(true))
+                for (int i = 0; i < items.size(); ++i)
+                    keyItems << (needed[i] ? items[i] : QStringLiteral("NULL"));
+            plan.keyRowIdColumn = int(keyItems.size());
+            keyItems << a + QLatin1String(".rowid");
+            plan.keySql =
+                QStringLiteral("SELECT %1 %2").arg(keyItems.join(QLatin1String(", ")), keyRest);
             plan.rowSql =
                 QStringLiteral("SELECT %1 FROM %2 WHERE %3.rowid=?")
                     .arg(items.join(QLatin1String(", ")), tableText(firstTopLevelTable(), true), a);
@@ -106,6 +114,52 @@ private:
             field.blobColumn = m_sources[s].file.info.fields[m_fieldColumn.value(f)].name;
             field.blobRowIdColumn = rowIdColumn[s];
         }
+    }
+
+    // Which select-list items the rest of the statement (WHERE, ORDER BY) may refer to:
+    // those whose name it mentions anywhere, letter case ignored, and those its top-level
+    // ORDER BY names by position. Taking a few too many costs only reading; missing one
+    // would change the result.
+    QVector<bool> itemsReferenced(int count) const
+    {
+        QSet<QString> words;
+        QSet<int> positions;
+        int depth = 0;
+        bool inOrderBy = false;
+        QString previous;
+        for (int i = m_st.selectListEnd; i >= 0 && i < m_st.tokens.size(); ++i) {
+            const SqlToken &t = m_st.tokens[i];
+            if (t.kind == SqlToken::Space)
+                continue;
+            const QString word = t.text.toUpper();
+            if (t.kind == SqlToken::Punct && t.text == QLatin1String("("))
+                ++depth;
+            else if (t.kind == SqlToken::Punct && t.text == QLatin1String(")"))
+                --depth;
+            else if (depth == 0 && t.kind == SqlToken::Word && word == QLatin1String("ORDER"))
+                inOrderBy = true;
+            else if (depth == 0 && t.kind == SqlToken::Word && word == QLatin1String("LIMIT"))
+                inOrderBy = false;
+            if (inOrderBy && depth == 0 && t.kind == SqlToken::Number &&
+                (previous == QLatin1String("BY") || previous == QLatin1String(",")))
+                positions.insert(t.text.toInt() - 1);
+            words.insert(bareWord(t.text).toUpper());
+            previous = word;
+        }
+        QVector<bool> needed(count, false);
+        for (int i = 0; i < count; ++i)
+            needed[i] =
+                positions.contains(i) || (i < m_itemNames.size() && !m_itemNames[i].isEmpty() &&
+                                          words.contains(m_itemNames[i].toUpper()));
+        return needed;
+    }
+
+    static QString bareWord(const QString &text)
+    {
+        static const QString quotes = QStringLiteral("\"'`[");
+        if (text.size() >= 2 && quotes.contains(text.front()))
+            return text.mid(1, text.size() - 2);
+        return text;
     }
 
     bool primaryKeySelected(int source) const
@@ -205,6 +259,7 @@ private:
         m_fieldSource.insert(int(plan.fields.size()), source);
         m_fieldColumn.insert(int(plan.fields.size()), column);
         plan.fields.append(field);
+        m_itemNames << name;
         items << (def.type == FieldType::Blob
                       ? QStringLiteral("length(%1) AS %2").arg(expression, quoted(name))
                       : (expression + QLatin1String(" AS ") + quoted(name)));
@@ -260,6 +315,7 @@ private:
             const int end = item.end;
             QString text = render(item.begin, end).trimmed();
             plan.fields.append(DataSetField());
+            m_itemNames << item.alias;
             items << text;
         }
         return items;
@@ -273,6 +329,7 @@ private:
     // For each field that is a plain column: its source and its column there.
     QHash<int, int> m_fieldSource;
     QHash<int, int> m_fieldColumn;
+    QStringList m_itemNames; // per select-list item: the name the clauses may use, if any
 };
 
 QString textOf(const QVector<SqlToken> &tokens, int begin, int end)

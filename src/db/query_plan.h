@@ -27,13 +27,17 @@ struct DataSetField
 // that lists the row ids in order, and its records are read one at a time by row id; any
 // other statement is run once and its rows kept, with the row ids its blobs come from
 // where a row can name them. Either way blob columns are selected as their length, so
-// opening and browsing never read a photograph.
+// opening and browsing never read a photograph. The key query selects only the select-list
+// items its WHERE and ORDER BY refer to (by name or by position), the others as NULL, so
+// that a query over the primary index is answered from the index alone and a record is
+// read only when one of its fields is asked for.
 struct QueryPlan
 {
     bool live = false;
-    QString keySql;    // live: row id first, then the fields
-    QString rowSql;    // live: the fields of one row, "?" = row id
-    QString resultSql; // read-only: the whole result
+    QString keySql;         // live: the items its clauses need, then the row id
+    int keyRowIdColumn = 0; // live: where keySql has the row id
+    QString rowSql;         // live: the fields of one row, "?" = row id
+    QString resultSql;      // read-only: the whole result
     QVector<DataSetField> fields;
     int hiddenColumns = 0;    // read-only: row ids selected after the fields
     Database::TableFile base; // live: the table written back to

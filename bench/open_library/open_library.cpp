@@ -1,0 +1,480 @@
+// Measures what opening the main window costs on a library of 100,000 photos of 40-60 KB
+// just after the OS cache was dropped, against the same on an empty library: the Album
+// Query "select * from PHOTODB.DB ;" opened with the Keyword Table, its record count, the
+// first screen of grid rows and the first photo. Each opening runs in a child process of
+// its own, started cold, as the program would be. Goals: at most 64 bytes read from disk
+// per record beyond the empty library's bytes and the first photo's, and a cold opening
+// (process start to first photo) at most 1.2 times the empty library's. The easy filter's
+// bytes for a prefix term and a keyword term are reported too, without a goal.
+//
+// Exit status: 0 when the goals are met and the checks hold, 1 otherwise, 2 for bad options.
+
+#include "app/error.h"
+#include "common/bench_support.h"
+#include "common/child_process.h"
+#include "common/command_line.h"
+#include "db/query.h"
+#include "db/table.h"
+#include "filter/easy_filter_statement.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace pictavo;
+
+namespace {
+
+constexpr double kGoalBytesPerRecord = 64;
+constexpr double kGoalTimeRatio = 1.2;
+constexpr int kScreenRows = 30; // grid rows on a tall window
+constexpr int kMinPhoto = 40 * 1024;
+constexpr int kMaxPhoto = 60 * 1024;
+
+struct Options
+{
+    int records = 100000;
+    int runs = 3;
+    QString dir;
+    bool keep = false;
+    // Internal: the child's side.
+    QString childOpen;
+    QString childFilter;
+    QString childTerm;
+};
+
+constexpr char kUsage[] =
+    "usage: bench_open_library [--records N] [--runs N] [--dir PATH] [--keep]\n"
+    "  --records N  photo records in the large library (default 100000)\n"
+    "  --runs N     cold openings of each library (default 3)\n"
+    "  --dir PATH   build the libraries in PATH/large and PATH/empty and keep them; a\n"
+    "               library already there with N records is used again\n"
+    "  --keep       keep the temporary libraries and print where they are\n";
+
+Options parseOptions(int argc, char **argv)
+{
+    Options options;
+    bench::parseCommandLine(argc, argv, kUsage, [&](bench::CommandLine &args) {
+        return args.takeInt("--records", options.records, 1, 10000000) ||
+               args.takeInt("--runs", options.runs, 1, 1000) ||
+               args.takeValue("--dir", options.dir) || args.takeSwitch("--keep", options.keep) ||
+               args.takeValue("--child-open", options.childOpen) ||
+               args.takeValue("--child-filter", options.childFilter) ||
+               args.takeValue("--child-term", options.childTerm);
+    });
+    return options;
+}
+
+qint64 readBytes()
+{
+    const int fd = ::open("/proc/self/io", O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    char buffer[1024];
+    const ssize_t n = ::read(fd, buffer, sizeof buffer - 1);
+    ::close(fd);
+    if (n <= 0)
+        return -1;
+    buffer[n] = '\0';
+    const char *at = std::strstr(buffer, "read_bytes:");
+    return at ? std::strtoll(at + std::strlen("read_bytes:"), nullptr, 10) : -1;
+}
+
+class Random
+{
+public:
+    explicit Random(quint64 seed) : m_state(seed) {}
+    quint64 next()
+    {
+        quint64 z = (m_state += 0x9e3779b97f4a7c15ull);
+        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
+        z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
+        return z ^ (z >> 31);
+    }
+    int below(int bound) { return int(next() % quint64(bound)); }
+
+private:
+    quint64 m_state;
+};
+
+// ---- the child: one cold opening ----------------------------------------------------
+
+// What the main window does when it opens a library, and what the easy filter's Query
+// button does after it: open the Album Query (and, at start, the Keyword Table), count,
+// read the rows the grid shows first, read the current photo.
+int childMain(const Options &options)
+{
+    const bool filter = !options.childFilter.isEmpty();
+    const QString dir = filter ? options.childFilter : options.childOpen;
+    const qint64 before = readBytes();
+    QElapsedTimer timer;
+    timer.start();
+    try {
+        Query album;
+        album.setDatabaseName(dir);
+        Table keywords;
+        if (filter) {
+            EasyFilterEntries entries;
+            if (options.childTerm == QLatin1String("prefix"))
+                entries.prefix = QStringLiteral("IMG");
+            else
+                entries.keyword[0] = QStringLiteral("sea");
+            album.setSql(buildEasyFilterStatement(entries));
+        } else {
+            album.setSql({QStringLiteral("select * from PHOTODB.DB ;")});
+            keywords.setDatabaseName(dir);
+            keywords.setTableName(QStringLiteral("KEYWORD.DB"));
+            keywords.open();
+        }
+        album.open();
+        const int count = album.recordCount();
+        qint64 cells = 0;
+        for (int row = 0; row < std::min(count, kScreenRows); ++row)
+            for (int field = 0; field < album.fieldCount(); ++field)
+                cells += album.valueAt(row, field).isNull() ? 0 : 1;
+        QByteArray photo;
+        if (count > 0)
+            photo = album.readBlob(QStringLiteral("IMAGE"));
+        const double ms = bench::msSince(timer);
+        const qint64 after = readBytes();
+        const bool jpeg = photo.isEmpty() || photo.startsWith("\xff\xd8");
+        std::printf("records %d cells %lld photo %lld jpeg %d read_bytes %lld ms %.3f\n", count,
+                    cells, qint64(photo.size()), jpeg ? 1 : 0, after - before, ms);
+        return 0;
+    } catch (const Error &error) {
+        std::printf("error: %s\n", qPrintable(error.text()));
+        return 1;
+    }
+}
+
+// ---- the parent ---------------------------------------------------------------------
+
+const char *const kVocabulary[] = {
+    "sea",    "girl",   "sky",    "family",  "trip",     "beach",  "mountain", "tree",  "cat",
+    "dog",    "flower", "city",   "night",   "snow",     "river",  "boy",      "party", "garden",
+    "bridge", "sunset", "lake",   "forest",  "car",      "train",  "school",   "park",  "church",
+    "castle", "island", "autumn", "seaside", "overseas", "winter", "birthday"};
+
+void check(sqlite3 *db, int rc, const char *what)
+{
+    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW)
+        throw Error(QStringLiteral("%1: %2").arg(QLatin1String(what),
+                                                 QString::fromUtf8(sqlite3_errmsg(db))));
+}
+
+qint64 countRecords(const QString &dir)
+{
+    sqlite3 *db = nullptr;
+    const QByteArray path = (dir + QStringLiteral("/photodb.db")).toUtf8();
+    qint64 count = -1;
+    if (sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt *st = nullptr;
+        if (sqlite3_prepare_v2(db, "SELECT count(*) FROM photodb", -1, &st, nullptr) == SQLITE_OK &&
+            sqlite3_step(st) == SQLITE_ROW)
+            count = sqlite3_column_int64(st, 0);
+        sqlite3_finalize(st);
+    }
+    sqlite3_close(db);
+    return count;
+}
+
+// The tables are made by the engine; the records go in through SQLite directly, a
+// thousand to a transaction, as the engine's durable post of each record would take an
+// hour and is not what is measured. They come as an import brings them: folder after
+// folder, each of one camera (prefix) with its numbers rising, so the index and the
+// records are interleaved in the file as imports leave them.
+void fillLibrary(const QString &dir, int records)
+{
+    bench::createPhotoDatabase(dir);
+    sqlite3 *db = nullptr;
+    const QByteArray path = (dir + QStringLiteral("/photodb.db")).toUtf8();
+    if (sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+        throw Error(QStringLiteral("cannot open %1").arg(QString::fromUtf8(path)));
+    sqlite3_stmt *insert = nullptr;
+    try {
+        check(db, sqlite3_exec(db, "PRAGMA synchronous=OFF", nullptr, nullptr, nullptr), "pragma");
+        check(db,
+              sqlite3_prepare_v2(db,
+                                 "INSERT INTO photodb (PREFIX, NAME, EXT, KEYWORD, \"COUNT\", "
+                                 "IMAGE_SIZE, IMAGE) VALUES (?, ?, ?, ?, 0, ?, ?)",
+                                 -1, &insert, nullptr),
+              "prepare");
+        Random random(20261208);
+        const char *const prefixes[] = {"IMG_", "DSC", "P", "DSCN", "_MG_", "PICT"};
+        const int shares[] = {40, 25, 12, 10, 8, 5};
+        QByteArray photo(kMaxPhoto, '\0');
+        int folderLeft = 0;
+        QByteArray prefix;
+        int number = 0;
+        for (int i = 0; i < records; ++i) {
+            if (i % 1000 == 0)
+                check(db, sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), "begin");
+            if (folderLeft == 0) {
+                folderLeft = 100 + random.below(400);
+                int pick = random.below(100);
+                int p = 0;
+                while (pick >= shares[p])
+                    pick -= shares[p++];
+                prefix = prefixes[p];
+                number = random.below(9000);
+            }
+            --folderLeft;
+            const QByteArray name = QByteArray::number(++number % 10000).rightJustified(4, '0');
+            QStringList words;
+            for (int w = 1 + random.below(4); w > 0; --w)
+                words << QString::fromLatin1(kVocabulary[random.below(std::size(kVocabulary))]);
+            words.removeDuplicates();
+            const QByteArray keywordString = words.join(QLatin1Char(',')).toUtf8();
+            const int size = kMinPhoto + random.below(kMaxPhoto - kMinPhoto + 1);
+            for (int b = 0; b + 8 <= size; b += 8) {
+                const quint64 r = random.next();
+                std::memcpy(photo.data() + b, &r, 8);
+            }
+            photo[0] = char(0xff);
+            photo[1] = char(0xd8);
+            sqlite3_bind_text(insert, 1, prefix.constData(), int(prefix.size()), SQLITE_STATIC);
+            sqlite3_bind_text(insert, 2, name.constData(), int(name.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_text(insert, 3, i % 9 == 0 ? ".JPG" : ".jpg", 4, SQLITE_STATIC);
+            sqlite3_bind_text(insert, 4, keywordString.constData(), int(keywordString.size()),
+                              SQLITE_TRANSIENT);
+            sqlite3_bind_int64(insert, 5, size);
+            sqlite3_bind_blob(insert, 6, photo.constData(), size, SQLITE_STATIC);
+            check(db, sqlite3_step(insert), "insert");
+            sqlite3_reset(insert);
+            if (i % 1000 == 999 || i + 1 == records)
+                check(db, sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), "commit");
+        }
+        sqlite3_finalize(insert);
+        insert = nullptr;
+        // The Keyword Table as a rebuild would leave it.
+        check(db, sqlite3_exec(db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr), "pragma");
+    } catch (...) {
+        sqlite3_finalize(insert);
+        sqlite3_close(db);
+        throw;
+    }
+    sqlite3_close(db);
+    Table keywords;
+    keywords.setDatabaseName(dir);
+    keywords.setTableName(QStringLiteral("KEYWORD.DB"));
+    keywords.open();
+    for (const char *word : kVocabulary) {
+        keywords.append();
+        keywords.setValue(QStringLiteral("KEYWORD"), QString::fromLatin1(word));
+        keywords.setValue(QStringLiteral("COUNT"), 1);
+        keywords.post();
+    }
+}
+
+// Drops the OS cache: all of it when this process may (root), else the table files'
+// pages only. Returns how.
+const char *dropCache(const QStringList &dirs)
+{
+    ::sync();
+    bool all = false;
+    const int fd = ::open("/proc/sys/vm/drop_caches", O_WRONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        all = ::write(fd, "3\n", 2) == 2;
+        ::close(fd);
+    }
+    for (const QString &dir : dirs) {
+        for (const char *file : {"photodb.db", "keyword.db"}) {
+            const int t =
+                ::open(QFile::encodeName(dir + QLatin1Char('/') + QLatin1String(file)).constData(),
+                       O_RDONLY | O_CLOEXEC);
+            if (t < 0)
+                continue;
+            ::fdatasync(t);
+            ::posix_fadvise(t, 0, 0, POSIX_FADV_DONTNEED);
+            ::close(t);
+        }
+    }
+    return all ? "whole OS cache (drop_caches)" : "table files only (posix_fadvise DONTNEED)";
+}
+
+struct Opening
+{
+    bool ok = false;
+    int records = -1;
+    qint64 photo = 0;
+    bool jpeg = false;
+    qint64 readBytes = 0;
+    double stepsMs = 0;   // in the child, opening to photo
+    double processMs = 0; // spawn to exit: what a user waits for, the start included
+};
+
+Opening runChild(const QByteArray &self, const std::vector<QByteArray> &args,
+                 const QString &outFile)
+{
+    Opening opening;
+    const bench::ChildRun run = bench::runProcess(self, args, {QFile::encodeName(outFile), {}});
+    QFile out(outFile);
+    out.open(QIODevice::ReadOnly);
+    const QByteArray text = out.readAll();
+    long long cells = 0, photo = 0, readBytes = 0;
+    int records = -1, jpeg = 0;
+    double ms = 0;
+    if (run.ok && std::sscanf(text.constData(),
+                              "records %d cells %lld photo %lld jpeg %d read_bytes %lld ms %lf",
+                              &records, &cells, &photo, &jpeg, &readBytes, &ms) == 6) {
+        opening.ok = true;
+        opening.records = records;
+        opening.photo = photo;
+        opening.jpeg = jpeg != 0;
+        opening.readBytes = readBytes;
+        opening.stepsMs = ms;
+        opening.processMs = run.wallMs;
+    } else {
+        std::printf("child failed: %s\n", text.constData());
+    }
+    return opening;
+}
+
+QString list(const std::vector<double> &values, int decimals)
+{
+    QStringList parts;
+    for (double v : values)
+        parts << QString::number(v, 'f', decimals);
+    return parts.join(QLatin1Char(' '));
+}
+
+int parentMain(const Options &options, const QByteArray &self)
+{
+    std::unique_ptr<QTemporaryDir> temp;
+    QString root = options.dir;
+    if (root.isEmpty()) {
+        temp = bench::makeWorkDirectory("bench_open_library", options.keep);
+        if (!temp)
+            return 1;
+        root = temp->path();
+    }
+    const QString large = QDir(root).filePath(QStringLiteral("large"));
+    const QString empty = QDir(root).filePath(QStringLiteral("empty"));
+    const bool reuse = QFileInfo::exists(large + QStringLiteral("/photodb.db")) &&
+                       countRecords(large) == options.records;
+    if (!reuse) {
+        QDir(large).removeRecursively();
+        QElapsedTimer fill;
+        fill.start();
+        fillLibrary(large, options.records);
+        std::printf("built %d records of %d-%d KB in %s in %.1f s (SQLite directly, 1000 per "
+                    "transaction: the fill is not what is measured)\n",
+                    options.records, kMinPhoto / 1024, kMaxPhoto / 1024, qPrintable(large),
+                    double(fill.elapsed()) / 1000.0);
+    } else {
+        std::printf("using the library of %d records in %s\n", options.records, qPrintable(large));
+    }
+    QDir(empty).removeRecursively();
+    bench::createPhotoDatabase(empty);
+    std::printf("photodb.db: %.2f GB\n",
+                double(QFileInfo(large + QStringLiteral("/photodb.db")).size()) / 1e9);
+
+    const QString out = QDir(root).filePath(QStringLiteral("child.txt"));
+    const QStringList dirs{large, empty};
+    const char *how = nullptr;
+    std::vector<Opening> emptyRuns, largeRuns;
+    for (int run = 0; run < options.runs; ++run) {
+        // The side that goes first alternates.
+        for (int side = 0; side < 2; ++side) {
+            const bool isLarge = (side + run) % 2 == 0;
+            how = dropCache(dirs);
+            const Opening opening =
+                runChild(self, {"--child-open", QFile::encodeName(isLarge ? large : empty)}, out);
+            (isLarge ? largeRuns : emptyRuns).push_back(opening);
+        }
+    }
+    std::printf("cache dropped before each opening: %s\n", how);
+
+    bool checks = true;
+    std::vector<double> bytesPerRecord, ratios, emptyMs, largeMs, emptySteps, largeSteps,
+        emptyBytes, largeBytes;
+    for (int run = 0; run < options.runs; ++run) {
+        const Opening &e = emptyRuns[run];
+        const Opening &l = largeRuns[run];
+        if (!e.ok || !l.ok || e.records != 0 || l.records != options.records || !l.jpeg ||
+            l.photo < kMinPhoto || l.photo > kMaxPhoto) {
+            checks = false;
+            continue;
+        }
+        bytesPerRecord.push_back(double(l.readBytes - e.readBytes - l.photo) / options.records);
+        ratios.push_back(l.processMs / e.processMs);
+        emptyMs.push_back(e.processMs);
+        largeMs.push_back(l.processMs);
+        emptySteps.push_back(e.stepsMs);
+        largeSteps.push_back(l.stepsMs);
+        emptyBytes.push_back(double(e.readBytes));
+        largeBytes.push_back(double(l.readBytes));
+    }
+    if (!checks)
+        std::printf("CHECK FAILED: an opening failed or found other records than were stored\n");
+
+    std::printf("\nopenings, %d each (open + count + %d rows + first photo):\n", options.runs,
+                kScreenRows);
+    std::printf("  empty: read_bytes     : %s\n", qPrintable(list(emptyBytes, 0)));
+    std::printf("  empty: process ms     : %s  (steps ms: %s)\n", qPrintable(list(emptyMs, 1)),
+                qPrintable(list(emptySteps, 1)));
+    std::printf("  large: read_bytes     : %s\n", qPrintable(list(largeBytes, 0)));
+    std::printf("  large: process ms     : %s  (steps ms: %s)\n", qPrintable(list(largeMs, 1)),
+                qPrintable(list(largeSteps, 1)));
+    std::printf("  first photo           : %lld bytes\n",
+                largeRuns.empty() ? 0LL : static_cast<long long>(largeRuns.front().photo));
+    const double perRecord = bench::median(bytesPerRecord);
+    const double ratio = bench::median(ratios);
+    std::printf("\nmedians:\n");
+    std::printf("  bytes per record beyond the empty library and the photo: %.1f (goal <= %.0f)\n",
+                perRecord, kGoalBytesPerRecord);
+    std::printf("  cold opening, start to first photo: large %.1f ms, empty %.1f ms, ratio %.2f "
+                "(goal <= %.1f)\n",
+                bench::median(largeMs), bench::median(emptyMs), ratio, kGoalTimeRatio);
+    std::printf("  the steps alone (no process start): large %.1f ms, empty %.1f ms\n",
+                bench::median(largeSteps), bench::median(emptySteps));
+
+    std::printf("\neasy filter on the cold library (open + count + %d rows + first photo):\n",
+                kScreenRows);
+    for (const char *term : {"prefix", "keyword"}) {
+        dropCache(dirs);
+        const Opening f =
+            runChild(self, {"--child-filter", QFile::encodeName(large), "--child-term", term}, out);
+        checks = checks && f.ok && f.records > 0;
+        std::printf(
+            "  %-7s (%s): %d records, read_bytes %lld (%.1f per record of the library), "
+            "%.1f ms\n",
+            term, qstrcmp(term, "prefix") == 0 ? "PREFIX LIKE \"IMG%\"" : "KEYWORD LIKE \"%sea%\"",
+            f.records, static_cast<long long>(f.readBytes), double(f.readBytes) / options.records,
+            f.processMs);
+    }
+    QFile::remove(out);
+
+    const bool pass = checks && perRecord <= kGoalBytesPerRecord && ratio <= kGoalTimeRatio;
+    return bench::reportEnd(pass ? 0 : 1, options.dir.isEmpty() && options.keep ? root : QString());
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const Options options = parseOptions(argc, argv);
+    if (!options.childOpen.isEmpty() || !options.childFilter.isEmpty())
+        return childMain(options);
+    if (readBytes() < 0) {
+        std::fprintf(stderr, "bench_open_library: /proc/self/io cannot be read\n");
+        return 2;
+    }
+    QCoreApplication app(argc, argv);
+    try {
+        return parentMain(options, QFile::encodeName(QCoreApplication::applicationFilePath()));
+    } catch (const Error &error) {
+        std::printf("error: %s\n", qPrintable(error.text()));
+        return 1;
+    }
+}
