@@ -4,6 +4,7 @@
 #include "filter/tformexpertfilter.h"
 #include "import/tformselector.h"
 #include "main/tformmain.h"
+#include "view/tformslide.h"
 
 #include <QApplication>
 
@@ -25,6 +26,8 @@ int main(int argc, char **argv)
     TformSelector formSelector(formMain, prompter, &formMain);
     TformEasyFilter formEasyFilter(formMain, prompter, &formMain);
     TformExpertFilter formExpertFilter(formMain, formEasyFilter, prompter, &formMain);
+    TformSlide formSlide(prompter, &formMain);
+    formMain.setSlide(&formSlide);
     formMain.setSelector(&formSelector);
     formMain.setEasyFilter(&formEasyFilter);
     formMain.setExpertFilter(&formExpertFilter);

@@ -3,6 +3,7 @@
 #include "filter/tformeasyfilter.h"
 #include "filter/tformexpertfilter.h"
 #include "main/draw_picture.h"
+#include "main/picture_fit.h"
 #include "main/record_maintenance.h"
 #include "main/tformmain.h"
 
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTableView>
 
 namespace pictavo {
@@ -44,6 +46,8 @@ void TformMain::showCurrentRecord()
     if (queryAlbum.recNo() < 0 || queryAlbum.isNull(QStringLiteral("IMAGE"))) {
         imageTmp.clear();
         imageViewArea->hide();
+        if (!m_slideshow.running())
+            prepareNextRecord(scrollboxViewArea->size());
         return;
     }
     QByteArray jpeg;
@@ -55,7 +59,21 @@ void TformMain::showCurrentRecord()
     }
     imageTmp.setJpeg(jpeg); // keeps the decode when it already holds these bytes
     m_scale.setDisplayMode(true);
+    if (imageTmp.isEmpty()) { // a photo of no bytes: nothing to show, not the one before
+        imageViewArea->hide();
+        return;
+    }
+    if (m_slideshow.running()) {
+        // The slide covers this window during a show and draws this photo next, fitted
+        // to the screen: the decode for that size is made now, and this window draws
+        // from it once the show is over.
+        imageTmp.pixelsFor(
+            FitAndCentrePicture(imageTmp.fullSize(), slideScreenArea().size()).size());
+        m_pictureBehindShow = true;
+        return;
+    }
     DrawPicture(imageTmp, imageViewArea, scrollboxViewArea, true);
+    prepareNextRecord(scrollboxViewArea->size());
 }
 
 void TformMain::menuOptionAutoScaleClick()
