@@ -320,6 +320,11 @@ int main(int argc, char **argv)
                          .arg(options.screen.height())
                          .toUtf8());
     qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(screenFile));
+    // The offscreen platform says for every slide that it cannot raise a window.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &text) {
+        if (!text.startsWith(QLatin1String("This plugin does not support")))
+            std::fprintf(stderr, "%s\n", utf8(text).constData());
+    });
     QApplication app(argc, argv);
 
     int exitCode = 0;
