@@ -10,6 +10,7 @@
 #include "main/tformmain.h"
 #include "view/program_icon.h"
 #include "view/tformprocessing.h"
+#include "view/tformslide.h"
 #include "view/tformsplash.h"
 
 #include <QApplication>
@@ -30,6 +31,8 @@ int run(pictavo::Prompter &prompter)
     TformEasyFilter formEasyFilter(album, prompter, &formMain);
     TformExpertFilter formExpertFilter(album, prompter, &formMain);
     album.easyFilterReset = [&formEasyFilter] { formEasyFilter.ClearAll(); };
+    TformSlide formSlide(prompter, &formMain);
+    formMain.setSlide(&formSlide);
     // Keyword table rebuild and keyword list.
     TformUpdateKeyword formUpdateKeyword(formMain, prompter, &formMain);
     TformKeywordList formKeywordList(formMain, prompter, &formMain);

@@ -378,24 +378,30 @@ int DataSet::rowOfRowId(qint64 rowId) const
 
 QByteArray DataSet::readBlob(const QString &name) const
 {
+    return readBlobAt(m_current, name);
+}
+
+QByteArray DataSet::readBlobAt(int row, const QString &name) const
+{
     requireActive();
     const int f = fieldNumber(name);
     const DataSetField &field = m_plan.fields[f];
     if (field.def.type != FieldType::Blob)
         throw EngineError(QStringLiteral("Field '%1' is not a blob field.").arg(field.name));
-    if (m_state != State::Browse && m_blobs.contains(f))
+    if (row == m_current && m_state != State::Browse && m_blobs.contains(f))
         return m_blobs.value(f);
-    if (value(name).isNull())
+    if (valueAt(row, f).isNull())
         return QByteArray();
     qint64 rowId = -1;
     const Database::TableFile *file = nullptr;
     QString columnName;
     if (field.baseColumn >= 0) {
-        rowId = currentRowId();
+        if (m_plan.live && row >= 0 && row < int(m_rowIds.size()))
+            rowId = m_rowIds[size_t(row)];
         file = &m_plan.base;
         columnName = m_plan.base.info.fields[field.baseColumn].name;
-    } else if (field.blobRowIdColumn >= 0 && !m_plan.live && m_current >= 0) {
-        const QVariant id = m_rows[size_t(m_current)].value(field.blobRowIdColumn);
+    } else if (field.blobRowIdColumn >= 0 && !m_plan.live && row >= 0 && row < int(m_rows.size())) {
+        const QVariant id = m_rows[size_t(row)].value(field.blobRowIdColumn);
         rowId = id.isNull() ? -1 : id.toLongLong();
         file = &field.blobFile;
         columnName = field.blobColumn;

@@ -95,6 +95,8 @@ public:
     QVariant valueAt(int row, int field) const;
     qint64 blobSize(const QString &name) const;
     QByteArray readBlob(const QString &name) const;
+    // The same for any record, without moving to it (a photo read ahead of its move).
+    QByteArray readBlobAt(int row, const QString &name) const;
 
     void setValue(const QString &name, const QVariant &value);
     void setValue(int field, const QVariant &value);

@@ -8,6 +8,8 @@
 
 namespace pictavo {
 
+class LookAheadDecoder;
+
 // The photo of the current record: its compressed bytes and the best decode made of
 // them so far. Redraws (mode changes, resizes, Refresh) are served from that decode;
 // a new one is made from the held bytes, never from the database, only when a request
@@ -43,11 +45,21 @@ public:
     // Decodes run since construction; lets callers and tests see the cache working.
     int decodeCount() const { return m_decodeCount; }
 
+    // A decode that a look-ahead made of the same bytes for the same size is taken
+    // instead of decoding; null for none. The look-ahead must outlive this picture.
+    void setLookAhead(LookAheadDecoder *lookAhead) { m_lookAhead = lookAhead; }
+
 private:
+    // Keeps the pixels of a full-size decode that is let go, for the next one to write
+    // into: its memory is then already in place.
+    void keepSpare();
+
     JpegDecoder m_decoder;
+    LookAheadDecoder *m_lookAhead = nullptr;
     QByteArray m_jpeg;
     JpegHeader m_header;
     DecodedPicture m_decoded;
+    QByteArray m_spare;
     int m_decodeCount = 0;
 };
 

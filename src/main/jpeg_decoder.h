@@ -56,8 +56,13 @@ public:
 
     // Decodes at the smallest DCT scale whose output covers `target` (see chooseScale).
     // Throws DecodeError; recoverable damage is reported in the result's warnings.
+    // `reusablePixels`, when given, is a spare buffer of the caller's (an earlier
+    // decode's pixels): taken for the output when nobody else holds it and it is large
+    // enough, which saves faulting in fresh memory. Each caller keeps its own, so decoders
+    // on several threads never share one.
     DecodedPicture decode(const QByteArray &jpeg, QSize target = QSize(),
-                          const DecodeProgress &progress = {}) const;
+                          const DecodeProgress &progress = {},
+                          QByteArray *reusablePixels = nullptr) const;
 
     // The M of the smallest scale M/8 whose output, ceil(W * M / 8) by ceil(H * M / 8),
     // is at least `target` in both directions; 8 (full size) when none smaller is.

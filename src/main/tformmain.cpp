@@ -22,11 +22,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace pictavo {
@@ -52,7 +54,8 @@ TformMain::TformMain(Prompter &prompter, QWidget *parent)
       m_scale([this](const std::function<void()> &command) { return guard(command); },
               [this](bool autoMode) {
                   DrawPicture(imageTmp, imageViewArea, scrollboxViewArea, autoMode);
-              })
+              }),
+      m_slideshow(queryAlbum, *this, prompter)
 {
     setObjectName(QStringLiteral("formMain"));
     setWindowTitle(QStringLiteral("Pictavo"));
@@ -60,6 +63,10 @@ TformMain::TformMain(Prompter &prompter, QWidget *parent)
     tableKeyword.setTableName(QStringLiteral("KEYWORD.DB"));
 
     createMenus();
+    timerWaitTime = new QTimer(this);
+    timerWaitTime->setObjectName(QStringLiteral("timerWaitTime"));
+    connect(timerWaitTime, &QTimer::timeout, this, &TformMain::timerWaitTimeTimer);
+    imageTmp.setLookAhead(&m_lookAhead);
     auto *central = new QWidget(this);
     auto *row = new QHBoxLayout(central);
     row->setContentsMargins(0, 0, 0, 0);
@@ -80,6 +87,11 @@ TformMain::TformMain(Prompter &prompter, QWidget *parent)
     setUpPictureArea(scrollboxViewArea, imageViewArea);
     // The area changes size with the window and the grid: the photo is fitted again.
     scrollboxViewArea->installEventFilter(this);
+    // A click on the photo or the grey around it shows the slide.
+    for (QObject *clickable : {static_cast<QObject *>(scrollboxViewArea->viewport()),
+                               static_cast<QObject *>(scrollboxViewArea->widget()),
+                               static_cast<QObject *>(imageViewArea)})
+        clickable->installEventFilter(this);
     createGrid(body);
     column->addWidget(scrollboxViewArea, 1);
     column->addWidget(dbgridAlbum);
@@ -165,6 +177,13 @@ void TformMain::createMenus()
     menuDisplayKeywordList = command(display, QStringLiteral("Keyword List(&L)"),
                                      &TformMain::menuDisplayKeywordListClick);
     menuDisplayKeywordList->setVisible(false);
+    display->addSeparator();
+    menuDisplaySlide =
+        command(display, QStringLiteral("Slide(&S)"), &TformMain::menuDisplaySlideClick);
+    menuDisplaySlideshow =
+        command(display, QStringLiteral("Slideshow(&W)"), &TformMain::menuDisplaySlideshowClick);
+    menuDisplaySlide->setVisible(false);
+    menuDisplaySlideshow->setVisible(false);
 
     QMenu *option = menuBar()->addMenu(QStringLiteral("Option(&O)"));
     menuOptionDeleteRegistory = command(option, QStringLiteral("Delete Registory(&R)"),
@@ -180,9 +199,11 @@ void TformMain::createMenus()
         command(height, QStringLiteral("Lower(&L)"), &TformMain::menuOptionLowerClick);
     menuOptionHigher =
         command(height, QStringLiteral("Higher(&H)"), &TformMain::menuOptionHigherClick);
+    menuOptionWaitTime = command(option, QStringLiteral("Slideshow Wait Time(&T)..."),
+                                 &TformMain::menuOptionWaitTimeClick);
     option->addSeparator();
-    menuOptionWaitTimeLine = option->addAction(QString());
-    menuOptionWaitTimeLine->setEnabled(false);
+    menuOptionWaitTimeValue = option->addAction(QString());
+    menuOptionWaitTimeValue->setEnabled(false);
 
     const HelpMenuItems help = addHelpMenu(menuBar(), m_prompter, QStringLiteral("main"));
     menuHelpInEng = help.english;
@@ -329,6 +350,13 @@ bool TformMain::eventFilter(QObject *watched, QEvent *event)
         guard([this] { m_scale.redrawAuto(); });
     if (watched == dbgridAlbum->viewport() && event->type() == QEvent::Resize)
         fitAlbumColumns(dbgridAlbum);
+    if (event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton &&
+        (watched == imageViewArea || watched == scrollboxViewArea->viewport() ||
+         watched == scrollboxViewArea->widget())) {
+        guard([this] { menuDisplaySlideClick(); });
+        return true;
+    }
     // Esc reaching the grid itself (an open cell editor takes its own Esc first) cancels
     // the record's edit.
     if (watched == dbgridAlbum && event->type() == QEvent::KeyPress &&
@@ -366,7 +394,8 @@ void TformMain::ShowRecordCount()
 void TformMain::SetWaitTime(int seconds)
 {
     m_waitTime = seconds;
-    menuOptionWaitTimeLine->setText(QStringLiteral("Wait Time: %1 sec.").arg(seconds));
+    menuOptionWaitTimeValue->setText(QStringLiteral("Wait Time: %1 sec.").arg(seconds));
+    timerWaitTime->setInterval(seconds * 1000);
 }
 
 void TformMain::setPanelDockedRight(bool right)

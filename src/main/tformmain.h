@@ -3,7 +3,9 @@
 #include "db/query.h"
 #include "db/table.h"
 #include "main/display_picture.h"
+#include "main/look_ahead_decoder.h"
 #include "main/scale_switch.h"
+#include "view/slideshow.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -16,6 +18,7 @@ class QPushButton;
 class QRadioButton;
 class QScrollArea;
 class QTableView;
+class QTimer;
 
 namespace pictavo {
 
@@ -28,10 +31,11 @@ class TformKeywordList;
 class TformKeywordAssist;
 class TformKeywordEdit;
 class TformSelector;
+class TformSlide;
 
 // The main window: the Album Query over the Photo Table, the picture of the current
 // record above a grid of the record set, and the command panel.
-class TformMain : public QMainWindow
+class TformMain : public QMainWindow, private SlideHost
 {
     Q_OBJECT
 
@@ -66,6 +70,8 @@ public:
     void menuDisplayEasyFilterClick();
     void menuDisplayExpertFilterClick();
     void menuDisplayRefreshClick();
+    void menuDisplaySlideClick();
+    void menuDisplaySlideshowClick();
 
     // The windows this one opens, created after it; their commands appear once they exist.
     void setSelector(TformSelector *form);
@@ -85,6 +91,7 @@ public:
     QAction *menuDisplayKeywordEdit = nullptr;
     QAction *menuDisplayKeywordAssist = nullptr;
     QPushButton *bitbtnAssistant = nullptr;
+    void setSlide(TformSlide *form);
     // Option menu
     void menuOptionDeleteRegistoryClick();
     void menuOptionChangePanelLayoutClick();
@@ -93,6 +100,12 @@ public:
     void menuOptionLowerClick();
     // Help menu
     void menuHelpVersionClick();
+    void menuOptionWaitTimeClick();
+    void timerWaitTimeTimer();
+
+    // Decodes the next record's photo while the current one is shown.
+    LookAheadDecoder &lookAhead() { return m_lookAhead; }
+    const Slideshow &slideshow() const { return m_slideshow; }
 
     Query queryAlbum;
     Table tableKeyword;
@@ -108,15 +121,19 @@ public:
     QAction *menuDisplayEasyFilter = nullptr;
     QAction *menuDisplayExpertFilter = nullptr;
     QAction *menuDisplayRefresh = nullptr;
+    QAction *menuDisplaySlide = nullptr;
+    QAction *menuDisplaySlideshow = nullptr;
     QAction *menuOptionDeleteRegistory = nullptr;
     QAction *menuOptionChangePanelLayout = nullptr;
     QAction *menuOptionAutoScale = nullptr;
     QAction *menuOptionLower = nullptr;
     QAction *menuOptionHigher = nullptr;
-    QAction *menuOptionWaitTimeLine = nullptr;
     QAction *menuHelpInEng = nullptr;
     QAction *menuHelpInJap = nullptr;
     QAction *menuHelpVersion = nullptr;
+    QAction *menuOptionWaitTime = nullptr;
+    QAction *menuOptionWaitTimeValue = nullptr;
+    QTimer *timerWaitTime = nullptr;
     QWidget *panelCommand = nullptr;
     QGroupBox *radiogroupScale = nullptr;
     QRadioButton *radioAuto = nullptr;
@@ -137,6 +154,7 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void createMenus();
@@ -148,6 +166,18 @@ private:
     // Decodes the current record's photo into imageTmp and draws it fitted.
     void showCurrentRecord();
     void changeGridHeight(int delta);
+    // Hands the photo of the record after the current one to the look-ahead, to be
+    // drawn fitted into `area`.
+    void prepareNextRecord(QSize area);
+    // The screen the slide covers: the one this window is on.
+    QRect slideScreenArea() const;
+    // SlideHost
+    void showSlide(bool fitted) override;
+    void closeSlide() override;
+    void startWaitTimer() override;
+    void prepareNext() override;
+    // Draws the photo the show left current, which it decoded without drawing here.
+    void drawPictureBehindShow();
     void followCurrentRecord();
     // Closes the Album Query and the keyword table, binds them to the directory and opens
     // them again, counting the records in between.
@@ -170,6 +200,11 @@ private:
     TformKeywordList *m_keywordList = nullptr;
     TformKeywordEdit *m_keywordEdit = nullptr;
     QPointer<TformKeywordAssist> m_keywordAssist;
+    TformSlide *m_slide = nullptr;
+    LookAheadDecoder m_lookAhead;
+    Slideshow m_slideshow;
+    // The current record's photo is decoded but not yet drawn here (a show covers it).
+    bool m_pictureBehindShow = false;
     bool m_panelRight = true;
     int m_waitTime = 3;
     bool m_followingGrid = false;

@@ -4,6 +4,7 @@
 #include "filter/tformexpertfilter.h"
 #include "keyword/tformkeywordlist.h"
 #include "main/draw_picture.h"
+#include "main/picture_fit.h"
 #include "main/record_maintenance.h"
 #include "main/tformmain.h"
 
@@ -13,6 +14,7 @@
 #include <QLayout>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScrollArea>
 #include <QTableView>
 
 namespace pictavo {
@@ -61,17 +63,33 @@ void TformMain::showCurrentRecord()
         this, [](void *) { QApplication::restoreOverrideCursor(); });
     if (queryAlbum.recNo() < 0 || RecordWithoutPhoto(queryAlbum)) {
         hidePicture();
+        if (!m_slideshow.running())
+            prepareNextRecord(scrollboxViewArea->size());
         return;
     }
     try {
         imageTmp.setJpeg(queryAlbum.readBlob(QStringLiteral("IMAGE")));
         m_scale.setDisplayMode(true);
+        if (imageTmp.isEmpty()) { // a photo of no bytes: nothing to show, not the one before
+            imageViewArea->hide();
+            return;
+        }
+        if (m_slideshow.running()) {
+            // The slide covers this window during a show and draws this photo next, fitted
+            // to the screen: the decode for that size is made now, and this window draws
+            // from it once the show is over.
+            imageTmp.pixelsFor(
+                FitAndCentrePicture(imageTmp.fullSize(), slideScreenArea().size()).size());
+            m_pictureBehindShow = true;
+            return;
+        }
         DrawPicture(imageTmp, imageViewArea, scrollboxViewArea, true);
     } catch (...) {
         // No photo of another record is left beside this one.
         hidePicture();
         throw;
     }
+    prepareNextRecord(scrollboxViewArea->size());
 }
 
 void TformMain::hidePicture()

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableView>
+#include <QTimer>
 #include <QtTest>
 
 using namespace pictavo;
@@ -198,8 +199,10 @@ void TestFormMainStartup::waitTimeBroughtIntoRange()
     startedWith({{QStringLiteral("Wait_Time"), stored}});
     TformMain form(m_prompter);
     QCOMPARE(form.waitTime(), seconds);
-    QCOMPARE(form.menuOptionWaitTimeLine->text(),
+    QCOMPARE(form.menuOptionWaitTimeValue->text(),
              QStringLiteral("Wait Time: %1 sec.").arg(seconds));
+    QCOMPARE(form.timerWaitTime->interval(), seconds * 1000);
+    QVERIFY(!form.timerWaitTime->isActive());
 }
 
 void TestFormMainStartup::deleteRegistory()

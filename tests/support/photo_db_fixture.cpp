@@ -4,6 +4,11 @@
 #include "db/schema.h"
 #include "db/table.h"
 
+#include <QDir>
+#include <QFile>
+
+#include <sqlite3.h>
+
 namespace pictavo::test {
 
 PhotoDbFixture::PhotoDbFixture() : m_path(m_dir.path())
@@ -45,6 +50,24 @@ void PhotoDbFixture::addKeyword(const QString &keyword, qint64 count)
     table.setValue(QStringLiteral("KEYWORD"), keyword);
     table.setValue(QStringLiteral("COUNT"), count);
     table.post();
+}
+
+void PhotoDbFixture::emptyPhoto(const QString &name)
+{
+    sqlite3 *db = nullptr;
+    const QByteArray path = QFile::encodeName(QDir(m_path).filePath(QStringLiteral("photodb.db")));
+    const bool opened = sqlite3_open(path.constData(), &db) == SQLITE_OK;
+    sqlite3_stmt *statement = nullptr;
+    if (opened)
+        sqlite3_prepare_v2(db, "UPDATE photodb SET IMAGE = x'' WHERE NAME = ?", -1, &statement,
+                           nullptr);
+    const QByteArray utf8 = name.toUtf8();
+    sqlite3_bind_text(statement, 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    const int rc = sqlite3_step(statement);
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    if (rc != SQLITE_DONE)
+        qFatal("could not empty the photo of %s", utf8.constData());
 }
 
 QStringList PhotoDbFixture::rows(const QStringList &sql) const

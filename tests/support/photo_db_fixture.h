@@ -19,6 +19,9 @@ public:
     qint64 addPhoto(const QString &prefix, const QString &name, const QString &keywords,
                     const QByteArray &image, const QString &ext = QStringLiteral(".jpg"));
     void addKeyword(const QString &keyword, qint64 count);
+    // Leaves the named records with a photo of no bytes, as a table written by another
+    // program can hold them (the engine refuses to store one).
+    void emptyPhoto(const QString &name);
 
     // Runs the local-SQL lines and returns each record as its fields joined by '|'
     // (a null prints as nothing).

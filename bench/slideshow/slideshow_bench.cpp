@@ -1,0 +1,338 @@
+// Times a slideshow with no wait over 24-megapixel photos against the same number of
+// record moves of the main window without the look-ahead decoder, in the same run, with
+// the real windows on Qt's offscreen platform. The show decodes each next photo on a
+// worker thread while the current one is drawn and counted; the moves decode each photo
+// when they reach it. Goal: the show takes at most 0.6 times the moves.
+//
+// Exit status: 0 when the goal is met and every check holds, 1 otherwise, 2 for bad options.
+
+#include "app/error.h"
+#include "app/settings_store.h"
+#include "common/bench_support.h"
+#include "common/command_line.h"
+#include "db/table.h"
+#include "main/jpeg_decoder.h"
+#include "main/picture_fit.h"
+#include "main/tformmain.h"
+#include "support/jpeg_fixtures.h"
+#include "support/scripted_prompter.h"
+#include "view/tformslide.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QScreen>
+#include <QScrollArea>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <optional>
+#include <sys/resource.h>
+#include <vector>
+
+using namespace pictavo;
+using bench::msSince;
+using bench::utf8;
+
+namespace {
+
+constexpr double kGoalRatio = 0.6;
+constexpr int kWidth = 6000;
+constexpr int kHeight = 4000;
+constexpr int kQuality = 90;
+
+struct Options
+{
+    int photos = 30;
+    int rounds = 2;
+    QSize screen{1920, 1080};
+    QSize window{1000, 700};
+    bool keep = false;
+};
+
+constexpr char kUsage[] =
+    "usage: bench_slideshow [--photos N] [--rounds N] [--screen WxH] [--window WxH] [--keep]\n"
+    "  --photos N    6000 x 4000 photos, shown by the show and moved over (default 30)\n"
+    "  --rounds N    rounds of show and moves, interleaved (default 2)\n"
+    "  --screen WxH  the offscreen screen the slide covers (default 1920x1080)\n"
+    "  --window WxH  the main window (default 1000x700)\n"
+    "  --keep        keep the temporary database and print where it is\n";
+
+std::optional<QSize> parseSize(const QString &text)
+{
+    const QStringList parts = text.split(QLatin1Char('x'));
+    bool okWidth = false, okHeight = false;
+    const int width = parts.value(0).toInt(&okWidth);
+    const int height = parts.value(1).toInt(&okHeight);
+    if (parts.size() != 2 || !okWidth || !okHeight || width < 64 || height < 64 || width > 16384 ||
+        height > 16384)
+        return std::nullopt;
+    return QSize(width, height);
+}
+
+Options parseOptions(int argc, char **argv)
+{
+    Options options;
+    bench::parseCommandLine(argc, argv, kUsage, [&](bench::CommandLine &args) {
+        QString size;
+        for (auto [name, target] :
+             {std::pair{"--screen", &options.screen}, std::pair{"--window", &options.window}}) {
+            if (args.takeValue(name, size)) {
+                const std::optional<QSize> parsed = parseSize(size);
+                if (!parsed)
+                    args.fail();
+                *target = *parsed;
+                return true;
+            }
+        }
+        return args.takeInt("--photos", options.photos, 2, 1000) ||
+               args.takeInt("--rounds", options.rounds, 1, 100) ||
+               args.takeSwitch("--keep", options.keep);
+    });
+    return options;
+}
+
+double cpuMs(int who)
+{
+    if (who == RUSAGE_THREAD) {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+    }
+    rusage usage{};
+    getrusage(who, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+}
+
+struct Timing
+{
+    std::vector<double> wall, mainCpu, processCpu;
+    void add(double ms, double main, double process)
+    {
+        wall.push_back(ms);
+        mainCpu.push_back(main);
+        processCpu.push_back(process);
+    }
+    void print(const char *label, int photos) const
+    {
+        const double w = bench::median(wall), m = bench::median(mainCpu),
+                     p = bench::median(processCpu);
+        std::printf("  %-34s %8.0f ms (%6.1f ms a photo), CPU: main thread %7.0f ms, "
+                    "process %7.0f ms   [",
+                    label, w, w / photos, m, p);
+        for (double v : wall)
+            std::printf(" %.0f", v);
+        std::printf(" ]\n");
+    }
+};
+
+void fillDatabase(const QString &dir, const std::vector<QByteArray> &photos)
+{
+    bench::createPhotoDatabase(dir);
+    Table table;
+    table.setDatabaseName(dir);
+    table.setTableName(QStringLiteral("PHOTODB.DB"));
+    table.open();
+    for (size_t i = 0; i < photos.size(); ++i) {
+        table.append();
+        table.setValue(QStringLiteral("PREFIX"), QStringLiteral("holiday"));
+        table.setValue(QStringLiteral("NAME"),
+                       QStringLiteral("img_%1").arg(i, 4, 10, QLatin1Char('0')));
+        table.setValue(QStringLiteral("EXT"), QStringLiteral(".jpg"));
+        table.setValue(QStringLiteral("KEYWORD"), QStringLiteral("sea,beach"));
+        table.setValue(QStringLiteral("COUNT"), 0);
+        table.setValue(QStringLiteral("IMAGE_SIZE"), qint64(photos[i].size()));
+        table.setBlob(QStringLiteral("IMAGE"), photos[i]);
+        table.post();
+    }
+    table.close();
+    table.setTableName(QStringLiteral("KEYWORD.DB"));
+    table.open();
+    for (const char *keyword : {"beach", "sea"}) {
+        table.append();
+        table.setValue(QStringLiteral("KEYWORD"), QString::fromLatin1(keyword));
+        table.setValue(QStringLiteral("COUNT"), qint64(photos.size()));
+        table.post();
+    }
+}
+
+void settle()
+{
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+}
+
+qint64 countSum(Query &album)
+{
+    qint64 sum = 0;
+    for (int row = 0; row < album.recordCount(); ++row)
+        sum += album.valueAt(row, album.fieldNumber(QStringLiteral("COUNT"))).toLongLong();
+    return sum;
+}
+
+int runBenchmark(const Options &options, const QString &dir)
+{
+    int exitCode = 0;
+    const auto fault = [&](const QString &text) {
+        std::printf("  CHECK FAILED: %s\n", utf8(text).constData());
+        exitCode = 1;
+    };
+
+    std::printf("making %d photos of %d x %d at quality %d...\n", options.photos, kWidth, kHeight,
+                kQuality);
+    std::fflush(stdout);
+    QElapsedTimer timer;
+    timer.start();
+    std::vector<QByteArray> photos;
+    for (int i = 0; i < options.photos; ++i) {
+        fixtures::JpegOptions jpegOptions;
+        jpegOptions.quality = kQuality;
+        jpegOptions.seed = quint32(i + 1);
+        photos.push_back(fixtures::makeJpeg(kWidth, kHeight, jpegOptions));
+        if (photos.back().isEmpty())
+            throw Error(QStringLiteral("libjpeg could not make a photo"));
+    }
+    const QString dbDir = QDir(dir).filePath(QStringLiteral("db"));
+    fillDatabase(dbDir, photos);
+    std::printf("  made and stored in %.1f s in %s\n", msSince(timer) / 1e3,
+                utf8(dbDir).constData());
+
+    SettingsStore::instance().setFilePath(QDir(dir).filePath(QStringLiteral("settings.json")));
+    SettingsStore::instance().writeStrings(
+        QStringLiteral("\\software\\Orbelin_PV\\formMain"),
+        {{QStringLiteral("Database_Name"), dbDir},
+         {QStringLiteral("Left"), QStringLiteral("0")},
+         {QStringLiteral("Top"), QStringLiteral("0")},
+         {QStringLiteral("Width"), QString::number(options.window.width())},
+         {QStringLiteral("Height"), QString::number(options.window.height())}});
+
+    ScriptedPrompter prompter; // any question would be a fault of the set-up
+    TformMain form(prompter);
+    TformSlide slide(prompter, &form);
+    form.setSlide(&slide);
+    form.show();
+    settle();
+    Query &album = form.queryAlbum;
+    if (!album.active() || album.recordCount() != options.photos)
+        throw Error(
+            QStringLiteral("the database did not open with %1 records").arg(options.photos));
+
+    const QSize screen = form.screen()->geometry().size();
+    const QSize area = form.scrollboxViewArea->size();
+    const QSize full(kWidth, kHeight);
+    const QSize areaFit = FitPicture(kWidth, kHeight, area.width(), area.height());
+    const QSize screenFit = FitPicture(kWidth, kHeight, screen.width(), screen.height());
+    std::printf("\nscreen %d x %d: a slide is %d x %d, decoded at %d/8\n", screen.width(),
+                screen.height(), screenFit.width(), screenFit.height(),
+                JpegDecoder::chooseScale(full, screenFit));
+    std::printf("main window's picture area %d x %d: a photo is %d x %d, decoded at %d/8\n",
+                area.width(), area.height(), areaFit.width(), areaFit.height(),
+                JpegDecoder::chooseScale(full, areaFit));
+
+    Timing moves, show, plainShow;
+    const auto timeMoves = [&] {
+        form.lookAhead().setEnabled(false);
+        album.first();
+        settle();
+        const double main0 = cpuMs(RUSAGE_THREAD), process0 = cpuMs(RUSAGE_SELF);
+        timer.start();
+        for (int i = 0; i < options.photos; ++i) {
+            album.moveTo((album.recNo() + 1) % album.recordCount());
+            QCoreApplication::processEvents(); // and paint, as the show does
+        }
+        moves.add(msSince(timer), cpuMs(RUSAGE_THREAD) - main0, cpuMs(RUSAGE_SELF) - process0);
+        if (album.recNo() != 0)
+            fault(QStringLiteral("the moves did not come round to the first record"));
+    };
+    const auto timeShow = [&](bool lookAhead, Timing &timing) {
+        form.lookAhead().setEnabled(lookAhead);
+        album.first();
+        settle();
+        const qint64 countsBefore = countSum(album);
+        const int hitsBefore = form.lookAhead().hits();
+        form.SetWaitTime(0);
+        const double main0 = cpuMs(RUSAGE_THREAD), process0 = cpuMs(RUSAGE_SELF);
+        timer.start();
+        form.menuDisplaySlideshowClick();
+        timing.add(msSince(timer), cpuMs(RUSAGE_THREAD) - main0, cpuMs(RUSAGE_SELF) - process0);
+        if (countSum(album) != countsBefore + options.photos)
+            fault(QStringLiteral("the show did not count every photo once"));
+        if (album.recNo() != options.photos - 1 || slide.isVisible())
+            fault(QStringLiteral("the show did not end on the last record with the slide closed"));
+        const int hits = form.lookAhead().hits() - hitsBefore;
+        if (hits != (lookAhead ? options.photos - 1 : 0))
+            fault(QStringLiteral("%1 photos came from the look-ahead").arg(hits));
+    };
+
+    // Untimed warm-up: page cache, allocator, the slide's first showing.
+    timeShow(true, show);
+    show = Timing();
+    std::printf("\ntiming %d rounds (moves, show, show without look-ahead; the order turns)\n",
+                options.rounds);
+    std::fflush(stdout);
+    for (int round = 0; round < options.rounds; ++round) {
+        if (round % 2 == 0) {
+            timeMoves();
+            timeShow(true, show);
+            timeShow(false, plainShow);
+        } else {
+            timeShow(false, plainShow);
+            timeShow(true, show);
+            timeMoves();
+        }
+    }
+    if (!prompter.calls.isEmpty())
+        fault(QStringLiteral("a message came up: %1").arg(prompter.calls.first().text));
+
+    std::printf("\nmedians over %d rounds, %d photos each:\n", options.rounds, options.photos);
+    moves.print("record moves, no look-ahead:", options.photos);
+    show.print("slideshow, wait 0:", options.photos);
+    plainShow.print("slideshow, wait 0, no look-ahead:", options.photos);
+    const double ratio = bench::median(show.wall) / bench::median(moves.wall);
+    std::printf("\ngoal: show <= %.1f x moves: %.0f ms / %.0f ms = %.3f  -> %s\n", kGoalRatio,
+                bench::median(show.wall), bench::median(moves.wall), ratio,
+                ratio <= kGoalRatio ? "PASS" : "FAIL");
+    std::printf("  cross-check: show / show without look-ahead = %.3f\n",
+                bench::median(show.wall) / bench::median(plainShow.wall));
+    if (ratio > kGoalRatio)
+        exitCode = 1;
+    return exitCode;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const Options options = parseOptions(argc, argv);
+    const std::unique_ptr<QTemporaryDir> temporary =
+        bench::makeWorkDirectory("bench_slideshow", options.keep);
+    if (!temporary)
+        return 2;
+    // The real windows, drawn offscreen on a screen of the size asked for.
+    const QString screenFile = temporary->filePath(QStringLiteral("screen.json"));
+    bench::writeFile(screenFile,
+                     QStringLiteral("{\"screens\": [{\"name\": \"bench\", \"x\": 0, \"y\": 0, "
+                                    "\"width\": %1, \"height\": %2, \"logicalDpi\": 96, "
+                                    "\"logicalBaseDpi\": 96, \"dpr\": 1}]}")
+                         .arg(options.screen.width())
+                         .arg(options.screen.height())
+                         .toUtf8());
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(screenFile));
+    // The offscreen platform says for every slide that it cannot raise a window.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &text) {
+        if (!text.startsWith(QLatin1String("This plugin does not support")))
+            std::fprintf(stderr, "%s\n", utf8(text).constData());
+    });
+    QApplication app(argc, argv);
+
+    int exitCode = 0;
+    try {
+        exitCode = runBenchmark(options, temporary->path());
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "bench_slideshow: %s\n", error.what());
+        exitCode = 1;
+    }
+    return bench::reportEnd(exitCode, options.keep ? temporary->path() : QString());
+}

@@ -1,0 +1,192 @@
+#include "main/display_picture.h"
+#include "main/look_ahead_decoder.h"
+#include "main/picture_fit.h"
+#include "support/jpeg_fixtures.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+#include <chrono>
+#include <thread>
+
+using namespace pictavo;
+using fixtures::makeJpeg;
+
+namespace {
+
+QByteArray photo(int width, int height, quint32 seed)
+{
+    fixtures::JpegOptions options;
+    options.seed = seed;
+    return makeJpeg(width, height, options);
+}
+
+// The decode a picture makes by itself, with no look-ahead.
+DecodedPicture direct(const QByteArray &jpeg, QSize target)
+{
+    return JpegDecoder().decode(jpeg, target);
+}
+
+bool samePixels(const DecodedPicture &a, const DecodedPicture &b)
+{
+    return a.size == b.size && a.fullSize == b.fullSize && a.scaleEighths == b.scaleEighths &&
+           a.bytesPerLine == b.bytesPerLine && a.pixels == b.pixels;
+}
+
+} // namespace
+
+// The look-ahead decoder against direct decodes: random prepares, takes and drops, with
+// the worker caught at random points of its decode.
+class TestLookAheadDecoder : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void randomStepsMatchDirectDecodes();
+    void disabledPreparesNothing();
+    void spareBufferOnlyWhenNobodyHoldsIt();
+};
+
+void TestLookAheadDecoder::randomStepsMatchDirectDecodes()
+{
+    // Photos of several shapes, one that cannot be decoded, and two byte-for-byte copies
+    // held apart (a record read twice from the database).
+    const QList<QByteArray> photos{photo(1600, 1200, 1),
+                                   photo(1200, 1600, 2),
+                                   photo(640, 480, 3),
+                                   photo(2400, 900, 4),
+                                   photo(1600, 1200, 5),
+                                   fixtures::withCorruptedBytes(photo(800, 600, 6), 9, 400, 700),
+                                   QByteArray("\xff\xd8 not a photo", 14)};
+    const QList<QSize> areas{QSize(381, 308), QSize(800, 600), QSize(1280, 1024), QSize(200, 900),
+                             QSize(3000, 3000)};
+    QRandomGenerator random(20261208);
+    LookAheadDecoder lookAhead;
+    // What was prepared and not yet taken or dropped; -1 for nothing.
+    int preparedPhoto = -1;
+    QSize preparedArea;
+    int hits = 0;
+    int misses = 0;
+    for (int step = 0; step < 400; ++step) {
+        const int action = random.bounded(10);
+        if (action < 5) {
+            const int p = random.bounded(int(photos.size()));
+            const QSize area = areas[random.bounded(int(areas.size()))];
+            lookAhead.prepare(photos[p], area);
+            preparedPhoto = p;
+            preparedArea = area;
+        } else if (action < 9) {
+            // Another copy of the same bytes must be found too.
+            const int p = random.bounded(3) != 0 && preparedPhoto >= 0
+                              ? preparedPhoto
+                              : random.bounded(int(photos.size()));
+            QByteArray asked = photos[p];
+            asked.detach();
+            const JpegHeader header = [&] {
+                try {
+                    return JpegDecoder().probe(asked);
+                } catch (const DecodeError &) {
+                    return JpegHeader();
+                }
+            }();
+            const QSize area = random.bounded(3) != 0 && preparedPhoto >= 0
+                                   ? preparedArea
+                                   : areas[random.bounded(int(areas.size()))];
+            const QSize target =
+                random.bounded(4) == 0 ? QSize() : FitAndCentrePicture(header.size, area).size();
+            // Sometimes the worker is far along or done, sometimes it has just begun.
+            if (random.bounded(3) == 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(random.bounded(20)));
+            const std::optional<DecodedPicture> taken = lookAhead.take(asked, target);
+
+            bool expected = false;
+            if (preparedPhoto >= 0 && photos[preparedPhoto] == asked && !header.size.isEmpty()) {
+                const QSize preparedFit = FitAndCentrePicture(header.size, preparedArea).size();
+                expected = JpegDecoder::chooseScale(header.size, preparedFit) ==
+                           JpegDecoder::chooseScale(header.size, target);
+                try {
+                    direct(asked, target);
+                } catch (const DecodeError &) {
+                    expected = false; // the caller meets the failure in its own decode
+                }
+            }
+            QCOMPARE(taken.has_value(), expected);
+            if (taken) {
+                QVERIFY(samePixels(*taken, direct(asked, target)));
+                ++hits;
+            } else {
+                ++misses;
+            }
+            preparedPhoto = -1;
+        } else {
+            lookAhead.drop();
+            preparedPhoto = -1;
+        }
+    }
+    QCOMPARE(lookAhead.hits(), hits);
+    // The walk must have tried both ways for the comparison to mean anything.
+    QVERIFY(hits > 20);
+    QVERIFY(misses > 20);
+}
+
+void TestLookAheadDecoder::disabledPreparesNothing()
+{
+    const QByteArray jpeg = photo(1600, 1200, 1);
+    const QSize area(381, 308);
+    const QSize target = FitAndCentrePicture(QSize(1600, 1200), area).size();
+    LookAheadDecoder lookAhead;
+    lookAhead.setEnabled(false);
+    lookAhead.prepare(jpeg, area);
+    QVERIFY(!lookAhead.take(jpeg, target));
+    lookAhead.setEnabled(true);
+    lookAhead.prepare(jpeg, area);
+    lookAhead.setEnabled(false); // drops what was prepared
+    QVERIFY(!lookAhead.take(jpeg, target));
+
+    // A picture with a look-ahead takes the prepared decode instead of decoding.
+    lookAhead.setEnabled(true);
+    DisplayPicture picture;
+    picture.setLookAhead(&lookAhead);
+    lookAhead.prepare(jpeg, area);
+    picture.setJpeg(jpeg);
+    QVERIFY(samePixels(picture.pixelsFor(target), direct(jpeg, target)));
+    QCOMPARE(picture.decodeCount(), 0);
+    QCOMPARE(lookAhead.hits(), 1);
+    picture.setJpeg(photo(1600, 1200, 2)); // not prepared: decoded directly
+    picture.pixelsFor(target);
+    QCOMPARE(picture.decodeCount(), 1);
+    QCOMPARE(lookAhead.hits(), 1);
+}
+
+void TestLookAheadDecoder::spareBufferOnlyWhenNobodyHoldsIt()
+{
+    const QList<QByteArray> photos{photo(1200, 900, 1), photo(1200, 900, 2), photo(640, 480, 3),
+                                   photo(1200, 900, 4)};
+    DisplayPicture picture;
+    picture.setJpeg(photos[0]);
+    // What the screen holds of the first photo while the next one is decoded.
+    const QByteArray shown = picture.pixelsFor(QSize()).pixels;
+    const QByteArray shownCopy(shown.constData(), shown.size());
+
+    picture.setJpeg(photos[1]);
+    const DecodedPicture &second = picture.pixelsFor(QSize());
+    QVERIFY(samePixels(second, direct(photos[1], QSize())));
+    QVERIFY(second.pixels.constData() != shown.constData());
+    QCOMPARE(shown, shownCopy); // never written over while held
+
+    // Nobody holds the second photo's pixels once the picture moves on: the next
+    // full-size decode writes into them, smaller photos included.
+    const char *secondBuffer = second.pixels.constData();
+    picture.setJpeg(photos[2]);
+    const DecodedPicture &third = picture.pixelsFor(QSize());
+    QCOMPARE(third.pixels.constData(), secondBuffer);
+    QVERIFY(samePixels(third, direct(photos[2], QSize())));
+    // A reduced decode leaves the spare alone, and the next full one still finds it.
+    picture.setJpeg(photos[3]);
+    QVERIFY(samePixels(picture.pixelsFor(QSize(300, 225)), direct(photos[3], QSize(300, 225))));
+    const DecodedPicture &fourth = picture.pixelsFor(QSize());
+    QCOMPARE(fourth.pixels.constData(), secondBuffer);
+    QVERIFY(samePixels(fourth, direct(photos[3], QSize())));
+}
+
+QTEST_GUILESS_MAIN(TestLookAheadDecoder)
+#include "tst_look_ahead_decoder.moc"
