@@ -13,7 +13,7 @@
 // options or a missing sqlite3.
 
 #include "keyword/keyword_rebuild.h"
-#include "app/error.h"
+#include "base/error.h"
 #include "common/bench_support.h"
 #include "common/child_process.h"
 #include "common/command_line.h"

@@ -9,7 +9,7 @@
 // for bad options or a missing sqlite3.
 
 #include "keyword/keyword_replace.h"
-#include "app/error.h"
+#include "base/error.h"
 #include "common/bench_support.h"
 #include "common/child_process.h"
 #include "common/command_line.h"

@@ -9,7 +9,7 @@
 //
 // Exit status: 0 when the goals are met and the checks hold, 1 otherwise, 2 for bad options.
 
-#include "app/error.h"
+#include "base/error.h"
 #include "common/bench_support.h"
 #include "common/child_process.h"
 #include "common/command_line.h"

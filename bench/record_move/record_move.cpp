@@ -7,7 +7,7 @@
 // Exit status: 0 when every area meets the goal and every check holds, 1 otherwise, 2 for
 // bad options or a missing djpeg.
 
-#include "app/error.h"
+#include "base/error.h"
 #include "common/bench_support.h"
 #include "common/child_process.h"
 #include "common/command_line.h"

@@ -6,8 +6,8 @@
 //
 // Exit status: 0 when the goal is met and every check holds, 1 otherwise, 2 for bad options.
 
-#include "app/error.h"
-#include "app/settings_store.h"
+#include "base/error.h"
+#include "base/settings_store.h"
 #include "common/bench_support.h"
 #include "common/command_line.h"
 #include "db/table.h"

@@ -1,5 +1,5 @@
 #include "app/qt_prompter.h"
-#include "app/regutl.h"
+#include "base/regutl.h"
 #include "filter/tformeasyfilter.h"
 #include "filter/tformexpertfilter.h"
 #include "import/tformselector.h"

@@ -1,8 +1,8 @@
 #include "cli/cli_commands.h"
 
-#include "app/error.h"
+#include "base/error.h"
 #include "cli/console_prompter.h"
-#include "db/create_database.h"
+#include "main/create_database.h"
 #include "db/query.h"
 #include "main/photo_export.h"
 

@@ -1,6 +1,6 @@
 #include "cli/cli_keyword_replace.h"
 
-#include "app/error.h"
+#include "base/error.h"
 #include "keyword/keyword_replace.h"
 
 namespace pictavo::cli {

@@ -1,6 +1,6 @@
 #include "cli/cli_rebuild.h"
 
-#include "app/error.h"
+#include "base/error.h"
 #include "keyword/keyword_rebuild.h"
 
 namespace pictavo::cli {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/error.h"
+#include "base/error.h"
 #include "db/query_plan.h"
 
 #include <QByteArray>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/error.h"
+#include "base/error.h"
 
 namespace pictavo {
 

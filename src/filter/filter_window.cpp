@@ -1,6 +1,6 @@
 #include "filter/filter_window.h"
 
-#include "app/error_report.h"
+#include "widgets/error_report.h"
 
 #include <QAction>
 #include <QEvent>

@@ -1,6 +1,6 @@
 #include "filter/tformexpertfilter.h"
 
-#include "app/prompter.h"
+#include "base/prompter.h"
 #include "db/query.h"
 #include "main/album_host.h"
 #include "view/help_menu.h"

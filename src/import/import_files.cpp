@@ -1,6 +1,6 @@
 #include "import/import_files.h"
 
-#include "app/error.h"
+#include "base/error.h"
 
 #include <QFile>
 

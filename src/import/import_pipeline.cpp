@@ -1,6 +1,6 @@
 #include "import/import_pipeline.h"
 
-#include "app/prompter.h"
+#include "base/prompter.h"
 #include "import/import_files.h"
 #include "import/import_names.h"
 #include "keyword/keyword_string.h"

@@ -1,6 +1,6 @@
 // The steps on one file: its preview, the duplicate test, pointing the Album Query, and
 // storing the photo.
-#include "app/prompter.h"
+#include "base/prompter.h"
 #include "import/import_files.h"
 #include "import/import_names.h"
 #include "import/import_pipeline.h"

@@ -1,8 +1,8 @@
 #include "import/tformselector.h"
 
-#include "app/error_report.h"
-#include "app/form_placement.h"
-#include "app/regutl.h"
+#include "widgets/error_report.h"
+#include "widgets/form_placement.h"
+#include "base/regutl.h"
 #include "import/directory_list_box.h"
 #include "import/file_list_box.h"
 #include "main/draw_picture.h"

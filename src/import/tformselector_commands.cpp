@@ -1,5 +1,5 @@
 // The import window's commands, and what an import run asks of the window.
-#include "app/prompter.h"
+#include "base/prompter.h"
 #include "import/directory_list_box.h"
 #include "import/file_list_box.h"
 #include "import/tformselector.h"

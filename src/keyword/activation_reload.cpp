@@ -1,6 +1,6 @@
 #include "keyword/activation_reload.h"
 
-#include "app/error_report.h"
+#include "widgets/error_report.h"
 
 #include <QScopedValueRollback>
 

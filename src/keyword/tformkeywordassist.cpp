@@ -1,7 +1,7 @@
 #include "keyword/tformkeywordassist.h"
 
-#include "app/form_placement.h"
-#include "app/regutl.h"
+#include "widgets/form_placement.h"
+#include "base/regutl.h"
 #include "keyword/keyword_table.h"
 #include "main/tformmain.h"
 

@@ -1,6 +1,6 @@
 #include "keyword/tformkeywordedit.h"
 
-#include "app/prompter.h"
+#include "base/prompter.h"
 #include "keyword/keyword_replace.h"
 #include "keyword/keyword_table.h"
 #include "main/tformmain.h"

@@ -1,7 +1,7 @@
 #include "keyword/tformkeywordlist.h"
 
-#include "app/error_report.h"
-#include "app/prompter.h"
+#include "widgets/error_report.h"
+#include "base/prompter.h"
 #include "keyword/tformupdatekeyword.h"
 #include "main/album_model.h"
 #include "main/db_navigator.h"

@@ -1,6 +1,6 @@
 #include "keyword/tformupdatekeyword.h"
 
-#include "app/error_report.h"
+#include "widgets/error_report.h"
 #include "main/tformmain.h"
 
 #include <QCloseEvent>

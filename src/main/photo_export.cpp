@@ -1,7 +1,7 @@
 #include "main/photo_export.h"
 
-#include "app/error.h"
-#include "app/prompter.h"
+#include "base/error.h"
+#include "base/prompter.h"
 #include "db/dataset.h"
 
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "main/record_maintenance.h"
 
-#include "app/prompter.h"
+#include "base/prompter.h"
 #include "db/dataset.h"
 #include "db/table.h"
 #include "keyword/keyword_string.h"

@@ -1,9 +1,9 @@
 #include "main/tformmain.h"
 
-#include "app/error_report.h"
-#include "app/form_placement.h"
-#include "app/prompter.h"
-#include "app/regutl.h"
+#include "widgets/error_report.h"
+#include "widgets/form_placement.h"
+#include "base/prompter.h"
+#include "base/regutl.h"
 #include "main/album_columns.h"
 #include "keyword/tformkeywordassist.h"
 #include "main/album_model.h"

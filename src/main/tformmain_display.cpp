@@ -1,5 +1,5 @@
 // The main window's picture: the record hooks that show it and the display commands.
-#include "app/prompter.h"
+#include "base/prompter.h"
 #include "filter/tformeasyfilter.h"
 #include "filter/tformexpertfilter.h"
 #include "keyword/tformkeywordlist.h"

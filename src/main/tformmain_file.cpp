@@ -1,7 +1,7 @@
 // The main window's commands on databases and on the settings store.
-#include "app/prompter.h"
-#include "app/regutl.h"
-#include "db/create_database.h"
+#include "base/prompter.h"
+#include "base/regutl.h"
+#include "main/create_database.h"
 #include "db/engine_error.h"
 #include "import/tformselector.h"
 #include "main/photo_export.h"

@@ -1,6 +1,6 @@
 // The main window's slide commands, the slideshow wait time and the look-ahead of the
 // next record's photo.
-#include "app/prompter.h"
+#include "base/prompter.h"
 #include "main/draw_picture.h"
 #include "main/tformmain.h"
 #include "view/tformslide.h"

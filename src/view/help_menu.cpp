@@ -1,6 +1,6 @@
 #include "view/help_menu.h"
 
-#include "app/error_report.h"
+#include "widgets/error_report.h"
 #include "view/desktop_opener.h"
 #include "view/help_page.h"
 

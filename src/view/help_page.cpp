@@ -1,6 +1,6 @@
 #include "view/help_page.h"
 
-#include "app/prompter.h"
+#include "base/prompter.h"
 
 namespace pictavo {
 

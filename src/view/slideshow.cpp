@@ -1,6 +1,6 @@
 #include "view/slideshow.h"
 
-#include "app/prompter.h"
+#include "base/prompter.h"
 #include "db/dataset.h"
 #include "main/record_maintenance.h"
 

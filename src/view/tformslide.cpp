@@ -1,6 +1,6 @@
 #include "view/tformslide.h"
 
-#include "app/error_report.h"
+#include "widgets/error_report.h"
 #include "main/display_picture.h"
 #include "main/draw_picture.h"
 

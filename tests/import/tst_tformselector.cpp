@@ -1,6 +1,6 @@
 #include "app/qt_prompter.h"
-#include "app/regutl.h"
-#include "app/settings_store.h"
+#include "base/regutl.h"
+#include "base/settings_store.h"
 #include "db/table.h"
 #include "import/directory_list_box.h"
 #include "import/file_list_box.h"

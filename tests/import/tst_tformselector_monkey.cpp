@@ -1,5 +1,5 @@
-#include "app/regutl.h"
-#include "app/settings_store.h"
+#include "base/regutl.h"
+#include "base/settings_store.h"
 #include "db/query.h"
 #include "import/file_list_box.h"
 #include "import/tformselector.h"

@@ -1,7 +1,7 @@
 #include "keyword_windows.h"
 
-#include "app/regutl.h"
-#include "app/settings_store.h"
+#include "base/regutl.h"
+#include "base/settings_store.h"
 #include "support/jpeg_fixtures.h"
 
 #include <QApplication>

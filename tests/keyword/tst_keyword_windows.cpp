@@ -1,5 +1,5 @@
-#include "app/regutl.h"
-#include "app/settings_store.h"
+#include "base/regutl.h"
+#include "base/settings_store.h"
 #include "keyword/tformkeywordlist.h"
 #include "keyword/tformupdatekeyword.h"
 #include "keyword_db.h"

@@ -1,4 +1,4 @@
-#include "app/regutl.h"
+#include "base/regutl.h"
 #include "keyword/tformkeywordassist.h"
 #include "keyword_windows.h"
 #include "main/form_exists.h"

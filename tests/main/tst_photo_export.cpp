@@ -1,4 +1,4 @@
-#include "app/error.h"
+#include "base/error.h"
 #include "db/engine_error.h"
 #include "db/query.h"
 #include "main/photo_export.h"

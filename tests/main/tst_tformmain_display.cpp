@@ -1,5 +1,5 @@
-#include "app/regutl.h"
-#include "app/settings_store.h"
+#include "base/regutl.h"
+#include "base/settings_store.h"
 #include "db/table.h"
 #include "main/db_navigator.h"
 #include "main/draw_picture.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/prompter.h"
+#include "base/prompter.h"
 
 #include <QRandomGenerator>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "support/temporary_settings.h"
 
-#include "app/settings_store.h"
+#include "base/settings_store.h"
 
 #include <QDir>
 #include <QFile>

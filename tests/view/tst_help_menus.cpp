@@ -1,4 +1,4 @@
-#include "app/settings_store.h"
+#include "base/settings_store.h"
 #include "filter/tformeasyfilter.h"
 #include "filter/tformexpertfilter.h"
 #include "import/tformselector.h"

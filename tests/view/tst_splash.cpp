@@ -1,5 +1,5 @@
 #include "app/qt_prompter.h"
-#include "app/settings_store.h"
+#include "base/settings_store.h"
 #include "main/tformmain.h"
 #include "support/scripted_prompter.h"
 #include "view/tformprocessing.h"

@@ -1,6 +1,6 @@
-#include "db/create_database.h"
+#include "main/create_database.h"
 
-#include "app/prompter.h"
+#include "base/prompter.h"
 #include "db/database.h"
 #include "db/engine_error.h"
 #include "db/schema.h"

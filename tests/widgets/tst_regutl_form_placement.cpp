@@ -1,5 +1,5 @@
-#include "app/form_placement.h"
-#include "app/regutl.h"
+#include "widgets/form_placement.h"
+#include "base/regutl.h"
 #include "support/temporary_settings.h"
 
 #include <QJsonDocument>

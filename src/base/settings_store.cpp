@@ -1,4 +1,4 @@
-#include "app/settings_store.h"
+#include "base/settings_store.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "app/settings_store.h"
+#include "base/settings_store.h"
 #include "support/temporary_settings.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "app/form_placement.h"
+#include "widgets/form_placement.h"
 
-#include "app/regutl.h"
+#include "base/regutl.h"
 
 #include <QGuiApplication>
 #include <QScreen>

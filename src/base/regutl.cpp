@@ -1,7 +1,7 @@
-#include "app/regutl.h"
+#include "base/regutl.h"
 
-#include "app/prompter.h"
-#include "app/settings_store.h"
+#include "base/prompter.h"
+#include "base/settings_store.h"
 
 namespace pictavo::regutl {
 

@@ -1,5 +1,5 @@
-#include "app/error.h"
-#include "app/error_report.h"
+#include "base/error.h"
+#include "widgets/error_report.h"
 #include "support/scripted_prompter.h"
 
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
-#include "app/error_report.h"
+#include "widgets/error_report.h"
 
-#include "app/error.h"
+#include "base/error.h"
 
 #include <QGuiApplication>
 #include <exception>
