@@ -2,6 +2,10 @@
 #include "filter/tformeasyfilter.h"
 #include "filter/tformexpertfilter.h"
 #include "import/tformselector.h"
+#include "keyword/tformkeywordassist.h"
+#include "keyword/tformkeywordedit.h"
+#include "keyword/tformkeywordlist.h"
+#include "main/main_window_album.h"
 #include "main/tformmain.h"
 #include "recording_opener.h"
 #include "support/scripted_prompter.h"
@@ -153,8 +157,12 @@ void TestHelpMenus::windowsCarryTheirMenus()
 {
     TformMain formMain(m_prompter);
     TformSelector formSelector(formMain, m_prompter, &formMain);
-    TformEasyFilter formEasyFilter(formMain, m_prompter, &formMain);
-    TformExpertFilter formExpertFilter(formMain, formEasyFilter, m_prompter, &formMain);
+    MainWindowAlbum album(formMain);
+    TformEasyFilter formEasyFilter(album, m_prompter, &formMain);
+    TformExpertFilter formExpertFilter(album, m_prompter, &formMain);
+    TformKeywordList formKeywordList(formMain, m_prompter, &formMain);
+    TformKeywordEdit formKeywordEdit(formMain, m_prompter, &formMain);
+    TformKeywordAssist formKeywordAssist(formMain, m_prompter, &formMain);
 
     checkMenu(formMain.menuBar(), "main");
     QCOMPARE(formMain.menuHelpInEng->objectName(), "menuHelpInEng");
@@ -164,6 +172,9 @@ void TestHelpMenus::windowsCarryTheirMenus()
     QCOMPARE(formEasyFilter.menuHelpInJapanese->objectName(), "menuHelpInJapanese");
     checkMenu(formExpertFilter.menuBar, "expertfilter");
     QCOMPARE(formExpertFilter.menuHelpInEng->objectName(), "menuHelpInEng");
+    checkMenu(formKeywordList.menuBar, "keywordlist");
+    checkMenu(formKeywordEdit.menuBar, "keywordedit");
+    checkMenu(formKeywordAssist.menuBar, "keywordassist");
 
     // The expert filter's Japanese item asks for its own page.
     RecordingOpener opener;
@@ -173,7 +184,8 @@ void TestHelpMenus::windowsCarryTheirMenus()
              "Could not shellexecute \"..\\manual\\pv-expertfilter-j.html\".\rReturn Code was 2 .");
     // Help is the last menu of every window.
     for (QMenuBar *bar : {formMain.menuBar(), formSelector.menuBar, formEasyFilter.menuBar,
-                          formExpertFilter.menuBar})
+                          formExpertFilter.menuBar, formKeywordList.menuBar,
+                          formKeywordEdit.menuBar, formKeywordAssist.menuBar})
         QVERIFY(bar->actions().last()->text().startsWith("Help("));
 }
 
