@@ -30,6 +30,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 using namespace pictavo;
@@ -82,12 +83,18 @@ Options parseOptions(int argc, char **argv)
     return options;
 }
 
+// The CPU time (user and system) of the processes run so far, in ms: what the machine
+// had to give each side, whatever else was running on it.
+double g_cpuMs = 0;
+
 // Runs a program to its end with its standard output going to `output` (or /dev/null)
 // and its standard error to /dev/null.
 bool runProcess(const QByteArray &program, const std::vector<QByteArray> &args,
                 const QByteArray &output = QByteArray("/dev/null"))
 {
-    return bench::runProcess(program, args, {output, "/dev/null"}).ok;
+    const bench::ChildRun run = bench::runProcess(program, args, {output, "/dev/null"});
+    g_cpuMs += run.cpuMs;
+    return run.ok;
 }
 
 QByteArray readAll(const QString &path)
@@ -135,6 +142,7 @@ struct SizeResult
     QString label;
     double goal = 1.3;
     std::vector<double> ours, before, base, djpeg, insert; // ms per import of all photos
+    double oursCpu = 0, beforeCpu = 0, baseCpu = 0;        // ms, all rounds
     QStringList faults;
 };
 
@@ -230,16 +238,28 @@ SizeResult runSet(const Tools &tools, const Options &options, const QString &wor
                 double(bytes) * 8 / (double(size.width()) * size.height() * options.photos));
     for (int round = 0; round < options.rounds; ++round) {
         // Turn the order round, so that no side always finds a warmer machine.
+        // Each side's CPU time is added up too.
+        const auto side = [](double &cpu, const std::function<void()> &timed) {
+            const double start = g_cpuMs;
+            timed();
+            cpu += g_cpuMs - start;
+        };
         const auto ours = [&] {
-            timeOurs(tools.cli, work, folder, QStringLiteral("ours-%1").arg(round), photos,
-                     result.ours, result.faults);
+            side(result.oursCpu, [&] {
+                timeOurs(tools.cli, work, folder, QStringLiteral("ours-%1").arg(round), photos,
+                         result.ours, result.faults);
+            });
         };
         const auto before = [&] {
             if (!tools.before.isEmpty())
-                timeOurs(tools.before, work, folder, QStringLiteral("before-%1").arg(round), photos,
-                         result.before, result.faults);
+                side(result.beforeCpu, [&] {
+                    timeOurs(tools.before, work, folder, QStringLiteral("before-%1").arg(round),
+                             photos, result.before, result.faults);
+                });
         };
-        const auto base = [&] { timeBaseline(tools, work, round, photos, result); };
+        const auto base = [&] {
+            side(result.baseCpu, [&] { timeBaseline(tools, work, round, photos, result); });
+        };
         switch (round % 3) {
         case 0:
             ours(), before(), base();
@@ -321,6 +341,12 @@ int main(int argc, char **argv)
             std::printf("; before %.2f photos/s = %.2f x", before, before / base);
         }
         std::printf("  (goal %.1f) -> %s\n", result.goal, pass ? "PASS" : "FAIL");
+        const double photosDone = double(options.photos) * options.rounds;
+        std::printf("    CPU time per photo: tools %.0f ms, pictavo-cli %.0f ms",
+                    result.baseCpu / photosDone, result.oursCpu / photosDone);
+        if (!result.before.empty())
+            std::printf(", before %.0f ms", result.beforeCpu / photosDone);
+        std::printf("\n");
         for (const QString &fault : result.faults)
             std::printf("    check failed: %s\n", fault.toUtf8().constData());
         if (!pass)
