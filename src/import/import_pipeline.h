@@ -56,8 +56,8 @@ QString composeKeywordString(const QStringList &ticked, const QString &typed);
 // With removal on, a stored file is deleted only after its post has returned (a commit
 // with a full sync) and the database's directory has been synced, which makes the commit
 // itself (the journal's deletion) durable, and only when it has not been written to or
-// replaced since it was read: what would be deleted then is not what was stored. A question box
-// closed without an answer stops the run, as Abort would.
+// replaced since it was read: what would be deleted then is not what was stored. A
+// question box closed without an answer stops the run, as Abort would.
 //
 // Failures the run does not handle itself (a listed file that is gone or cannot be read,
 // a failing size query or Album Query) leave run() and PreviewFile() as the pictavo::Error
@@ -94,7 +94,7 @@ public:
     // proves that the file is a picture. Asked on this thread when a file is asked for.
     std::function<QList<QSize>()> previewAreas;
 
-    // Files a run reads and decodes on a worker thread ahead of the one it compares and
+    // Files a run reads and decodes on worker threads ahead of the one it compares and
     // stores: at most 2; 0 reads each file at its turn; below 0, as much as the machine's
     // free memory allows (PhotoPrefetcher::defaultAhead). The user sees the same either
     // way: a file's bytes are read once, before its turn, and are what is compared and
