@@ -192,7 +192,7 @@ int importFiles(const QStringList &args, QTextStream &out, QTextStream &err)
 
     ImportPipeline pipeline(album, window, prompter);
     // Nothing is shown, so the decode only has to prove the file is a picture.
-    pipeline.previewSize = [](QSize) { return QSize(1, 1); };
+    pipeline.previewAreas = [] { return QList<QSize>{QSize(1, 1)}; };
 
     Tally tally;
     const QStringList *shown = nullptr;

@@ -5,6 +5,7 @@
 #include <QFile>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace pictavo {
@@ -22,6 +23,17 @@ QByteArray readWholeFile(const QString &path)
     if (file.error() != QFileDevice::NoError)
         throw failure();
     return bytes;
+}
+
+FileStamp fileStamp(const QString &path)
+{
+    struct stat st
+    {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return FileStamp();
+    const auto ns = [](const timespec &t) { return qint64(t.tv_sec) * 1000000000 + t.tv_nsec; };
+    return {qint64(st.st_ino), qint64(st.st_size), ns(st.st_mtim), ns(st.st_ctim)};
 }
 
 bool syncDirectory(const QString &path)

@@ -9,6 +9,7 @@
 #include <QScopeGuard>
 
 #include <algorithm>
+#include <memory>
 
 namespace pictavo {
 
@@ -51,6 +52,67 @@ struct ImportPipeline::RunState
     QString lastStored;
 };
 
+// The run's side of the worker: asks for the selected entries in order, keeps at most
+// `ahead` of them asked for beyond the one at its turn, and hands each over at its turn.
+// With `ahead` 0 each file is read at its turn on this thread.
+class ImportPipeline::ReadAhead
+{
+public:
+    ReadAhead(ImportPipeline &pipeline, const QString &folder, const QVector<ImportEntry> &entries,
+              int ahead)
+        : m_pipeline(pipeline), m_folder(folder), m_entries(entries), m_ahead(ahead)
+    {
+        if (ahead > 0)
+            m_worker = std::make_unique<PhotoPrefetcher>(PhotoPrefetcher::workersFor(ahead));
+    }
+
+    // The selected entry at `index`, read and decoded; then the next ones are asked for.
+    PrefetchedPhoto take(qsizetype index)
+    {
+        const QString path = pathOf(m_folder, m_entries[index].name);
+        m_pipeline.imageTmp.clear();
+        if (!m_worker)
+            return m_pipeline.loadNow(path);
+        if (m_next <= index) {
+            m_worker->request(path, m_pipeline.areas());
+            m_next = index + 1;
+        }
+        ImportHost &window = m_pipeline.m_window;
+        window.decodeProgress(false, 0);
+        PrefetchedPhoto photo = m_worker->take([&window](int percent) {
+            if (percent > 0)
+                window.decodeProgress(true, percent);
+        });
+        window.decodeProgress(false, 100);
+        askAhead(path);
+        return photo;
+    }
+
+private:
+    void askAhead(const QString &current)
+    {
+        while (m_worker->pending() < m_ahead && m_next < m_entries.size()) {
+            const ImportEntry &entry = m_entries[m_next];
+            if (entry.selected) {
+                // The same file listed twice is read again at its own turn, after whatever
+                // the first one's turn did to it.
+                const QString path = pathOf(m_folder, entry.name);
+                if (path == current || m_worker->isPending(path))
+                    return;
+                m_worker->request(path, m_pipeline.areas());
+            }
+            ++m_next;
+        }
+    }
+
+    ImportPipeline &m_pipeline;
+    const QString &m_folder;
+    const QVector<ImportEntry> &m_entries;
+    const int m_ahead;
+    qsizetype m_next = 0; // the first entry not asked for yet
+    std::unique_ptr<PhotoPrefetcher> m_worker;
+};
+
 ImportPipeline::ImportPipeline(AlbumHost &album, ImportHost &window, Prompter &prompter)
     : m_album(album), m_window(window), m_prompter(prompter)
 {
@@ -84,16 +146,22 @@ void ImportPipeline::run(const QString &folder, const QVector<ImportEntry> &entr
     m_window.setProgress(0, selected);
     CancelRequested = false;
 
-    for (const ImportEntry &entry : entries) {
-        if (CancelRequested)
-            break;
-        if (entry.selected) {
-            ++state.processed;
-            state.lastFile = entry.name;
-            importEntry(state, entry.name);
+    {
+        ReadAhead ahead(*this, state.folder, entries,
+                        readAhead >= 0 ? std::min(readAhead, 2) : PhotoPrefetcher::defaultAhead());
+        for (qsizetype i = 0; i < entries.size(); ++i) {
+            if (CancelRequested)
+                break;
+            const ImportEntry &entry = entries[i];
+            if (entry.selected) {
+                ++state.processed;
+                state.lastFile = entry.name;
+                importEntry(state, entry.name, ahead.take(i));
+            }
+            m_window.setProgress(state.processed, selected);
+            m_window.letInputThrough();
         }
-        m_window.setProgress(state.processed, selected);
-        m_window.letInputThrough();
+        // Leaving the block drops whatever was read ahead and not reached.
     }
 
     m_window.setProgress(0, selected);
@@ -110,12 +178,12 @@ void ImportPipeline::run(const QString &folder, const QVector<ImportEntry> &entr
     m_window.setImporting(false);
 }
 
-void ImportPipeline::importEntry(RunState &state, const QString &entry)
+void ImportPipeline::importEntry(RunState &state, const QString &entry, PrefetchedPhoto photo)
 {
     ImportOutcome outcome;
     outcome.entry = entry;
     try {
-        if (PreviewFile(pathOf(state.folder, entry))) {
+        if (previewLoaded(std::move(photo))) {
             handleDuplicate(state, outcome);
         } else if (imageTmp.isEmpty()) {
             m_prompter.information(quotedEntry(entry) + QStringLiteral(" is not JPEG file."));
@@ -192,6 +260,9 @@ bool ImportPipeline::deleteStoredFile(const QString &path)
     // journal's deletion, which only a sync of the database's directory makes durable.
     // Until then a power loss could take the record back, so the file stays.
     if (!syncDirectory(m_album.albumQuery().databaseName()))
+        return false;
+    // A file written to since it was read no longer holds what was stored: it stays.
+    if (fileStamp(path) != m_loadedStamp)
         return false;
     return QFile::remove(path);
 }

@@ -2,8 +2,10 @@
 
 #include "db/query.h"
 #include "import/import_hosts.h"
+#include "import/photo_prefetcher.h"
 #include "main/display_picture.h"
 
+#include <QList>
 #include <QSize>
 #include <QStringList>
 #include <QVector>
@@ -53,8 +55,9 @@ QString composeKeywordString(const QStringList &ticked, const QString &typed);
 //
 // With removal on, a stored file is deleted only after its post has returned (a commit
 // with a full sync) and the database's directory has been synced, which makes the commit
-// itself (the journal's deletion) durable. A question box closed without an answer stops
-// the run, as Abort would.
+// itself (the journal's deletion) durable, and only when it has not been written to or
+// replaced since it was read: what would be deleted then is not what was stored. A
+// question box closed without an answer stops the run, as Abort would.
 //
 // Failures the run does not handle itself (a listed file that is gone or cannot be read,
 // a failing size query or Album Query) leave run() and PreviewFile() as the pictavo::Error
@@ -84,20 +87,30 @@ public:
     // Told of each file's fate as the run goes.
     std::function<void(const ImportOutcome &)> onOutcome;
 
-    // The size the preview of a picture of that full size is drawn at. The preview is
-    // decoded at the smallest DCT scale that covers it, so drawPreview() finds the pixels
-    // it needs without decoding again. Unset, the preview is decoded at full size. The
-    // command-line tool, which shows nothing, asks for 1 x 1: the decode then only proves
-    // that the file is a picture.
-    std::function<QSize(QSize fullSize)> previewSize;
+    // The areas a preview is drawn fitted into. It is decoded at the smallest DCT scale
+    // that covers its fitted size in each, so drawPreview() finds the pixels it needs
+    // without decoding again. Unset or empty, the preview is decoded at full size. The
+    // command-line tool, which shows nothing, gives one area of 1 x 1: the decode then only
+    // proves that the file is a picture. Asked on this thread when a file is asked for.
+    std::function<QList<QSize>()> previewAreas;
+
+    // Files a run reads and decodes on worker threads ahead of the one it compares and
+    // stores: at most 2; 0 reads each file at its turn; below 0, as much as the machine's
+    // free memory allows (PhotoPrefetcher::defaultAhead). The user sees the same either
+    // way: a file's bytes are read once, before its turn, and are what is compared and
+    // stored; a file read ahead that the run does not reach is dropped.
+    int readAhead = -1;
 
 private:
     struct RunState;
+    class ReadAhead;
 
-    void importEntry(RunState &state, const QString &entry);
+    void importEntry(RunState &state, const QString &entry, PrefetchedPhoto photo);
+    PrefetchedPhoto loadNow(const QString &path);
+    bool previewLoaded(PrefetchedPhoto photo);
+    QList<QSize> areas() const;
     void handleDuplicate(RunState &state, ImportOutcome &outcome);
     void store(RunState &state, ImportOutcome &outcome);
-    bool loadPicture(const QString &path);
     bool FindSameImage(const QByteArray &file, qint64 &serial);
     void ShowSameImage(qint64 serial);
     void ResetAlbumQuery();
@@ -115,6 +128,7 @@ private:
     Query m_sizeQuery;
     qint64 m_sameSerial = 0; // the SERIAL of the stored photo the last preview equalled
     QString m_decodeFailure; // why the last file loaded is no picture, when the decoder said
+    FileStamp m_loadedStamp; // the last file loaded, as it was when it was read
 };
 
 } // namespace pictavo

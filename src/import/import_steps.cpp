@@ -11,8 +11,38 @@ namespace pictavo {
 
 bool ImportPipeline::PreviewFile(const QString &path)
 {
+    imageTmp.clear();
+    return previewLoaded(loadNow(path));
+}
+
+QList<QSize> ImportPipeline::areas() const
+{
+    return previewAreas ? previewAreas() : QList<QSize>();
+}
+
+PrefetchedPhoto ImportPipeline::loadNow(const QString &path)
+{
+    PrefetchedPhoto photo = readAndDecode(
+        path, areas(),
+        [this](int percent) {
+            if (percent > 0 && percent < 100)
+                m_window.decodeProgress(true, percent);
+        },
+        [this] { m_window.decodeProgress(false, 0); });
+    if (photo.decoded)
+        m_window.decodeProgress(false, 100);
+    return photo;
+}
+
+bool ImportPipeline::previewLoaded(PrefetchedPhoto photo)
+{
     m_sameSerial = 0;
-    if (!loadPicture(path))
+    imageTmp = std::move(photo.picture);
+    m_decodeFailure = photo.decodeFailure;
+    m_loadedStamp = photo.stamp;
+    if (photo.failure)
+        std::rethrow_exception(photo.failure);
+    if (imageTmp.isEmpty())
         return false;
     m_window.drawPreview();
     qint64 serial = 0;
@@ -21,33 +51,6 @@ bool ImportPipeline::PreviewFile(const QString &path)
     m_sameSerial = serial;
     ShowSameImage(serial);
     m_prompter.warning(QStringLiteral("Detected same image in the database."));
-    return true;
-}
-
-bool ImportPipeline::loadPicture(const QString &path)
-{
-    imageTmp.clear();
-    m_decodeFailure.clear();
-    // The extension chooses the picture kind, and only a JPEG can be stored.
-    if (path.isEmpty() || !isJpegExtension(photoExtension(fileNameOf(path))))
-        return false;
-    const QByteArray bytes = readWholeFile(path);
-    if (bytes.isEmpty())
-        return false;
-    m_window.decodeProgress(false, 0);
-    const auto ended = qScopeGuard([this] { m_window.decodeProgress(false, 100); });
-    try {
-        imageTmp.setJpeg(bytes);
-        const QSize target = previewSize ? previewSize(imageTmp.fullSize()) : QSize();
-        imageTmp.pixelsFor(target, [this](int percent) {
-            if (percent > 0 && percent < 100)
-                m_window.decodeProgress(true, percent);
-        });
-    } catch (const DecodeError &error) {
-        imageTmp.clear();
-        m_decodeFailure = error.text();
-        return false;
-    }
     return true;
 }
 

@@ -6,7 +6,6 @@
 #include "import/directory_list_box.h"
 #include "import/file_list_box.h"
 #include "main/draw_picture.h"
-#include "main/picture_fit.h"
 #include "main/tformmain.h"
 #include "view/help_menu.h"
 
@@ -80,11 +79,8 @@ TformSelector::TformSelector(TformMain &formMain, Prompter &prompter, QWidget *p
     scrollboxViewArea->installEventFilter(this);
     // A preview is decoded only as large as it is shown, here and, once stored, in the
     // main window, so that one decode serves both.
-    m_pipeline.previewSize = [this](QSize fullSize) {
-        const QSize here = FitAndCentrePicture(fullSize, scrollboxViewArea->size()).size();
-        const QSize main =
-            FitAndCentrePicture(fullSize, m_formMain.scrollboxViewArea->size()).size();
-        return here.expandedTo(main);
+    m_pipeline.previewAreas = [this] {
+        return QList<QSize>{scrollboxViewArea->size(), m_formMain.scrollboxViewArea->size()};
     };
     createPanel();
     row->addWidget(scrollboxViewArea, 1);

@@ -366,7 +366,7 @@ void TestImportPipeline::previewAlone()
 
     const QByteArray jpeg = fixtures::makeJpeg(640, 480);
     const QString path = h.write(QStringLiteral("big.jpg"), jpeg);
-    h.pipeline.previewSize = [](QSize full) { return full / 8; };
+    h.pipeline.previewAreas = [] { return QList<QSize>{QSize(80, 60)}; };
     QVERIFY(!h.pipeline.PreviewFile(path));
     QCOMPARE(h.pipeline.imageTmp.decoded().size, QSize(80, 60));
     QCOMPARE(h.log, QStringList{"preview"});
@@ -381,7 +381,7 @@ void TestImportPipeline::previewAlone()
     h.log.clear();
     const qint64 serial =
         h.db.addPhoto(QString(), QStringLiteral("big"), QStringLiteral("k"), jpeg);
-    h.pipeline.previewSize = nullptr;
+    h.pipeline.previewAreas = nullptr;
     QVERIFY(h.pipeline.PreviewFile(path));
     QCOMPARE(h.pipeline.imageTmp.decoded().size, QSize(640, 480));
     QCOMPARE(h.boxes(), QStringList{detected()});

@@ -58,6 +58,11 @@ void rowSamples(int y, int width, int height, const JpegOptions &o, XorShift &rn
             rgb[2] = int(*o.solid & 0xff);
         } else {
             pictureRgb(x, y, width, height, rng, rgb);
+            if (o.grain > 0) {
+                const int grain = int(rng.next() % unsigned(2 * o.grain + 1)) - o.grain;
+                for (int &channel : rgb)
+                    channel += grain;
+            }
         }
         const int r = clampByte(rgb[0]), g = clampByte(rgb[1]), b = clampByte(rgb[2]);
         if (o.grayscale) {

@@ -22,6 +22,9 @@ struct JpegOptions
     bool adobeMarker = true;
     // 4:4:4 instead of libjpeg's default 4:2:0 for colour files.
     bool fullChroma = false;
+    // Grey grain of up to this many levels either way on every pixel, as a camera's sensor
+    // leaves it: the brightness detail that makes camera files large (0: none).
+    int grain = 0;
     // Changes the noise, so two files of one size differ byte for byte.
     quint32 seed = 1;
     // 0xRRGGBB: the whole picture in one colour instead of gradients and noise.
