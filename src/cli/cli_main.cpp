@@ -20,7 +20,8 @@ void usage(QTextStream &stream)
            "  export DIR SERIAL FILE [--force]  write photo SERIAL to FILE, byte for byte\n"
            "  import DIR PATH... [--prefix P] [--keywords K] [--remove] [--add-new-keywords] [-r]"
            "  store JPEG files and folders of them as new photos\n"
-           "  rebuild-keywords DIR       recount the Keyword Table from the keywords of every photo\n"
+           "  rebuild-keywords DIR       recount the Keyword Table from the keywords of every "
+           "photo\n"
            "  replace-keyword DIR OLD NEW  replace the first OLD in every Keyword String by NEW\n"
            "  --help                     print this list\n"
            "  --version                  print the program's version\n";

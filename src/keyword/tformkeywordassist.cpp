@@ -4,6 +4,7 @@
 #include "base/regutl.h"
 #include "keyword/keyword_table.h"
 #include "main/tformmain.h"
+#include "view/help_menu.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -45,6 +46,7 @@ TformKeywordAssist::TformKeywordAssist(TformMain &formMain, Prompter &prompter, 
     menuFileClose = file->addAction(QStringLiteral("Close(&C)"));
     connect(menuFileClose, &QAction::triggered, this,
             [this] { m_commands.run([this] { menuFileCloseClick(); }); });
+    addHelpMenu(menuBar, prompter, QStringLiteral("keywordassist"));
     column->setMenuBar(menuBar);
 
     checklistboxKeywords = new QListWidget(this);

@@ -4,6 +4,7 @@
 #include "keyword/keyword_replace.h"
 #include "keyword/keyword_table.h"
 #include "main/tformmain.h"
+#include "view/help_menu.h"
 
 #include <QAction>
 #include <QEvent>
@@ -107,6 +108,7 @@ void TformKeywordEdit::createMenus()
         command(file, QStringLiteral("Close(&C)"), &TformKeywordEdit::menuFileCloseClick);
     QMenu *editMenu = menuBar->addMenu(QStringLiteral("Edit(&E)"));
     menuEditAllClear = editMenu->addAction(QStringLiteral("All Clear(&C)")); // does nothing
+    addHelpMenu(menuBar, m_prompter, QStringLiteral("keywordedit"));
 }
 
 QGroupBox *TformKeywordEdit::createReplaceGroup()

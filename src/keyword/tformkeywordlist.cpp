@@ -6,6 +6,7 @@
 #include "main/album_model.h"
 #include "main/db_navigator.h"
 #include "main/tformmain.h"
+#include "view/help_menu.h"
 
 #include <QAction>
 #include <QGuiApplication>
@@ -90,6 +91,7 @@ void TformKeywordList::createMenus()
                                      &TformKeywordList::menuOptionOrderByCountClick);
     menuOptionOrderByKeyword->setCheckable(true);
     menuOptionOrderByCount->setCheckable(true);
+    addHelpMenu(menuBar, m_prompter, QStringLiteral("keywordlist"));
 }
 
 void TformKeywordList::createGrid()
