@@ -1,5 +1,6 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_import.h"
+#include "cli/cli_maintenance.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -18,7 +19,10 @@ void usage(QTextStream &stream)
               "  import DIR PATH... [--prefix P] [--keywords K] [--remove]\n"
               "                     [--add-new-keywords] [-r]\n"
               "                      store the JPEG files PATH... (folders: their *.jpg and\n"
-              "                      *.jpeg files; -r: and the folders below) as new photos\n";
+              "                      *.jpeg files; -r: and the folders below) as new photos\n"
+              "  check DIR [--decode] read every table file and photo and report damage\n"
+              "  backup DIR DEST     copy the database into the folder DEST, safely while it\n"
+              "                      is in use, and check the copy\n";
     stream.flush();
 }
 
@@ -43,6 +47,10 @@ int main(int argc, char **argv)
         return pictavo::cli::exportFile(args, out, err);
     if (command == QLatin1String("import"))
         return pictavo::cli::importFiles(args, out, err);
+    if (command == QLatin1String("check"))
+        return pictavo::cli::check(args, out, err);
+    if (command == QLatin1String("backup"))
+        return pictavo::cli::backup(args, out, err);
     if (command == QLatin1String("--help") || command == QLatin1String("help")) {
         usage(out);
         return 0;

@@ -6,6 +6,7 @@
 #include "import/directory_list_box.h"
 #include "import/file_list_box.h"
 #include "main/draw_picture.h"
+#include "main/file_drop.h"
 #include "main/picture_fit.h"
 #include "main/tformmain.h"
 
@@ -111,6 +112,9 @@ TformSelector::TformSelector(TformMain &formMain, Prompter &prompter, QWidget *p
     fillDrives();
     moveToDirectory(QDir::currentPath());
     setImporting(false);
+    acceptFileDrops(this, [this](const QStringList &paths) {
+        guard([this, &paths] { selectDroppedFiles(paths); });
+    });
 }
 
 TformSelector::~TformSelector()

@@ -1,5 +1,7 @@
 #include "main/display_picture.h"
 
+#include "main/oriented_picture.h"
+
 namespace pictavo {
 
 void DisplayPicture::setJpeg(const QByteArray &jpeg)
@@ -12,6 +14,7 @@ void DisplayPicture::setJpeg(const QByteArray &jpeg)
     if (jpeg.isEmpty())
         return;
     m_header = m_decoder.probe(jpeg);
+    m_orientation = readExifOrientation(jpeg);
     m_jpeg = jpeg;
 }
 
@@ -19,15 +22,18 @@ void DisplayPicture::clear()
 {
     m_jpeg.clear();
     m_header = JpegHeader();
+    m_orientation = Orientation::Upright;
     m_decoded = DecodedPicture();
 }
 
 bool DisplayPicture::covers(QSize target) const
 {
     // Output grows with the scale, so a decode covers every target whose own choice
-    // of scale is no larger.
+    // of scale is no larger. The decoder sees the stored picture: the target is turned
+    // back to it.
     return !m_decoded.isNull() &&
-           JpegDecoder::chooseScale(m_header.size, target) <= m_decoded.scaleEighths;
+           JpegDecoder::chooseScale(m_header.size, orientedSize(target, m_orientation)) <=
+               m_decoded.scaleEighths;
 }
 
 const DecodedPicture &DisplayPicture::pixelsFor(QSize target, const DecodeProgress &progress)
@@ -40,7 +46,8 @@ const DecodedPicture &DisplayPicture::pixelsFor(QSize target, const DecodeProgre
     m_decoded = DecodedPicture();
     ++m_decodeCount;
     try {
-        m_decoded = m_decoder.decode(m_jpeg, target, progress);
+        m_decoded = orientPicture(
+            m_decoder.decode(m_jpeg, orientedSize(target, m_orientation), progress), m_orientation);
     } catch (const DecodeError &) {
         clear();
         throw;
