@@ -169,7 +169,7 @@ void TestExifOrientation::randomlyDamagedSegments()
         QByteArray segment =
             exifSegment(1 + int(rng.bounded(8)), rng.bounded(2) == 1, int(rng.bounded(6)));
         const int mutations = 1 + int(rng.bounded(4));
-        for (int m = 0; m < mutations; ++m) {
+        for (int m = 0; m < mutations && segment.size() > 12; ++m) {
             switch (rng.bounded(4)) {
             case 0: // any byte, the marker and length included
                 segment[qsizetype(rng.bounded(quint32(segment.size())))] = char(rng.bounded(256));
