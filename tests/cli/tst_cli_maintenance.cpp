@@ -279,7 +279,7 @@ void TestCliMaintenance::backupWhileAnotherProcessImports()
     QStringList backups;
     bool finished = false;
     while (!finished && backups.size() < 400) {
-        import.waitForFinished(1); // lets QProcess notice the end
+        import.waitForFinished(1);                         // lets QProcess notice the end
         finished = import.state() == QProcess::NotRunning; // one more backup after the end
         const QString dest = target.filePath(QString::number(backups.size()));
         const Run run = cli({"backup", db.dir(), dest});

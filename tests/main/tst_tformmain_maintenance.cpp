@@ -202,7 +202,7 @@ void TestFormMainMaintenance::dropOpensTheImportWindowSelected()
 
     // Files of another folder and a file that is no JPEG are not selected.
     QVERIFY(dropOn(m_form.get(), {folder.filePath("a.jpg"), other.filePath("x.jpg"),
-                                   folder.filePath("c.jpeg"), folder.filePath("notes.txt")}));
+                                  folder.filePath("c.jpeg"), folder.filePath("notes.txt")}));
     // The import window opens once the drop has ended; this looks at it there.
     bool inspected = false;
     QStringList afterFolderDrop;
