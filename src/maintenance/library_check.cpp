@@ -8,7 +8,6 @@
 #include "main/jpeg_decoder.h"
 #include "maintenance/table_file_reader.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QHash>
 #include <QMap>
@@ -222,14 +221,15 @@ private:
     }
 
     // Equal photos are found as the import finds them: by size, then by their bytes. A
-    // digest narrows the candidates of one size; the bytes of the earlier photo are read
+    // hash narrows the candidates of one size; the bytes of the earlier photo are read
     // again to be sure.
     void checkDuplicate(TableFileReader &file, qint64 rowid, qint64 serial, const QByteArray &photo)
     {
         const auto shared = m_sharedSizes.find(photo.size());
         if (shared == m_sharedSizes.end())
             return;
-        const QByteArray digest = QCryptographicHash::hash(photo, QCryptographicHash::Sha256);
+        // A fast hash, not a cryptographic one: it only narrows; the bytes decide.
+        const size_t digest = qHashBits(photo.constData(), size_t(photo.size()), 0x5eed);
         for (const Seen &earlier : std::as_const(*shared)) {
             if (earlier.digest == digest && readPhoto(file, earlier.rowid) == photo) {
                 report(CheckFinding::Kind::Duplicate, serial,
@@ -299,7 +299,7 @@ private:
     {
         qint64 rowid;
         qint64 serial;
-        QByteArray digest;
+        size_t digest;
     };
 
     QString m_directory;
