@@ -1,6 +1,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_import.h"
 #include "cli/cli_keyword_replace.h"
+#include "cli/cli_maintenance.h"
 #include "cli/cli_rebuild.h"
 #include "view/version_info.h"
 
@@ -23,6 +24,9 @@ void usage(QTextStream &stream)
            "  rebuild-keywords DIR       recount the Keyword Table from the keywords of every "
            "photo\n"
            "  replace-keyword DIR OLD NEW  replace the first OLD in every Keyword String by NEW\n"
+           "  check DIR [--decode]       read every table file and photo and report damage\n"
+           "  backup DIR DEST            copy the database into DEST while it is in use, and check "
+           "it\n"
            "  --help                     print this list\n"
            "  --version                  print the program's version\n";
     stream.flush();
@@ -49,6 +53,10 @@ int main(int argc, char **argv)
         return pictavo::cli::exportFile(args, out, err);
     if (command == QLatin1String("import"))
         return pictavo::cli::importFiles(args, out, err);
+    if (command == QLatin1String("check"))
+        return pictavo::cli::check(args, out, err);
+    if (command == QLatin1String("backup"))
+        return pictavo::cli::backup(args, out, err);
     if (command == QLatin1String("rebuild-keywords"))
         return pictavo::cli::rebuildKeywords(args, out, err);
     if (command == QLatin1String("replace-keyword"))

@@ -96,6 +96,22 @@ void FileListBox::selectFirstEntry()
         setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
 }
 
+int FileListBox::selectNames(const QStringList &names)
+{
+    clearSelection();
+    int selected = 0;
+    for (int row = 0; row < count(); ++row) {
+        QListWidgetItem *entry = item(row);
+        if (!names.contains(entry->text()))
+            continue;
+        if (selected++ == 0)
+            setCurrentItem(entry, QItemSelectionModel::Select);
+        else
+            entry->setSelected(true);
+    }
+    return selected;
+}
+
 QList<int> FileListBox::selectedRows() const
 {
     QList<int> rows;

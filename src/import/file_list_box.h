@@ -36,6 +36,9 @@ public:
     void selectAllEntries();
     // Selects the first entry alone and makes it current.
     void selectFirstEntry();
+    // Selects exactly the entries of those names and makes the first of them current;
+    // the number selected.
+    int selectNames(const QStringList &names);
 
 signals:
     void selectionChangedByUser();

@@ -1,13 +1,15 @@
 #include "import/tformselector.h"
 
-#include "widgets/error_report.h"
-#include "widgets/form_placement.h"
 #include "base/regutl.h"
 #include "import/directory_list_box.h"
 #include "import/file_list_box.h"
 #include "main/draw_picture.h"
+#include "main/file_drop.h"
+#include "main/picture_fit.h"
 #include "main/tformmain.h"
 #include "view/help_menu.h"
+#include "widgets/error_report.h"
+#include "widgets/form_placement.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -108,6 +110,9 @@ TformSelector::TformSelector(TformMain &formMain, Prompter &prompter, QWidget *p
     fillDrives();
     moveToDirectory(QDir::currentPath());
     setImporting(false);
+    acceptFileDrops(this, [this](const QStringList &paths) {
+        guard([this, &paths] { selectDroppedFiles(paths); });
+    });
 }
 
 TformSelector::~TformSelector()

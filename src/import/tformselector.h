@@ -52,6 +52,9 @@ public:
     bool autoScale() const { return m_scale.autoScale(); }
     // Points the drive box, the directory list and the file list at the folder.
     void moveToDirectory(const QString &path);
+    // Files and folders dropped here or on the main window: their folder is listed and
+    // they are selected (a folder: all its JPEG files), ready for "Inport".
+    void selectDroppedFiles(const QStringList &paths);
     ImportPipeline &pipeline() { return m_pipeline; }
 
     void LoadKeywordToListBox();

@@ -1,6 +1,7 @@
 #include "main/display_picture.h"
 
 #include "main/look_ahead_decoder.h"
+#include "main/oriented_picture.h"
 
 namespace pictavo {
 
@@ -14,6 +15,7 @@ void DisplayPicture::setJpeg(const QByteArray &jpeg)
     if (jpeg.isEmpty())
         return;
     m_header = m_decoder.probe(jpeg);
+    m_orientation = readExifOrientation(jpeg);
     m_jpeg = jpeg;
 }
 
@@ -22,25 +24,30 @@ void DisplayPicture::clear()
     keepSpare();
     m_jpeg.clear();
     m_header = JpegHeader();
+    m_orientation = Orientation::Upright;
     m_decoded = DecodedPicture();
 }
 
 bool DisplayPicture::covers(QSize target) const
 {
     // Output grows with the scale, so a decode covers every target whose own choice
-    // of scale is no larger.
+    // of scale is no larger. The decoder sees the stored picture: the target is turned
+    // back to it.
     return !m_decoded.isNull() &&
-           JpegDecoder::chooseScale(m_header.size, target) <= m_decoded.scaleEighths;
+           JpegDecoder::chooseScale(m_header.size, orientedSize(target, m_orientation)) <=
+               m_decoded.scaleEighths;
 }
 
 const DecodedPicture &DisplayPicture::pixelsFor(QSize target, const DecodeProgress &progress)
 {
     if (isEmpty() || covers(target))
         return m_decoded;
+    // The decoder sees the stored picture: the target is turned back to it.
+    const QSize stored = orientedSize(target, m_orientation);
     if (m_lookAhead != nullptr) {
-        if (std::optional<DecodedPicture> ready = m_lookAhead->take(m_jpeg, target)) {
+        if (std::optional<DecodedPicture> ready = m_lookAhead->take(m_jpeg, stored)) {
             keepSpare();
-            m_decoded = std::move(*ready);
+            m_decoded = orientPicture(std::move(*ready), m_orientation);
             return m_decoded;
         }
     }
@@ -51,9 +58,11 @@ const DecodedPicture &DisplayPicture::pixelsFor(QSize target, const DecodeProgre
     m_decoded = DecodedPicture();
     ++m_decodeCount;
     // Only a full-size decode writes into the spare, so a smaller one never takes it away.
-    const bool fullSize = JpegDecoder::chooseScale(m_header.size, target) == 8;
+    const bool fullSize = JpegDecoder::chooseScale(m_header.size, stored) == 8;
     try {
-        m_decoded = m_decoder.decode(m_jpeg, target, progress, fullSize ? &m_spare : nullptr);
+        m_decoded =
+            orientPicture(m_decoder.decode(m_jpeg, stored, progress, fullSize ? &m_spare : nullptr),
+                          m_orientation);
     } catch (const DecodeError &) {
         clear();
         throw;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "main/decoded_picture.h"
+#include "main/exif_orientation.h"
 #include "main/jpeg_decoder.h"
 
 #include <QByteArray>
@@ -13,7 +14,8 @@ class LookAheadDecoder;
 // The photo of the current record: its compressed bytes and the best decode made of
 // them so far. Redraws (mode changes, resizes, Refresh) are served from that decode;
 // a new one is made from the held bytes, never from the database, only when a request
-// needs more pixels than it has.
+// needs more pixels than it has. Sizes and pixels are those of the photo turned upright
+// as its orientation tag says; the held bytes are never changed.
 class DisplayPicture
 {
 public:
@@ -29,11 +31,14 @@ public:
 
     bool isEmpty() const { return m_jpeg.isEmpty(); }
     const QByteArray &jpeg() const { return m_jpeg; }
-    // As declared by the header: what drawing fits and centres, whatever the decode.
-    QSize fullSize() const { return m_header.size; }
+    // As declared by the header, turned upright: what drawing fits and centres,
+    // whatever the decode.
+    QSize fullSize() const { return orientedSize(m_header.size, m_orientation); }
+    // As stored in the file, not turned.
     const JpegHeader &header() const { return m_header; }
+    Orientation orientation() const { return m_orientation; }
 
-    // Pixels at least `target` in both directions, or full size (QSize() asks for
+    // Upright pixels at least `target` in both directions, or full size (QSize() asks for
     // that). A decode failure throws DecodeError and leaves nothing held, so later
     // redraws draw nothing instead of repeating the error. Empty when nothing is held.
     const DecodedPicture &pixelsFor(QSize target, const DecodeProgress &progress = {});
@@ -58,6 +63,7 @@ private:
     LookAheadDecoder *m_lookAhead = nullptr;
     QByteArray m_jpeg;
     JpegHeader m_header;
+    Orientation m_orientation = Orientation::Upright;
     DecodedPicture m_decoded;
     QByteArray m_spare;
     int m_decodeCount = 0;

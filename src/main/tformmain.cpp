@@ -9,6 +9,7 @@
 #include "main/album_model.h"
 #include "main/db_navigator.h"
 #include "main/draw_picture.h"
+#include "main/file_drop.h"
 #include "main/main_logo.h"
 #include "view/help_menu.h"
 #include "view/version_info.h"
@@ -102,6 +103,9 @@ TformMain::TformMain(Prompter &prompter, QWidget *parent)
     setCentralWidget(central);
     statusBar()->setSizeGripEnabled(true);
     hookAlbumQuery();
+    acceptFileDrops(this, [this](const QStringList &paths) {
+        guard([this, &paths] { filesDropped(paths); });
+    });
 
     // The design bounds are what a missing placement value falls back on.
     setGeometry(144, 35, 541, 502);
@@ -149,6 +153,8 @@ void TformMain::createMenus()
         command(file, QStringLiteral("New Database(&N)..."), &TformMain::menuFileNewClick);
     menuFileOpen =
         command(file, QStringLiteral("Open Database(&O)..."), &TformMain::menuFileOpenClick);
+    menuFileBackup =
+        command(file, QStringLiteral("Backup Database(&B)..."), &TformMain::menuFileBackupClick);
     file->addSeparator();
     m_menuFileInport = file->addMenu(QStringLiteral("Inport(&I)"));
     menuFileInportFile = command(m_menuFileInport, QStringLiteral("File(&F)..."),

@@ -14,6 +14,7 @@ class QAction;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QScrollArea;
@@ -66,6 +67,10 @@ public:
     void menuFileDeleteClick();
     void menuFileExportCurrentClick();
     void menuFileExitClick();
+    // Backup and drops (tformmain_maintenance.cpp)
+    void menuFileBackupClick();
+    // Files and folders dropped on the window: the import window opens with them selected.
+    void filesDropped(const QStringList &paths);
     // Display menu
     void menuDisplayEasyFilterClick();
     void menuDisplayExpertFilterClick();
@@ -114,6 +119,8 @@ public:
 
     QAction *menuFileNew = nullptr;
     QAction *menuFileOpen = nullptr;
+    QAction *menuFileBackup = nullptr;
+    QProgressBar *progressbarBackup = nullptr;
     QAction *menuFileInportFile = nullptr;
     QAction *menuFileDelete = nullptr;
     QAction *menuFileExportCurrent = nullptr;

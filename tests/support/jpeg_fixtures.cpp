@@ -53,9 +53,11 @@ void rowSamples(int y, int width, int height, const JpegOptions &o, XorShift &rn
     for (int x = 0; x < width; ++x) {
         int rgb[3];
         if (o.solid) {
-            rgb[0] = int((*o.solid >> 16) & 0xff);
-            rgb[1] = int((*o.solid >> 8) & 0xff);
-            rgb[2] = int(*o.solid & 0xff);
+            const bool marked = o.markedCorner && x < width / 2 && y < height / 2;
+            const quint32 colour = marked ? *o.markedCorner : *o.solid;
+            rgb[0] = int((colour >> 16) & 0xff);
+            rgb[1] = int((colour >> 8) & 0xff);
+            rgb[2] = int(colour & 0xff);
         } else {
             pictureRgb(x, y, width, height, rng, rgb);
             if (o.grain > 0) {

@@ -29,6 +29,9 @@ struct JpegOptions
     quint32 seed = 1;
     // 0xRRGGBB: the whole picture in one colour instead of gradients and noise.
     std::optional<quint32> solid;
+    // 0xRRGGBB: with solid, the top left quarter (x < width / 2, y < height / 2) in this
+    // colour, so that a turned picture shows where its corner went.
+    std::optional<quint32> markedCorner;
 };
 
 // A width x height JPEG of gradients with noise (or one colour); empty if libjpeg fails.

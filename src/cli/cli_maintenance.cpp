@@ -1,0 +1,94 @@
+#include "cli/cli_maintenance.h"
+
+#include "base/error.h"
+#include "maintenance/library_backup.h"
+#include "maintenance/library_check.h"
+
+#include <QElapsedTimer>
+
+namespace pictavo::cli {
+namespace {
+
+// A line on standard error that rewrites itself, at most once a second and only once
+// the run has lasted a second: short runs print nothing.
+class ProgressLine
+{
+public:
+    explicit ProgressLine(QTextStream &err) : m_err(err) { m_clock.start(); }
+    ~ProgressLine() { finish(); }
+
+    void show(const QString &text)
+    {
+        if (m_clock.elapsed() < 1000 * (m_shown + 1))
+            return;
+        m_shown = int(m_clock.elapsed() / 1000);
+        m_err << '\r' << text << Qt::flush;
+        m_open = true;
+    }
+    void finish()
+    {
+        if (m_open)
+            m_err << Qt::endl;
+        m_open = false;
+    }
+
+private:
+    QTextStream &m_err;
+    QElapsedTimer m_clock;
+    int m_shown = 0;
+    bool m_open = false;
+};
+
+} // namespace
+
+int check(const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    QStringList rest = args;
+    const bool decode = rest.removeAll(QStringLiteral("--decode")) > 0;
+    if (rest.size() != 1 || rest[0].startsWith(QLatin1String("--"))) {
+        err << "usage: pictavo-cli check DIR [--decode]" << Qt::endl;
+        return 2;
+    }
+    ProgressLine progress(err);
+    CheckOptions options;
+    options.decode = decode;
+    options.report = [&](const CheckFinding &finding) {
+        progress.finish();
+        out << finding.text << '\n';
+    };
+    options.progress = [&](qint64 done, qint64 total) {
+        progress.show(QStringLiteral("checked %1 of %2 photos").arg(done).arg(total));
+    };
+    const CheckSummary summary = checkLibrary(rest[0], options);
+    progress.finish();
+    out << summary.text() << Qt::endl;
+    return summary.sound() ? 0 : 1;
+}
+
+int backup(const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    if (args.size() != 2 || args[0].startsWith(QLatin1String("--")) ||
+        args[1].startsWith(QLatin1String("--"))) {
+        err << "usage: pictavo-cli backup DIR DEST" << Qt::endl;
+        return 2;
+    }
+    ProgressLine progress(err);
+    try {
+        const BackupResult result = backupLibrary(args[0], args[1], [&](int percent) {
+            progress.show(QStringLiteral("backing up: %1%").arg(percent));
+        });
+        progress.finish();
+        out << QStringLiteral("Backed up to \"%1\": %2 photos, %3 bytes.")
+                   .arg(result.destination)
+                   .arg(result.check.photos)
+                   .arg(result.bytes)
+            << Qt::endl;
+        return 0;
+    } catch (const Error &error) {
+        progress.finish();
+        err << error.text() << Qt::endl;
+        return 1;
+    }
+}
+
+} // namespace pictavo::cli

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "maintenance/library_check.h"
+
+#include <QString>
+#include <functional>
+
+namespace pictavo {
+
+struct BackupResult
+{
+    QString destination;
+    qint64 bytes = 0;   // of the table files copied
+    CheckSummary check; // of the copy
+};
+
+// Copies the table files of the database in `directory` into the folder `destination`
+// (made when missing) with SQLite's online backup, so a program or another process may
+// go on writing meanwhile: each file is a snapshot of one moment. The copies are written
+// into a temporary folder inside `destination`, flushed to the disk and checked as
+// checkLibrary does (without decoding); only then do they replace the files of an
+// earlier backup there. `progress` gets 0 to 100. Throws Error with the reason; a failed
+// backup leaves `destination` as it was.
+BackupResult backupLibrary(const QString &directory, const QString &destination,
+                           const std::function<void(int percent)> &progress = {});
+
+} // namespace pictavo

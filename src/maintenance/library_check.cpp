@@ -1,0 +1,332 @@
+#include "maintenance/library_check.h"
+
+#include "db/engine_error.h"
+#include "db/schema.h"
+#include "db/sqlite_statement.h"
+#include "db/text_rules.h"
+#include "keyword/keyword_string.h"
+#include "main/jpeg_decoder.h"
+#include "maintenance/table_file_reader.h"
+
+#include <QFile>
+#include <QHash>
+#include <QMap>
+#include <QVector>
+#include <memory>
+#include <optional>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <sqlite3.h>
+
+namespace pictavo {
+namespace {
+
+constexpr int kKeywordFieldSize = 32;
+constexpr int kIntegrityMessages = 100;
+
+// Asks the kernel to start reading the whole file now: the integrity check and the
+// photo pass then find it in memory instead of waiting on each page in turn.
+void readAheadWhole(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_WILLNEED);
+    ::close(fd);
+}
+
+class Checker
+{
+public:
+    Checker(const QString &directory, const CheckOptions &options)
+        : m_directory(directory), m_options(options)
+    {
+    }
+
+    CheckSummary run()
+    {
+        std::unique_ptr<TableFileReader> photos = openTable(schema::kPhotoTableFile);
+        std::unique_ptr<TableFileReader> keywords = openTable(schema::kKeywordTableFile);
+        if (photos) {
+            readAheadWhole(photos->path());
+            checkIntegrity(*photos, schema::kPhotoTableFile);
+        }
+        if (keywords)
+            checkIntegrity(*keywords, schema::kKeywordTableFile);
+        bool keywordsRead = false;
+        if (photos) {
+            try {
+                findEqualSizes(*photos);
+                scanPhotos(*photos);
+                keywordsRead = true;
+            } catch (const EngineError &error) {
+                tableFault(schema::kPhotoTableFile, error.text());
+            }
+        }
+        if (keywords && keywordsRead) {
+            try {
+                compareKeywordTable(*keywords);
+            } catch (const EngineError &error) {
+                tableFault(schema::kKeywordTableFile, error.text());
+            }
+        }
+        return m_summary;
+    }
+
+private:
+    void report(CheckFinding::Kind kind, qint64 serial, const QString &text)
+    {
+        switch (kind) {
+        case CheckFinding::Kind::Table:
+            ++m_summary.tableFaults;
+            break;
+        case CheckFinding::Kind::Photo:
+            // A record with several faults is one damaged photo.
+            if (!m_recordFaulted)
+                ++m_summary.damagedPhotos;
+            m_recordFaulted = true;
+            break;
+        case CheckFinding::Kind::Duplicate:
+            ++m_summary.duplicates;
+            break;
+        case CheckFinding::Kind::Keyword:
+            ++m_summary.keywordDifferences;
+            break;
+        case CheckFinding::Kind::Warning:
+            ++m_summary.warnings;
+            break;
+        }
+        if (m_options.report)
+            m_options.report(CheckFinding{kind, serial, text});
+    }
+    void tableFault(const QString &fileName, const QString &text)
+    {
+        report(CheckFinding::Kind::Table, 0, fileName + QLatin1String(": ") + text);
+    }
+    void photoFault(qint64 serial, const QString &text)
+    {
+        report(CheckFinding::Kind::Photo, serial,
+               QStringLiteral("SERIAL %1: %2").arg(serial).arg(text));
+    }
+
+    std::unique_ptr<TableFileReader> openTable(const QString &fileName)
+    {
+        const QString path = findTableFileIn(m_directory, fileName);
+        if (path.isEmpty()) {
+            tableFault(fileName, QStringLiteral("missing"));
+            return nullptr;
+        }
+        try {
+            return std::make_unique<TableFileReader>(path);
+        } catch (const EngineError &error) {
+            tableFault(fileName, error.text());
+            return nullptr;
+        }
+    }
+
+    void checkIntegrity(TableFileReader &file, const QString &fileName)
+    {
+        try {
+            SqliteStatement check(
+                file.handle(),
+                QStringLiteral("PRAGMA integrity_check(%1)").arg(kIntegrityMessages));
+            while (check.step()) {
+                const QString line = check.columnText(0);
+                if (line != QLatin1String("ok"))
+                    tableFault(fileName, line);
+            }
+        } catch (const EngineError &error) {
+            tableFault(fileName, error.text());
+        }
+    }
+
+    // The lengths of all photos, without reading them: sizes held by more than one
+    // record are the only places where a duplicate can be.
+    void findEqualSizes(TableFileReader &file)
+    {
+        SqliteStatement lengths(file.handle(),
+                                QStringLiteral("SELECT length(IMAGE) FROM %1").arg(file.table()));
+        QHash<qint64, int> seen;
+        while (lengths.step()) {
+            ++m_total;
+            if (!lengths.isNull(0))
+                ++seen[lengths.columnInt64(0)];
+        }
+        for (auto it = seen.cbegin(); it != seen.cend(); ++it)
+            if (it.value() > 1)
+                m_sharedSizes.insert(it.key(), {});
+    }
+
+    void scanPhotos(TableFileReader &file)
+    {
+        SqliteStatement rows(file.handle(),
+                             QStringLiteral("SELECT rowid, SERIAL, KEYWORD, IMAGE_SIZE, IMAGE "
+                                            "FROM %1 ORDER BY rowid")
+                                 .arg(file.table()));
+        const JpegDecoder decoder;
+        qint64 done = 0;
+        while (rows.step()) {
+            const qint64 rowid = rows.columnInt64(0);
+            const qint64 serial = rows.columnInt64(1);
+            m_recordFaulted = false;
+            countKeywords(rows.columnText(2));
+            sqlite3_stmt *stmt = rows.handle();
+            const auto *data = static_cast<const char *>(sqlite3_column_blob(stmt, 4));
+            const qint64 length = sqlite3_column_bytes(stmt, 4);
+            // Wraps the row's bytes without copying; valid until the next step.
+            const QByteArray photo = QByteArray::fromRawData(data, qsizetype(length));
+            ++m_summary.photos;
+            m_summary.photoBytes += length;
+            checkPhoto(decoder, serial, rows.isNull(3), rows.columnInt64(3), photo);
+            if (!photo.isEmpty())
+                checkDuplicate(file, rowid, serial, photo);
+            if (m_options.progress)
+                m_options.progress(++done, std::max(done, m_total));
+        }
+    }
+
+    void checkPhoto(const JpegDecoder &decoder, qint64 serial, bool sizeNull, qint64 size,
+                    const QByteArray &photo)
+    {
+        if (photo.isEmpty()) {
+            photoFault(serial, QStringLiteral("no photo"));
+            return;
+        }
+        if (sizeNull)
+            photoFault(
+                serial,
+                QStringLiteral("IMAGE_SIZE is empty, the photo holds %1 bytes").arg(photo.size()));
+        else if (size != photo.size())
+            photoFault(serial, QStringLiteral("IMAGE_SIZE is %1, the photo holds %2 bytes")
+                                   .arg(size)
+                                   .arg(photo.size()));
+        try {
+            if (!m_options.decode) {
+                decoder.probe(photo);
+                return;
+            }
+            // The smallest DCT scale still reads every coefficient of the file, so damage
+            // anywhere shows, at a fraction of the work of full-size pixels.
+            const DecodedPicture decoded = decoder.decode(photo, QSize(1, 1));
+            if (decoded.warningCount > 0)
+                report(
+                    CheckFinding::Kind::Warning, serial,
+                    QStringLiteral("SERIAL %1: warning: %2").arg(serial).arg(decoded.firstWarning));
+        } catch (const DecodeError &error) {
+            photoFault(serial, QStringLiteral("not a JPEG picture: %1").arg(error.text()));
+        }
+    }
+
+    // Equal photos are found as the import finds them: by size, then by their bytes. A
+    // hash narrows the candidates of one size; the bytes of the earlier photo are read
+    // again to be sure.
+    void checkDuplicate(TableFileReader &file, qint64 rowid, qint64 serial, const QByteArray &photo)
+    {
+        const auto shared = m_sharedSizes.find(photo.size());
+        if (shared == m_sharedSizes.end())
+            return;
+        // A fast hash, not a cryptographic one: it only narrows; the bytes decide.
+        const size_t digest = qHashBits(photo.constData(), size_t(photo.size()), 0x5eed);
+        for (const Seen &earlier : std::as_const(*shared)) {
+            if (earlier.digest == digest && readPhoto(file, earlier.rowid) == photo) {
+                report(CheckFinding::Kind::Duplicate, serial,
+                       QStringLiteral("SERIAL %1: same photo as SERIAL %2")
+                           .arg(serial)
+                           .arg(earlier.serial));
+                return;
+            }
+        }
+        shared->append(Seen{rowid, serial, digest});
+    }
+
+    QByteArray readPhoto(TableFileReader &file, qint64 rowid)
+    {
+        SqliteStatement one(file.handle(),
+                            QStringLiteral("SELECT IMAGE FROM %1 WHERE rowid=?").arg(file.table()));
+        one.bind(1, rowid);
+        if (!one.step())
+            return {};
+        return QByteArray(static_cast<const char *>(sqlite3_column_blob(one.handle(), 0)),
+                          sqlite3_column_bytes(one.handle(), 0));
+    }
+
+    // As a rebuild counts: every keyword of every Keyword String, known by its first 32
+    // characters; an empty keyword cannot be stored and is left out.
+    void countKeywords(const QString &keywordString)
+    {
+        forEachKeyword(keywordString, [this](const QString &keyword) {
+            if (!keyword.isEmpty())
+                ++m_keywordCounts[cutToCharacters(keyword, kKeywordFieldSize)];
+        });
+    }
+
+    void compareKeywordTable(TableFileReader &file)
+    {
+        QMap<QString, std::optional<qint64>> table; // ordered: findings come out sorted
+        SqliteStatement rows(file.handle(),
+                             QStringLiteral("SELECT KEYWORD, COUNT FROM %1").arg(file.table()));
+        while (rows.step())
+            table.insert(rows.columnText(0),
+                         rows.isNull(1) ? std::nullopt : std::optional(rows.columnInt64(1)));
+        QMap<QString, qint64> counted;
+        for (auto it = m_keywordCounts.cbegin(); it != m_keywordCounts.cend(); ++it)
+            counted.insert(it.key(), it.value());
+        for (auto it = table.cbegin(); it != table.cend(); ++it) {
+            const qint64 rebuilt = counted.value(it.key(), 0);
+            const QString name = QStringLiteral("KEYWORD \"%1\": ").arg(it.key());
+            if (rebuilt == 0)
+                report(CheckFinding::Kind::Keyword, 0,
+                       name + QStringLiteral("in the Keyword Table but on no photo"));
+            else if (!it.value() || *it.value() != rebuilt)
+                report(CheckFinding::Kind::Keyword, 0,
+                       name + QStringLiteral("COUNT is %1, a rebuild counts %2")
+                                  .arg(it.value() ? QString::number(*it.value()) : QString())
+                                  .arg(rebuilt));
+        }
+        for (auto it = counted.cbegin(); it != counted.cend(); ++it)
+            if (!table.contains(it.key()))
+                report(CheckFinding::Kind::Keyword, 0,
+                       QStringLiteral("KEYWORD \"%1\": on photos %2 times but not in the "
+                                      "Keyword Table")
+                           .arg(it.key())
+                           .arg(it.value()));
+    }
+
+    struct Seen
+    {
+        qint64 rowid;
+        qint64 serial;
+        size_t digest;
+    };
+
+    QString m_directory;
+    const CheckOptions &m_options;
+    CheckSummary m_summary;
+    qint64 m_total = 0;
+    bool m_recordFaulted = false;
+    QHash<qint64, QVector<Seen>> m_sharedSizes;
+    QHash<QString, qint64> m_keywordCounts;
+};
+
+} // namespace
+
+QString CheckSummary::text() const
+{
+    return QStringLiteral("%1 photos, %2 damaged, %3 duplicates, %4 table faults, "
+                          "%5 keyword differences")
+        .arg(photos)
+        .arg(damagedPhotos)
+        .arg(duplicates)
+        .arg(tableFaults)
+        .arg(keywordDifferences);
+}
+
+CheckSummary checkLibrary(const QString &directory, const CheckOptions &options)
+{
+    return Checker(directory, options).run();
+}
+
+} // namespace pictavo

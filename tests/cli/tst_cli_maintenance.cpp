@@ -1,0 +1,319 @@
+#include "cli_runner.h"
+#include "db/query.h"
+#include "maintenance/library_check.h"
+#include "support/jpeg_fixtures.h"
+#include "support/photo_db_fixture.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QtTest>
+
+#include <sqlite3.h>
+
+using pictavo::Query;
+using pictavo::test::cli;
+using pictavo::test::PhotoDbFixture;
+using pictavo::test::Run;
+
+namespace {
+
+QByteArray jpeg(quint32 seed, int width = 96, int height = 72)
+{
+    pictavo::fixtures::JpegOptions options;
+    options.seed = seed;
+    return pictavo::fixtures::makeJpeg(width, height, options);
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+}
+
+// Changes a table file behind the engine's back, as damage or another program would.
+void rawSql(const QString &file, const QString &sql, const QByteArray &blob = QByteArray())
+{
+    sqlite3 *db = nullptr;
+    QCOMPARE(sqlite3_open(QFile::encodeName(file).constData(), &db), SQLITE_OK);
+    sqlite3_stmt *stmt = nullptr;
+    QCOMPARE(sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr), SQLITE_OK);
+    if (sqlite3_bind_parameter_count(stmt) > 0)
+        sqlite3_bind_blob(stmt, 1, blob.constData(), int(blob.size()), SQLITE_TRANSIENT);
+    QCOMPARE(sqlite3_step(stmt), SQLITE_DONE);
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+}
+
+using Damage = std::function<void(const QString &dir)>;
+
+// The library every row damages: its Keyword Table is what a rebuild makes, and two of its
+// photos have the same size but other bytes (no duplicate).
+void soundLibrary(PhotoDbFixture &db)
+{
+    db.addPhoto("", "one", "sea,beach", jpeg(1, 400, 300)); // several pages long
+    db.addPhoto("", "two", "sea", jpeg(2));
+    const QByteArray three = jpeg(3);
+    db.addPhoto("", "three", "sun", three + "AB"); // bytes after the end of the picture
+    db.addPhoto("", "four", "*", three + "CD");
+    for (const auto &[keyword, count] :
+         {std::pair("sea", 2), std::pair("beach", 1), std::pair("sun", 1), std::pair("*", 1)})
+        db.addKeyword(keyword, count);
+}
+
+} // namespace
+
+// pictavo-cli check and backup, run as a script would run them.
+class TestCliMaintenance : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void checkFindsEachDamage_data();
+    void checkFindsEachDamage();
+    void checkUsage();
+    void failedBackupKeepsTheOldOne();
+    void backupWhileAnotherProcessImports();
+};
+
+void TestCliMaintenance::checkFindsEachDamage_data()
+{
+    QTest::addColumn<Damage>("damage");
+    QTest::addColumn<bool>("decode");
+    QTest::addColumn<QStringList>("lines"); // patterns; each line matches one, each one a line
+    QTest::addColumn<int>("code");
+
+    const auto photo = [](const QString &dir) { return QDir(dir).filePath("photodb.db"); };
+    const auto keyword = [](const QString &dir) { return QDir(dir).filePath("keyword.db"); };
+    const QString clean =
+        "4 photos, 0 damaged, 0 duplicates, 0 table faults, 0 keyword differences";
+
+    QTest::newRow("sound") << Damage([](const QString &) {}) << false << QStringList{clean} << 0;
+    QTest::newRow("sound, decoded")
+        << Damage([](const QString &) {}) << true << QStringList{clean} << 0;
+    QTest::newRow("truncated table file")
+        << Damage([photo](const QString &dir) {
+               QFile file(photo(dir));
+               QVERIFY(file.resize(file.size() / 2));
+           })
+        << false
+        << QStringList{"photodb\\.db: .+", "\\d+ photos, \\d+ damaged, 0 duplicates, [1-9]\\d* "
+                                           "table faults, 0 keyword differences"}
+        << 1;
+    QTest::newRow("IMAGE_SIZE that lies")
+        << Damage([photo](const QString &dir) {
+               rawSql(photo(dir), "UPDATE photodb SET IMAGE_SIZE=IMAGE_SIZE+7 WHERE SERIAL=2");
+           })
+        << false
+        << QStringList{QString("SERIAL 2: IMAGE_SIZE is %1, the photo holds %2 bytes")
+                           .arg(jpeg(2).size() + 7)
+                           .arg(jpeg(2).size()),
+                       "4 photos, 1 damaged, 0 duplicates, 0 table faults, 0 keyword differences"}
+        << 1;
+    QTest::newRow("PNG stored as a photo")
+        << Damage([photo](const QString &dir) {
+               const QByteArray png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
+               rawSql(photo(dir), "UPDATE photodb SET IMAGE=?, IMAGE_SIZE=16 WHERE SERIAL=3", png);
+           })
+        << false
+        << QStringList{"SERIAL 3: not a JPEG picture: Not a JPEG file: starts with 0x89 0x50",
+                       "4 photos, 1 damaged, 0 duplicates, 0 table faults, 0 keyword differences"}
+        << 1;
+    QTest::newRow("empty photo and a lie")
+        << Damage([photo](const QString &dir) {
+               rawSql(photo(dir), "UPDATE photodb SET IMAGE=X'' WHERE SERIAL=4");
+               rawSql(photo(dir), "UPDATE photodb SET IMAGE_SIZE=1, IMAGE=X'FFD8' WHERE SERIAL=1");
+           })
+        << false
+        << QStringList{"SERIAL 1: IMAGE_SIZE is 1, the photo holds 2 bytes",
+                       "SERIAL 1: not a JPEG picture: .+", "SERIAL 4: no photo",
+                       "4 photos, 2 damaged, 0 duplicates, 0 table faults, 0 keyword differences"}
+        << 1;
+    QTest::newRow("duplicate")
+        << Damage([photo](const QString &dir) {
+               rawSql(photo(dir), "INSERT INTO photodb(PREFIX, NAME, EXT, KEYWORD, COUNT, "
+                                  "IMAGE_SIZE, IMAGE) SELECT 'again', NAME, EXT, '*', 0, "
+                                  "IMAGE_SIZE, IMAGE FROM photodb WHERE SERIAL=3");
+           })
+        << false
+        << QStringList{"SERIAL 5: same photo as SERIAL 3",
+                       "KEYWORD \"\\*\": COUNT is 1, a rebuild counts 2",
+                       "5 photos, 0 damaged, 1 duplicates, 0 table faults, 1 keyword differences"}
+        << 1;
+    QTest::newRow("stale Keyword Table")
+        << Damage([keyword](const QString &dir) {
+               rawSql(keyword(dir), "UPDATE keyword SET COUNT=7 WHERE KEYWORD='sea'");
+               rawSql(keyword(dir), "DELETE FROM keyword WHERE KEYWORD='beach'");
+               rawSql(keyword(dir), "INSERT INTO keyword VALUES('ghost', 0)");
+           })
+        << false
+        << QStringList{"KEYWORD \"ghost\": in the Keyword Table but on no photo",
+                       "KEYWORD \"sea\": COUNT is 7, a rebuild counts 2",
+                       "KEYWORD \"beach\": on photos 1 times but not in the Keyword Table",
+                       "4 photos, 0 damaged, 0 duplicates, 0 table faults, 3 keyword differences"}
+        << 0; // counts are exact only after a rebuild: the program leaves them so
+    QTest::newRow("Keyword Table missing")
+        << Damage([keyword](const QString &dir) { QVERIFY(QFile::remove(keyword(dir))); }) << false
+        << QStringList{"keyword\\.db: missing",
+                       "4 photos, 0 damaged, 0 duplicates, 1 table faults, 0 keyword differences"}
+        << 1;
+    QTest::newRow("Keyword Table of noise")
+        << Damage([keyword](const QString &dir) {
+               writeFile(keyword(dir), pictavo::fixtures::randomBytes(7, 8192));
+           })
+        << false
+        << QStringList{"keyword\\.db: file is not a database",
+                       "4 photos, 0 damaged, 0 duplicates, 1 table faults, 0 keyword differences"}
+        << 1;
+    // A cut photo has a good header: only a decode finds it, and libjpeg recovers.
+    const QByteArray cut = jpeg(2).left(jpeg(2).size() / 2);
+    const Damage cutPhoto = [photo, cut](const QString &dir) {
+        rawSql(photo(dir),
+               QString("UPDATE photodb SET IMAGE=?, IMAGE_SIZE=%1 WHERE SERIAL=2").arg(cut.size()),
+               cut);
+    };
+    QTest::newRow("cut photo") << cutPhoto << false << QStringList{clean} << 0;
+    QTest::newRow("cut photo, decoded")
+        << cutPhoto << true << QStringList{"SERIAL 2: warning: Premature end of JPEG file", clean}
+        << 0;
+}
+
+void TestCliMaintenance::checkFindsEachDamage()
+{
+    QFETCH(Damage, damage);
+    QFETCH(bool, decode);
+    QFETCH(QStringList, lines);
+    QFETCH(int, code);
+
+    PhotoDbFixture db;
+    soundLibrary(db);
+    damage(db.dir());
+    QStringList args{"check", db.dir()};
+    if (decode)
+        args << "--decode";
+    const Run run = cli(args);
+    const QStringList out = run.out.split('\n', Qt::SkipEmptyParts);
+    for (const QString &line : out) {
+        const bool expected = std::any_of(lines.cbegin(), lines.cend(), [&](const QString &p) {
+            return QRegularExpression(QRegularExpression::anchoredPattern(p))
+                .match(line)
+                .hasMatch();
+        });
+        QVERIFY2(expected, qPrintable("unexpected line: " + line + "\n" + run.out));
+    }
+    for (const QString &pattern : lines) {
+        const QRegularExpression re(QRegularExpression::anchoredPattern(pattern));
+        QVERIFY2(std::any_of(out.cbegin(), out.cend(),
+                             [&](const QString &line) { return re.match(line).hasMatch(); }),
+                 qPrintable("missing: " + pattern + "\n" + run.out));
+    }
+    QCOMPARE(run.err, QString()); // short runs print no progress
+    QCOMPARE(run.code, code);
+}
+
+void TestCliMaintenance::checkUsage()
+{
+    QCOMPARE(cli({"check"}).code, 2);
+    QCOMPARE(cli({"check", "a", "b"}).code, 2);
+    QCOMPARE(cli({"backup", "a"}).code, 2);
+    QTemporaryDir empty;
+    const Run run = cli({"check", empty.path()});
+    QCOMPARE(run.out, QStringLiteral("photodb.db: missing\nkeyword.db: missing\n"
+                                     "0 photos, 0 damaged, 0 duplicates, 2 table faults, "
+                                     "0 keyword differences\n"));
+    QCOMPARE(run.code, 1);
+}
+
+void TestCliMaintenance::failedBackupKeepsTheOldOne()
+{
+    PhotoDbFixture db;
+    soundLibrary(db);
+    QTemporaryDir target;
+    const QString dest = target.filePath("backup");
+    Run run = cli({"backup", db.dir(), dest});
+    QCOMPARE(run.out, QStringLiteral("Backed up to \"%1\": 4 photos, %2 bytes.\n")
+                          .arg(dest)
+                          .arg(QFileInfo(dest + "/photodb.db").size() +
+                               QFileInfo(dest + "/keyword.db").size()));
+    QCOMPARE(run.code, 0);
+    QFile first(dest + "/photodb.db");
+    QVERIFY(first.open(QIODevice::ReadOnly));
+    const QByteArray good = first.readAll();
+    first.close();
+
+    // A damaged library copies faithfully, fails the check of the copy, and the earlier
+    // backup stays as it was; nothing temporary is left behind.
+    db.addPhoto("", "five", "sea", jpeg(5));
+    rawSql(QDir(db.dir()).filePath("photodb.db"), "UPDATE photodb SET IMAGE_SIZE=3 WHERE SERIAL=5");
+    run = cli({"backup", db.dir(), dest});
+    QCOMPARE(run.err, QStringLiteral("The backup did not pass the check: SERIAL 5: IMAGE_SIZE is "
+                                     "3, the photo holds %1 bytes\n")
+                          .arg(jpeg(5).size()));
+    QCOMPARE(run.code, 1);
+    QFile kept(dest + "/photodb.db");
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QVERIFY(kept.readAll() == good);
+    QCOMPARE(QDir(dest).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             (QStringList{"keyword.db", "photodb.db"}));
+    QCOMPARE(cli({"check", dest}).code, 0);
+}
+
+void TestCliMaintenance::backupWhileAnotherProcessImports()
+{
+    PhotoDbFixture db;
+    QTemporaryDir in, target;
+    constexpr int kFiles = 50;
+    QStringList names;
+    QMap<QString, QByteArray> files;
+    for (int i = 0; i < kFiles; ++i) {
+        const QString name = QStringLiteral("p%1").arg(i, 2, 10, QLatin1Char('0'));
+        names << name;
+        files.insert(name, jpeg(quint32(100 + i), 640, 480));
+        writeFile(in.filePath(name + ".jpg"), files[name]);
+    }
+
+    QProcess import;
+    import.start(QStringLiteral(PICTAVO_CLI),
+                 {"import", db.dir(), in.path(), "--keywords", "k", "--add-new-keywords"});
+    QVERIFY(import.waitForStarted());
+    QStringList backups;
+    bool finished = false;
+    while (!finished && backups.size() < 400) {
+        import.waitForFinished(1);                         // lets QProcess notice the end
+        finished = import.state() == QProcess::NotRunning; // one more backup after the end
+        const QString dest = target.filePath(QString::number(backups.size()));
+        const Run run = cli({"backup", db.dir(), dest});
+        QVERIFY2(run.code == 0, qPrintable(run.err));
+        backups << dest;
+    }
+    QCOMPARE(import.state(), QProcess::NotRunning);
+    QCOMPARE(import.exitCode(), 0);
+
+    int midway = 0;
+    for (const QString &dest : backups) {
+        // It opens and passes the check...
+        const pictavo::CheckSummary summary = pictavo::checkLibrary(dest);
+        QVERIFY2(summary.sound(), qPrintable(dest));
+        // ...and holds the first photos of the import, each one whole.
+        Query album;
+        album.setDatabaseName(dest);
+        album.setSql({"SELECT * FROM PHOTODB.DB ORDER BY SERIAL;"});
+        album.open();
+        QStringList stored;
+        for (album.first(); !album.eof(); album.next()) {
+            const QString name = album.asString("NAME");
+            const QByteArray image = album.readBlob("IMAGE");
+            QVERIFY2(image == files.value(name), qPrintable(dest + ": " + name));
+            QCOMPARE(album.asInteger("IMAGE_SIZE"), image.size());
+            stored << name;
+        }
+        QCOMPARE(stored, names.mid(0, stored.size()));
+        midway += stored.size() > 0 && stored.size() < kFiles;
+    }
+    QCOMPARE(pictavo::checkLibrary(backups.last()).photos, kFiles);
+    qInfo("%lld backups, %d of them taken while the import ran", qlonglong(backups.size()), midway);
+    QVERIFY(midway > 0);
+}
+
+QTEST_GUILESS_MAIN(TestCliMaintenance)
+#include "tst_cli_maintenance.moc"
