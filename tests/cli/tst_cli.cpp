@@ -242,7 +242,8 @@ void TestCli::rebuildKeywords()
     run = cli({"rebuild-keywords", db.dir()});
     QCOMPARE(run.code, 1);
     QCOMPARE(run.out, QString());
-    QCOMPARE(run.err, QStringLiteral("Table \"photodb.db\" does not exist in \"%1\".\n").arg(db.dir()));
+    QCOMPARE(run.err,
+             QStringLiteral("Table \"photodb.db\" does not exist in \"%1\".\n").arg(db.dir()));
     QCOMPARE(db.rows({"select * from KEYWORD.DB;"}), (QStringList{"*|1", "cat|3", "dog|2"}));
     QCOMPARE(cli({"rebuild-keywords"}).code, 2);
     QCOMPARE(cli({"rebuild-keywords", db.dir(), "x"}).code, 2);
@@ -259,10 +260,13 @@ void TestCli::usage()
     QCOMPARE(help.code, 0);
     // Every command on a line of its own, once.
     const QStringList lines = help.out.split('\n');
-    for (const char *command : {"create", "query", "export", "import", "--help", "--version"})
+    const QList<const char *> commands{"create",           "query",           "export", "import",
+                                       "rebuild-keywords", "replace-keyword", "check",  "backup",
+                                       "--help",           "--version"};
+    for (const char *command : commands)
         QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^  %1( |$)").arg(command))).size(),
                  1);
-    QCOMPARE(lines.filter(QRegularExpression("^  [^ ]")).size(), 6);
+    QCOMPARE(lines.filter(QRegularExpression("^  [^ ]")).size(), commands.size());
     const Run version = cli({"--version"});
     QCOMPARE(version.code, 0);
     QCOMPARE(version.out, "pictavo-cli 1.0.2.12\n");

@@ -74,6 +74,9 @@ private slots:
     void checkUsage();
     void failedBackupKeepsTheOldOne();
     void backupWhileAnotherProcessImports();
+
+private:
+    void backupsDuringOneImport(int &midway);
 };
 
 void TestCliMaintenance::checkFindsEachDamage_data()
@@ -258,15 +261,19 @@ void TestCliMaintenance::failedBackupKeepsTheOldOne()
     QCOMPARE(cli({"check", dest}).code, 0);
 }
 
-void TestCliMaintenance::backupWhileAnotherProcessImports()
+// Imports in a child process while backups are taken one after another; every backup must
+// open, pass the check and hold a prefix of the import. Returns how many were taken while
+// the import ran.
+void TestCliMaintenance::backupsDuringOneImport(int &midway)
 {
     PhotoDbFixture db;
     QTemporaryDir in, target;
-    constexpr int kFiles = 50;
+    // Enough photos that the import outlasts several backups, also on a fast machine.
+    constexpr int kFiles = 150;
     QStringList names;
     QMap<QString, QByteArray> files;
     for (int i = 0; i < kFiles; ++i) {
-        const QString name = QStringLiteral("p%1").arg(i, 2, 10, QLatin1Char('0'));
+        const QString name = QStringLiteral("p%1").arg(i, 3, 10, QLatin1Char('0'));
         names << name;
         files.insert(name, jpeg(quint32(100 + i), 640, 480));
         writeFile(in.filePath(name + ".jpg"), files[name]);
@@ -289,7 +296,7 @@ void TestCliMaintenance::backupWhileAnotherProcessImports()
     QCOMPARE(import.state(), QProcess::NotRunning);
     QCOMPARE(import.exitCode(), 0);
 
-    int midway = 0;
+    midway = 0;
     for (const QString &dest : backups) {
         // It opens and passes the check...
         const pictavo::CheckSummary summary = pictavo::checkLibrary(dest);
@@ -312,6 +319,15 @@ void TestCliMaintenance::backupWhileAnotherProcessImports()
     }
     QCOMPARE(pictavo::checkLibrary(backups.last()).photos, kFiles);
     qInfo("%lld backups, %d of them taken while the import ran", qlonglong(backups.size()), midway);
+}
+
+void TestCliMaintenance::backupWhileAnotherProcessImports()
+{
+    // Whether a backup falls in the middle of the import depends on the machine's load:
+    // the run is repeated until one does.
+    int midway = 0;
+    for (int attempt = 0; attempt < 5 && midway == 0 && !QTest::currentTestFailed(); ++attempt)
+        backupsDuringOneImport(midway);
     QVERIFY(midway > 0);
 }
 
