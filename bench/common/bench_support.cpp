@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStringList>
 
 #include <algorithm>
 #include <cstdio>
@@ -21,6 +22,14 @@ double median(std::vector<double> values)
     std::sort(values.begin(), values.end());
     const size_t n = values.size();
     return n == 0 ? 0 : n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+QString joinNumbers(const std::vector<double> &values, int decimals)
+{
+    QStringList parts;
+    for (double v : values)
+        parts << QString::number(v, 'f', decimals);
+    return parts.join(QLatin1Char(' '));
 }
 
 QByteArray utf8(const QString &text)

@@ -15,6 +15,9 @@ double msSince(const QElapsedTimer &timer);
 // The middle value, or the mean of the two middle ones; 0 for no values.
 double median(std::vector<double> values);
 
+// The values with the given decimals, separated by blanks, for a line of a report.
+QString joinNumbers(const std::vector<double> &values, int decimals = 1);
+
 QByteArray utf8(const QString &text);
 
 bool writeFile(const QString &path, const QByteArray &bytes);

@@ -56,14 +56,6 @@ Options parseOptions(int argc, char **argv)
     return options;
 }
 
-QString list(const std::vector<double> &values)
-{
-    QStringList parts;
-    for (double v : values)
-        parts << QString::number(v, 'f', 1);
-    return parts.join(QLatin1Char(' '));
-}
-
 void check(sqlite3 *db, int rc, const char *what)
 {
     if (rc != SQLITE_OK && rc != SQLITE_DONE)
@@ -261,10 +253,10 @@ int main(int argc, char **argv)
         const double toolNet = std::max(0.001, toolMs - startMs);
         const double ratio = oursMs / toolNet;
         std::printf("\nruns (ms), %d each:\n", options.runs);
-        std::printf("  Query open + recordCount : %s\n", qPrintable(list(ours)));
-        std::printf("  grid walk (4 fields/row) : %s\n", qPrintable(list(walks)));
-        std::printf("  sqlite3 query            : %s\n", qPrintable(list(tool)));
-        std::printf("  sqlite3 \"select 1\"       : %s\n", qPrintable(list(start)));
+        std::printf("  Query open + recordCount : %s\n", qPrintable(bench::joinNumbers(ours)));
+        std::printf("  grid walk (4 fields/row) : %s\n", qPrintable(bench::joinNumbers(walks)));
+        std::printf("  sqlite3 query            : %s\n", qPrintable(bench::joinNumbers(tool)));
+        std::printf("  sqlite3 \"select 1\"       : %s\n", qPrintable(bench::joinNumbers(start)));
         std::printf("\nmedians:\n");
         std::printf("  Query open + recordCount : %8.1f ms (untimed first run: %.1f ms)\n", oursMs,
                     first.openMs);

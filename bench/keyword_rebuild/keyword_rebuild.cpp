@@ -76,14 +76,6 @@ Options parseOptions(int argc, char **argv)
     return options;
 }
 
-QString list(const std::vector<double> &values)
-{
-    QStringList parts;
-    for (double v : values)
-        parts << QString::number(v, 'f', 1);
-    return parts.join(QLatin1Char(' '));
-}
-
 void check(sqlite3 *db, int rc, const char *what)
 {
     if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW)
@@ -296,9 +288,9 @@ bool timedPart(const Options &options, const QString &dir, const QByteArray &pro
     const double toolNet = std::max(0.001, toolMedian - bench::median(startMs));
     const double ratio = oursMedian / toolNet;
     std::printf("\nruns (ms), %d each:\n", options.runs);
-    std::printf("  rebuild                 : %s\n", qPrintable(list(oursMs)));
-    std::printf("  sqlite3 count and write : %s\n", qPrintable(list(toolMs)));
-    std::printf("  sqlite3 \"select 1\"      : %s\n", qPrintable(list(startMs)));
+    std::printf("  rebuild                 : %s\n", qPrintable(bench::joinNumbers(oursMs)));
+    std::printf("  sqlite3 count and write : %s\n", qPrintable(bench::joinNumbers(toolMs)));
+    std::printf("  sqlite3 \"select 1\"      : %s\n", qPrintable(bench::joinNumbers(startMs)));
     std::printf("medians: rebuild %.1f ms, sqlite3 %.1f ms, without its start %.1f ms\n",
                 oursMedian, toolMedian, toolNet);
     const bool pass = ratio <= kGoalRatio;

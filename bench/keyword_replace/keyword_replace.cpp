@@ -59,14 +59,6 @@ Options parseOptions(int argc, char **argv)
     return options;
 }
 
-QString list(const std::vector<double> &values)
-{
-    QStringList parts;
-    for (double v : values)
-        parts << QString::number(v, 'f', 1);
-    return parts.join(QLatin1Char(' '));
-}
-
 void check(sqlite3 *db, int rc, const char *what)
 {
     if (rc != SQLITE_OK && rc != SQLITE_DONE)
@@ -230,9 +222,9 @@ int main(int argc, char **argv)
         const double ratio = oursMs / toolNet;
         std::printf("\nrecords changed: %d of %d\n", changed, options.records);
         std::printf("\nruns (ms), %d each:\n", options.runs);
-        std::printf("  replace (ours)         : %s\n", qPrintable(list(ours)));
-        std::printf("  sqlite3 UPDATE         : %s\n", qPrintable(list(tool)));
-        std::printf("  sqlite3 \"select 1\"     : %s\n", qPrintable(list(start)));
+        std::printf("  replace (ours)         : %s\n", qPrintable(bench::joinNumbers(ours)));
+        std::printf("  sqlite3 UPDATE         : %s\n", qPrintable(bench::joinNumbers(tool)));
+        std::printf("  sqlite3 \"select 1\"     : %s\n", qPrintable(bench::joinNumbers(start)));
         std::printf("\nmedians:\n");
         std::printf("  replace (ours)         : %8.1f ms\n", oursMs);
         std::printf("  sqlite3 UPDATE         : %8.1f ms\n", toolMs);

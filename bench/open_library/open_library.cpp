@@ -340,14 +340,6 @@ Opening runChild(const QByteArray &self, const std::vector<QByteArray> &args,
     return opening;
 }
 
-QString list(const std::vector<double> &values, int decimals)
-{
-    QStringList parts;
-    for (double v : values)
-        parts << QString::number(v, 'f', decimals);
-    return parts.join(QLatin1Char(' '));
-}
-
 int parentMain(const Options &options, const QByteArray &self)
 {
     std::unique_ptr<QTemporaryDir> temp;
@@ -420,12 +412,14 @@ int parentMain(const Options &options, const QByteArray &self)
 
     std::printf("\nopenings, %d each (open + count + %d rows + first photo):\n", options.runs,
                 kScreenRows);
-    std::printf("  empty: read_bytes     : %s\n", qPrintable(list(emptyBytes, 0)));
-    std::printf("  empty: process ms     : %s  (steps ms: %s)\n", qPrintable(list(emptyMs, 1)),
-                qPrintable(list(emptySteps, 1)));
-    std::printf("  large: read_bytes     : %s\n", qPrintable(list(largeBytes, 0)));
-    std::printf("  large: process ms     : %s  (steps ms: %s)\n", qPrintable(list(largeMs, 1)),
-                qPrintable(list(largeSteps, 1)));
+    std::printf("  empty: read_bytes     : %s\n", qPrintable(bench::joinNumbers(emptyBytes, 0)));
+    std::printf("  empty: process ms     : %s  (steps ms: %s)\n",
+                qPrintable(bench::joinNumbers(emptyMs, 1)),
+                qPrintable(bench::joinNumbers(emptySteps, 1)));
+    std::printf("  large: read_bytes     : %s\n", qPrintable(bench::joinNumbers(largeBytes, 0)));
+    std::printf("  large: process ms     : %s  (steps ms: %s)\n",
+                qPrintable(bench::joinNumbers(largeMs, 1)),
+                qPrintable(bench::joinNumbers(largeSteps, 1)));
     std::printf("  first photo           : %lld bytes\n",
                 largeRuns.empty() ? 0LL : static_cast<long long>(largeRuns.front().photo));
     const double perRecord = bench::median(bytesPerRecord);
