@@ -259,6 +259,7 @@ void Database::detach(const QString &key)
     if (found == m_attached.end())
         return;
     execSql(m_db, QStringLiteral("DETACH DATABASE %1").arg(quoted(found->schema)));
+    m_warmer.forget(found->schema);
     m_attached.erase(found);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/btree_warmer.h"
 #include "db/field_def.h"
 
 #include <QHash>
@@ -52,6 +53,10 @@ public:
     // Deletes every row of the table.
     void emptyTable(const QString &fileName);
 
+    // Asks the OS for the pages of the indexes `sql` will scan, all at once, so that a
+    // cold open does not wait for them one by one.
+    void warmIndexesOf(const QString &sql) { m_warmer.warmIndexesOf(m_db, sql); }
+
 private:
     explicit Database(const QString &directory);
     void detach(const QString &key);
@@ -61,6 +66,7 @@ private:
     QString m_directory;
     sqlite3 *m_db = nullptr;
     QHash<QString, TableFile> m_attached; // key: lower-case file name
+    BtreeWarmer m_warmer;                 // after m_db closes: it holds the files open
 };
 
 } // namespace pictavo

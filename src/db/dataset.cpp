@@ -100,6 +100,7 @@ void DataSet::loadRows()
 // that its clauses do not need, so that it can be answered from an index.
 void DataSet::loadRowIds()
 {
+    m_database->warmIndexesOf(m_plan.keySql);
     auto query = prepareReadOnly(m_database->handle(), m_plan.keySql);
     bindParameters(*query);
     std::vector<qint64> rowIds;

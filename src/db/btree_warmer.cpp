@@ -1,0 +1,198 @@
+#include "db/btree_warmer.h"
+
+#include "db/engine_error.h"
+#include "db/sqlite_statement.h"
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_set>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <sqlite3.h>
+
+namespace pictavo {
+
+namespace {
+
+// Enough for the key index of millions of photos; a damaged tree that seems larger is
+// not followed further.
+constexpr std::size_t kPageLimit = 1u << 16;
+
+constexpr unsigned char kInteriorIndexPage = 0x02;
+constexpr unsigned char kInteriorTablePage = 0x05;
+constexpr int kInteriorHeaderSize = 12;
+
+unsigned be16(const unsigned char *p)
+{
+    return unsigned(p[0]) << 8 | p[1];
+}
+
+unsigned be32(const unsigned char *p)
+{
+    return unsigned(p[0]) << 24 | unsigned(p[1]) << 16 | unsigned(p[2]) << 8 | p[3];
+}
+
+struct FileShape
+{
+    unsigned pageSize = 0;
+    unsigned usableSize = 0;
+    unsigned pageCount = 0;
+};
+
+bool readShape(int fd, FileShape &shape)
+{
+    unsigned char header[100];
+    if (::pread(fd, header, sizeof header, 0) != ssize_t(sizeof header) ||
+        std::memcmp(header, "SQLite format 3", 16) != 0)
+        return false;
+    shape.pageSize = be16(header + 16) == 1 ? 65536u : be16(header + 16);
+    if (shape.pageSize < 512 || shape.pageSize > 65536 ||
+        (shape.pageSize & (shape.pageSize - 1)) != 0)
+        return false;
+    shape.usableSize = shape.pageSize - header[20];
+    struct stat info;
+    if (shape.usableSize < 480 || ::fstat(fd, &info) != 0)
+        return false;
+    shape.pageCount = unsigned(std::min<off_t>(info.st_size / shape.pageSize, 0xffffffffu));
+    return true;
+}
+
+// One request per run of neighbouring pages, all before any is waited for.
+void askForPages(int fd, std::vector<unsigned> pages, unsigned pageSize)
+{
+    std::sort(pages.begin(), pages.end());
+    for (std::size_t i = 0; i < pages.size();) {
+        std::size_t end = i + 1;
+        while (end < pages.size() && pages[end] == pages[end - 1] + 1)
+            ++end;
+        ::posix_fadvise(fd, off_t(pages[i] - 1) * pageSize, off_t(end - i) * pageSize,
+                        POSIX_FADV_WILLNEED);
+        i = end;
+    }
+}
+
+} // namespace
+
+BtreeWarmer::~BtreeWarmer()
+{
+    for (const int fd : std::as_const(m_files))
+        if (fd >= 0)
+            ::close(fd);
+}
+
+void BtreeWarmer::forget(const QString &schema)
+{
+    const int fd = m_files.take(schema);
+    if (fd >= 0)
+        ::close(fd);
+}
+
+int BtreeWarmer::fileOf(sqlite3 *db, const QString &schema)
+{
+    const auto found = m_files.constFind(schema);
+    if (found != m_files.constEnd())
+        return *found;
+    const char *path = sqlite3_db_filename(db, schema.toUtf8().constData());
+    const int fd = (path != nullptr && *path != '\0') ? ::open(path, O_RDONLY | O_CLOEXEC) : -1;
+    m_files.insert(schema, fd);
+    return fd;
+}
+
+void BtreeWarmer::warmIndexesOf(sqlite3 *db, const QString &sql)
+{
+    try {
+        for (const auto &[schema, root] : indexRootsOf(db, sql))
+            if (const int fd = fileOf(db, schema); fd >= 0)
+                warmTree(fd, root, kPageLimit);
+    } catch (const EngineError &) {
+        // Only a hint: the statement itself will meet and report any real trouble.
+    }
+}
+
+std::vector<std::pair<QString, unsigned>> BtreeWarmer::indexRootsOf(sqlite3 *db, const QString &sql)
+{
+    // The program's columns: addr, opcode, p1, p2 (the root page), p3 (the database).
+    std::vector<std::pair<qint64, unsigned>> opened; // (database number, root page)
+    SqliteStatement program(db, QStringLiteral("EXPLAIN ") + sql);
+    while (program.step())
+        if (program.columnText(1) == QLatin1String("OpenRead"))
+            opened.emplace_back(program.columnInt64(4), unsigned(program.columnInt64(3)));
+    program.reset();
+
+    std::vector<std::pair<QString, unsigned>> roots;
+    if (opened.empty())
+        return roots;
+    QHash<qint64, QString> schemas;
+    SqliteStatement databases(db, QStringLiteral("PRAGMA database_list"));
+    while (databases.step())
+        schemas.insert(databases.columnInt64(0), databases.columnText(1));
+    databases.reset();
+    for (const auto &[number, root] : opened) {
+        const QString schema = schemas.value(number);
+        if (schema.isEmpty())
+            continue;
+        const std::pair<QString, unsigned> entry(schema, root);
+        if (std::find(roots.begin(), roots.end(), entry) != roots.end())
+            continue;
+        SqliteStatement isIndex(db, QStringLiteral("SELECT 1 FROM %1.sqlite_master WHERE "
+                                                   "type='index' AND rootpage=?")
+                                        .arg(quoted(schema)));
+        isIndex.bind(1, qint64(root));
+        if (isIndex.step())
+            roots.push_back(entry);
+        isIndex.reset();
+    }
+    return roots;
+}
+
+std::vector<unsigned> BtreeWarmer::warmTree(int fd, unsigned root, std::size_t limit)
+{
+    std::vector<unsigned> warmed;
+    FileShape shape;
+    if (!readShape(fd, shape) || root < 1 || root > shape.pageCount)
+        return warmed;
+    std::unordered_set<unsigned> seen{root};
+    std::vector<unsigned> level{root};
+    std::vector<unsigned char> page(shape.pageSize);
+    while (!level.empty() && warmed.size() < limit) {
+        if (level.size() > limit - warmed.size())
+            level.resize(limit - warmed.size());
+        warmed.insert(warmed.end(), level.begin(), level.end());
+        askForPages(fd, level, shape.pageSize);
+
+        std::vector<unsigned> next;
+        const auto follow = [&](unsigned child) {
+            if (child >= 1 && child <= shape.pageCount && seen.insert(child).second)
+                next.push_back(child);
+        };
+        for (std::size_t i = 0; i < level.size(); ++i) {
+            const off_t offset = off_t(level[i] - 1) * shape.pageSize;
+            if (::pread(fd, page.data(), shape.pageSize, offset) != ssize_t(shape.pageSize))
+                continue;
+            const unsigned header = level[i] == 1 ? 100 : 0;
+            const unsigned char type = page[header];
+            if (type != kInteriorIndexPage && type != kInteriorTablePage) {
+                // The pages of one level are all of a kind: leaves need no parsing, only
+                // asking for, which is done.
+                if (i == 0)
+                    break;
+                continue;
+            }
+            const unsigned cells = be16(&page[header + 3]);
+            const unsigned pointers = header + kInteriorHeaderSize;
+            for (unsigned c = 0; c < cells && pointers + 2 * c + 2 <= shape.usableSize; ++c) {
+                const unsigned cell = be16(&page[pointers + 2 * c]);
+                if (cell + 4 <= shape.usableSize)
+                    follow(be32(&page[cell]));
+            }
+            follow(be32(&page[header + 8]));
+        }
+        level = std::move(next);
+    }
+    return warmed;
+}
+
+} // namespace pictavo
