@@ -34,15 +34,15 @@ int run(pictavo::Prompter &prompter)
     TformSlide formSlide(prompter, &formMain);
     formMain.setSlide(&formSlide);
     // Keyword table rebuild and keyword list.
-    TformUpdateKeyword formUpdateKeyword(formMain, prompter, &formMain);
-    TformKeywordList formKeywordList(formMain, prompter, &formMain);
+    TformUpdateKeyword formUpdateKeyword(album, prompter, &formMain);
+    TformKeywordList formKeywordList(album, prompter, &formMain);
     formKeywordList.setUpdateKeyword(&formUpdateKeyword);
     formMain.setKeywordList(&formKeywordList);
 
     formMain.setSelector(&formSelector);
     formMain.setEasyFilter(&formEasyFilter);
     formMain.setExpertFilter(&formExpertFilter);
-    TformKeywordEdit formKeywordEdit(formMain, prompter, &formMain);
+    TformKeywordEdit formKeywordEdit(album, prompter, &formMain);
     formMain.setKeywordEdit(&formKeywordEdit);
     formSelector.setEasyFilterReset([&formEasyFilter] { formEasyFilter.ClearAll(); });
     // The busy window is created last and stays hidden.

@@ -1,10 +1,11 @@
 #include "keyword/tformkeywordassist.h"
 
-#include "widgets/form_placement.h"
 #include "base/regutl.h"
+#include "db/query.h"
 #include "keyword/keyword_table.h"
-#include "main/tformmain.h"
+#include "main/album_host.h"
 #include "view/help_menu.h"
+#include "widgets/form_placement.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -27,8 +28,8 @@ constexpr int kPanelHeight = 65;
 
 } // namespace
 
-TformKeywordAssist::TformKeywordAssist(TformMain &formMain, Prompter &prompter, QWidget *parent)
-    : QDialog(parent), m_formMain(formMain), m_commands(prompter)
+TformKeywordAssist::TformKeywordAssist(AlbumHost &album, Prompter &prompter, QWidget *parent)
+    : QDialog(parent), m_album(album), m_commands(prompter)
 {
     setObjectName(kFormName);
     setWindowTitle(QStringLiteral("Keyword Entry Assistant"));
@@ -137,7 +138,7 @@ void TformKeywordAssist::FormResize()
 
 void TformKeywordAssist::LoadKeywordToListBox()
 {
-    const Query &album = m_formMain.queryAlbum;
+    const Query &album = m_album.albumQuery();
     // Without an open database there is no Keyword Table and no current record: the list
     // stays as it is.
     if (!album.active())
@@ -181,7 +182,7 @@ void TformKeywordAssist::setEntries(const AssistEntries &list)
 void TformKeywordAssist::bitbtnEnterClick()
 {
     // Through the Album Query, so its post runs the new-keyword check like any other.
-    Query &album = m_formMain.queryAlbum;
+    Query &album = m_album.albumQuery();
     const QString keywordString = assistKeywordString(entries());
     album.edit();
     album.setValue(QStringLiteral("KEYWORD"), keywordString);

@@ -15,7 +15,7 @@ class QStatusBar;
 namespace pictavo {
 
 class Prompter;
-class TformMain;
+class AlbumHost;
 
 // The keyword entry assistant: every keyword of the Keyword Table with a check box, the
 // keywords of the main window's current record checked; Enter writes the checked ones into
@@ -26,7 +26,7 @@ class TformKeywordAssist : public QDialog
     Q_OBJECT
 
 public:
-    TformKeywordAssist(TformMain &formMain, Prompter &prompter, QWidget *parent = nullptr);
+    TformKeywordAssist(AlbumHost &album, Prompter &prompter, QWidget *parent = nullptr);
     ~TformKeywordAssist() override;
 
     // Fills the list from the Keyword Table and checks the current record's keywords.
@@ -64,7 +64,7 @@ private:
     // Esc and every other way of dismissing the window close it, and so destroy it.
     void reject() override;
 
-    TformMain &m_formMain;
+    AlbumHost &m_album;
     ActivationReload m_commands;
 };
 

@@ -1,9 +1,10 @@
 #include "keyword/tformkeywordedit.h"
 
 #include "base/prompter.h"
+#include "db/query.h"
 #include "keyword/keyword_replace.h"
 #include "keyword/keyword_table.h"
-#include "main/tformmain.h"
+#include "main/album_host.h"
 #include "view/help_menu.h"
 
 #include <QAction>
@@ -52,8 +53,8 @@ QListWidget *keywordList(const QString &objectName, const QString &accessibleNam
 
 } // namespace
 
-TformKeywordEdit::TformKeywordEdit(TformMain &formMain, Prompter &prompter, QWidget *parent)
-    : QDialog(parent), m_formMain(formMain), m_prompter(prompter), m_commands(prompter)
+TformKeywordEdit::TformKeywordEdit(AlbumHost &album, Prompter &prompter, QWidget *parent)
+    : QDialog(parent), m_album(album), m_prompter(prompter), m_commands(prompter)
 {
     setObjectName(QStringLiteral("formKeywordEdit"));
     setWindowTitle(QStringLiteral("Keyword Edit"));
@@ -212,12 +213,12 @@ void TformKeywordEdit::showEvent(QShowEvent *e)
 
 void TformKeywordEdit::FormActivate()
 {
-    const QString directory = m_formMain.queryAlbum.databaseName();
+    const QString directory = m_album.albumQuery().databaseName();
     tableAlbum.close();
     tableKeyWord.close();
     // Without an open database there is nothing to bind to; the lists keep their entries
     // and a replace finds no record.
-    if (!m_formMain.queryAlbum.active())
+    if (!m_album.albumQuery().active())
         return;
     tableAlbum.setDatabaseName(directory);
     tableAlbum.open();
@@ -291,11 +292,10 @@ void TformKeywordEdit::menuFileReplaceClick()
 
     // The main window shows the changed Keyword Strings from its first record. Its record
     // set may have changed with them (a filter on the old keyword), and so its count.
-    Query &album = m_formMain.queryAlbum;
+    Query &album = m_album.albumQuery();
     album.close();
     album.open();
-    m_formMain.ShowRecordCount();
-    m_formMain.dbgridAlbum->viewport()->update();
+    m_album.showRecordCount();
 }
 
 void TformKeywordEdit::menuFileCloseClick()

@@ -18,7 +18,7 @@ class QStatusBar;
 namespace pictavo {
 
 class Prompter;
-class TformMain;
+class AlbumHost;
 
 // Keyword edit: replaces a keyword by another text in the Keyword Strings of all photo
 // records. The Append and Remove groups only answer that they are not functional.
@@ -27,7 +27,7 @@ class TformKeywordEdit : public QDialog
     Q_OBJECT
 
 public:
-    TformKeywordEdit(TformMain &formMain, Prompter &prompter, QWidget *parent = nullptr);
+    TformKeywordEdit(AlbumHost &album, Prompter &prompter, QWidget *parent = nullptr);
 
     // Binds both tables to the Album Query's database and refills both lists from the
     // Keyword Table; run each time the window becomes active.
@@ -78,7 +78,7 @@ private:
     void enableButtons(bool enabled);
     void fillList(QListWidget *list, const QStringList &keywords);
 
-    TformMain &m_formMain;
+    AlbumHost &m_album;
     Prompter &m_prompter;
     ActivationReload m_commands;
 };

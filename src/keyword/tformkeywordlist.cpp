@@ -1,12 +1,13 @@
 #include "keyword/tformkeywordlist.h"
 
-#include "widgets/error_report.h"
 #include "base/prompter.h"
+#include "db/query.h"
 #include "keyword/tformupdatekeyword.h"
+#include "main/album_host.h"
 #include "main/album_model.h"
 #include "main/db_navigator.h"
-#include "main/tformmain.h"
 #include "view/help_menu.h"
+#include "widgets/error_report.h"
 
 #include <QAction>
 #include <QGuiApplication>
@@ -34,8 +35,8 @@ const QString kByCount = QStringLiteral("select KEYWORD,KEYWORD.DB.\"COUNT\" fro
 
 } // namespace
 
-TformKeywordList::TformKeywordList(TformMain &formMain, Prompter &prompter, QWidget *parent)
-    : QDialog(parent), m_formMain(formMain), m_prompter(prompter)
+TformKeywordList::TformKeywordList(AlbumHost &album, Prompter &prompter, QWidget *parent)
+    : QDialog(parent), m_album(album), m_prompter(prompter)
 {
     setObjectName(QStringLiteral("formKeywordList"));
     setWindowTitle(QStringLiteral("Keyword List"));
@@ -196,7 +197,7 @@ void TformKeywordList::FormCreate()
 void TformKeywordList::reopen()
 {
     queryKeyword.close();
-    queryKeyword.setDatabaseName(m_formMain.queryAlbum.databaseName());
+    queryKeyword.setDatabaseName(m_album.albumQuery().databaseName());
     queryKeyword.open();
 }
 

@@ -15,7 +15,7 @@ namespace pictavo {
 class AlbumModel;
 class DbNavigator;
 class Prompter;
-class TformMain;
+class AlbumHost;
 class TformUpdateKeyword;
 
 // The Keyword Table as an editable grid of keywords and counts, ordered by keyword or by
@@ -26,7 +26,7 @@ class TformKeywordList : public QDialog
     Q_OBJECT
 
 public:
-    TformKeywordList(TformMain &formMain, Prompter &prompter, QWidget *parent = nullptr);
+    TformKeywordList(AlbumHost &album, Prompter &prompter, QWidget *parent = nullptr);
     ~TformKeywordList() override;
 
     // The rebuild window "Update Keyword(&U)" shows; the command is there only once it is
@@ -72,7 +72,7 @@ private:
     void followCurrentRecord();
     bool guard(const std::function<void()> &command);
 
-    TformMain &m_formMain;
+    AlbumHost &m_album;
     Prompter &m_prompter;
     TformUpdateKeyword *m_updateKeyword = nullptr;
     bool m_followingGrid = false;

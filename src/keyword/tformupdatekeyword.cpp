@@ -1,7 +1,8 @@
 #include "keyword/tformupdatekeyword.h"
 
+#include "db/query.h"
+#include "main/album_host.h"
 #include "widgets/error_report.h"
-#include "main/tformmain.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -36,8 +37,8 @@ QProgressBar *addPhase(QVBoxLayout *column, QWidget *parent, const QString &capt
 
 } // namespace
 
-TformUpdateKeyword::TformUpdateKeyword(TformMain &formMain, Prompter &prompter, QWidget *parent)
-    : QDialog(parent), m_formMain(formMain), m_prompter(prompter)
+TformUpdateKeyword::TformUpdateKeyword(AlbumHost &album, Prompter &prompter, QWidget *parent)
+    : QDialog(parent), m_album(album), m_prompter(prompter)
 {
     setObjectName(QStringLiteral("formUpdateKeyword"));
     setWindowTitle(QStringLiteral("Update Keyword List"));
@@ -110,13 +111,12 @@ void TformUpdateKeyword::UpdateKeyword()
     runGuarded(m_prompter, [this] {
         QGuiApplication::setOverrideCursor(Qt::BusyCursor);
         const auto restore = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
-        rebuildKeywordTable(m_formMain.queryAlbum.databaseName(), this);
+        rebuildKeywordTable(m_album.albumQuery().databaseName(), this);
         for (QProgressBar *phaseBar :
              {progressbarRecord, progressbarUnique, progressbarKeywordCount})
             phaseBar->setValue(phaseBar->maximum());
         // The main window's keyword table reads the new rows, not the ones it had.
-        if (m_formMain.tableKeyword.active())
-            m_formMain.tableKeyword.refresh();
+        m_album.keywordTableChanged();
     });
 }
 

@@ -11,7 +11,7 @@ class QPushButton;
 namespace pictavo {
 
 class Prompter;
-class TformMain;
+class AlbumHost;
 
 // The keyword table rebuild: shown modally, it recounts the Keyword Table of the main
 // window's database at once, with a bar for each of its three phases. OK stays disabled
@@ -22,7 +22,7 @@ class TformUpdateKeyword : public QDialog, private RebuildProgress
     Q_OBJECT
 
 public:
-    TformUpdateKeyword(TformMain &formMain, Prompter &prompter, QWidget *parent = nullptr);
+    TformUpdateKeyword(AlbumHost &album, Prompter &prompter, QWidget *parent = nullptr);
 
     // Runs the whole rebuild. Each showing of the window runs it once, as soon as the
     // window's event loop is running.
@@ -48,7 +48,7 @@ private:
     void setPosition(Phase phase, int position) override;
     QProgressBar *bar(Phase phase) const;
 
-    TformMain &m_formMain;
+    AlbumHost &m_album;
     Prompter &m_prompter;
     bool m_running = false;
 };

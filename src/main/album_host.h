@@ -24,6 +24,8 @@ public:
     virtual void repaintNow() = 0;
     // Hides the picture, for a query that failed to open.
     virtual void hidePicture() = 0;
+    // The Keyword Table was written anew (a rebuild): the main window reads it again.
+    virtual void keywordTableChanged() {}
 };
 
 } // namespace pictavo

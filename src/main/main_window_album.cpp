@@ -38,4 +38,10 @@ void MainWindowAlbum::hidePicture()
     m_formMain.hidePicture();
 }
 
+void MainWindowAlbum::keywordTableChanged()
+{
+    if (m_formMain.tableKeyword.active())
+        m_formMain.tableKeyword.refresh();
+}
+
 } // namespace pictavo

@@ -27,6 +27,7 @@ public:
     void pictureToStore(const DisplayPicture &picture) override;
     void repaintNow() override;
     void hidePicture() override;
+    void keywordTableChanged() override;
 
     // Resets the easy filter's entries; unset while no easy filter exists.
     std::function<void()> easyFilterReset;

@@ -4,6 +4,7 @@
 #include "db/table.h"
 #include "main/display_picture.h"
 #include "main/look_ahead_decoder.h"
+#include "main/main_window_album.h"
 #include "main/scale_switch.h"
 #include "view/slideshow.h"
 
@@ -207,6 +208,8 @@ private:
     TformKeywordList *m_keywordList = nullptr;
     TformKeywordEdit *m_keywordEdit = nullptr;
     QPointer<TformKeywordAssist> m_keywordAssist;
+    // How the assistant, made here, sees this window.
+    MainWindowAlbum m_assistHost{*this};
     TformSlide *m_slide = nullptr;
     LookAheadDecoder m_lookAhead;
     Slideshow m_slideshow;

@@ -53,7 +53,7 @@ void TformMain::menuDisplayKeywordEditClick()
 void TformMain::menuDisplayKeywordAssistClick()
 {
     if (!FormExists(kAssistName) || !m_keywordAssist)
-        m_keywordAssist = new TformKeywordAssist(*this, m_prompter, this);
+        m_keywordAssist = new TformKeywordAssist(m_assistHost, m_prompter, this);
     m_keywordAssist->show();
     m_keywordAssist->raise();
 }

@@ -18,6 +18,7 @@ KeywordWindows::KeywordWindows()
 KeywordWindows::~KeywordWindows()
 {
     formKeywordEdit.reset(); // it refers to the main window
+    album.reset();
     formMain.reset();
 }
 
@@ -37,7 +38,8 @@ void KeywordWindows::open()
                                             {QStringLiteral("Width"), QStringLiteral("700")},
                                             {QStringLiteral("Height"), QStringLiteral("500")}});
     formMain = std::make_unique<TformMain>(prompter);
-    formKeywordEdit = std::make_unique<TformKeywordEdit>(*formMain, prompter);
+    album = std::make_unique<MainWindowAlbum>(*formMain);
+    formKeywordEdit = std::make_unique<TformKeywordEdit>(*album, prompter);
     formMain->setKeywordEdit(formKeywordEdit.get());
     formMain->show();
     if (!QTest::qWaitForWindowExposed(formMain.get()))

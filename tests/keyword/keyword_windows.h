@@ -35,6 +35,7 @@ public:
     ScriptedPrompter prompter;
     PhotoDbFixture db;
     std::unique_ptr<TformMain> formMain;
+    std::unique_ptr<MainWindowAlbum> album;
     std::unique_ptr<TformKeywordEdit> formKeywordEdit;
 
 private:

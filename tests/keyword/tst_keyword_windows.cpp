@@ -42,8 +42,9 @@ struct KeywordWindows
         SettingsStore::instance().writeStrings(QStringLiteral("\\software\\Orbelin_PV\\formMain"),
                                                {{QStringLiteral("Database_Name"), db.dir()}});
         formMain = std::make_unique<TformMain>(prompter);
-        formUpdateKeyword = std::make_unique<TformUpdateKeyword>(*formMain, prompter);
-        formKeywordList = std::make_unique<TformKeywordList>(*formMain, prompter);
+        album = std::make_unique<MainWindowAlbum>(*formMain);
+        formUpdateKeyword = std::make_unique<TformUpdateKeyword>(*album, prompter);
+        formKeywordList = std::make_unique<TformKeywordList>(*album, prompter);
         formKeywordList->setUpdateKeyword(formUpdateKeyword.get());
         formMain->setKeywordList(formKeywordList.get());
     }
@@ -51,6 +52,7 @@ struct KeywordWindows
     {
         formKeywordList.reset();
         formUpdateKeyword.reset();
+        album.reset();
         formMain.reset();
     }
 
@@ -81,6 +83,7 @@ struct KeywordWindows
     PhotoDbFixture db;
     ScriptedPrompter prompter;
     std::unique_ptr<TformMain> formMain;
+    std::unique_ptr<MainWindowAlbum> album;
     std::unique_ptr<TformUpdateKeyword> formUpdateKeyword;
     std::unique_ptr<TformKeywordList> formKeywordList;
 };

@@ -160,9 +160,9 @@ void TestHelpMenus::windowsCarryTheirMenus()
     MainWindowAlbum album(formMain);
     TformEasyFilter formEasyFilter(album, m_prompter, &formMain);
     TformExpertFilter formExpertFilter(album, m_prompter, &formMain);
-    TformKeywordList formKeywordList(formMain, m_prompter, &formMain);
-    TformKeywordEdit formKeywordEdit(formMain, m_prompter, &formMain);
-    TformKeywordAssist formKeywordAssist(formMain, m_prompter, &formMain);
+    TformKeywordList formKeywordList(album, m_prompter, &formMain);
+    TformKeywordEdit formKeywordEdit(album, m_prompter, &formMain);
+    TformKeywordAssist formKeywordAssist(album, m_prompter, &formMain);
 
     checkMenu(formMain.menuBar(), "main");
     QCOMPARE(formMain.menuHelpInEng->objectName(), "menuHelpInEng");
