@@ -3,6 +3,7 @@
 #include "base/error.h"
 #include "db/schema.h"
 #include "import/import_files.h"
+#include "maintenance/snapshot_copy.h"
 #include "maintenance/table_file_reader.h"
 
 #include <QDir>
@@ -65,10 +66,13 @@ bool syncFile(const QString &path)
     return synced;
 }
 
-// Copies one table file; `report` gets the fraction done, 0 to 1.
+// Copies one table file, not yet flushed to the disk; `report` gets the fraction done, 0
+// to 1. Page by page through SQLite's backup, for a file that copySnapshot cannot copy.
 void copyTableFile(const QString &source, const QString &target,
                    const std::function<void(double)> &report)
 {
+    if (copySnapshot(source, target, report))
+        return;
     const TableFileReader from(source);
     {
         const Connection to(target);
@@ -97,8 +101,6 @@ void copyTableFile(const QString &source, const QString &target,
             throw Error(QStringLiteral("Could not back up \"%1\": %2")
                             .arg(source, QString::fromUtf8(sqlite3_errstr(rc))));
     }
-    if (!syncFile(target))
-        throw Error(QStringLiteral("Could not write \"%1\" to the disk.").arg(target));
 }
 
 // Puts a finished copy in the place of an earlier one: a journal left beside the old
@@ -161,8 +163,11 @@ BackupResult backupLibrary(const QString &directory, const QString &destination,
     result.bytes = 0;
     for (const QString &fileName : tableFiles())
         result.bytes += QFileInfo(work.filePath(fileName)).size();
+    // The copy is checked before it is flushed: the check finds it in memory, and only a
+    // sound copy is written out and put in place.
     CheckFinding firstFault{CheckFinding::Kind::Table, 0, QString()};
     CheckOptions check;
+    check.readAhead = false;
     check.report = [&firstFault](const CheckFinding &finding) {
         if (finding.isDamage() && firstFault.text.isEmpty())
             firstFault = finding;
@@ -173,6 +178,10 @@ BackupResult backupLibrary(const QString &directory, const QString &destination,
     result.check = checkLibrary(work.path(), check);
     if (!result.check.sound())
         throw Error(QStringLiteral("The backup did not pass the check: %1").arg(firstFault.text));
+    for (const QString &fileName : tableFiles())
+        if (!syncFile(work.filePath(fileName)))
+            throw Error(
+                QStringLiteral("Could not write \"%1\" to the disk.").arg(work.filePath(fileName)));
 
     for (const QString &fileName : tableFiles())
         putInPlace(work.filePath(fileName), destination, fileName);

@@ -1,0 +1,161 @@
+#include "maintenance/snapshot_copy.h"
+
+#include "base/error.h"
+#include "db/engine_error.h"
+#include "db/sqlite_statement.h"
+#include "maintenance/table_file_reader.h"
+
+#include <QFile>
+#include <memory>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <sqlite3.h>
+
+namespace pictavo {
+namespace {
+
+// Bytes copied under one read lock: a writer waits at most for one piece.
+constexpr qint64 kPieceBytes = qint64(16) << 20;
+// After this many restarts the rest is copied under one lock, so that the copy ends;
+// writers then wait for it within their busy timeout.
+constexpr int kRestartsBeforeOneLock = 20;
+
+class TargetFile
+{
+public:
+    explicit TargetFile(const QString &path)
+        : m_path(path), m_fd(::open(QFile::encodeName(path).constData(),
+                                    O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644))
+    {
+        if (m_fd < 0)
+            fail();
+    }
+    ~TargetFile()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    TargetFile(const TargetFile &) = delete;
+    TargetFile &operator=(const TargetFile &) = delete;
+
+    void write(const char *data, qint64 bytes, qint64 offset)
+    {
+        for (qint64 done = 0; done < bytes;) {
+            const ssize_t wrote = ::pwrite(m_fd, data + done, size_t(bytes - done), offset + done);
+            if (wrote <= 0)
+                fail();
+            done += wrote;
+        }
+    }
+    void finish(qint64 size)
+    {
+        if (::ftruncate(m_fd, size) != 0 || ::close(m_fd) != 0) {
+            m_fd = -1;
+            fail();
+        }
+        m_fd = -1;
+    }
+
+private:
+    [[noreturn]] void fail() const
+    {
+        throw Error(QStringLiteral("Could not write \"%1\": %2")
+                        .arg(m_path, QString::fromLocal8Bit(strerror(errno))));
+    }
+
+    QString m_path;
+    int m_fd;
+};
+
+// The source connection's read lock, held from construction to destruction: no writer can
+// commit meanwhile.
+class ReadLock
+{
+public:
+    explicit ReadLock(sqlite3 *db) : m_db(db)
+    {
+        execSql(m_db, QStringLiteral("BEGIN"));
+        try {
+            SqliteStatement take(m_db, QStringLiteral("SELECT count(*) FROM sqlite_master"));
+            take.step();
+            SqliteStatement version(m_db, QStringLiteral("PRAGMA data_version"));
+            version.step();
+            m_version = version.columnInt64(0);
+        } catch (...) {
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
+    }
+    ~ReadLock() { sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr); }
+    ReadLock(const ReadLock &) = delete;
+    ReadLock &operator=(const ReadLock &) = delete;
+    // Changes whenever another connection has committed since the last lock.
+    qint64 version() const { return m_version; }
+
+private:
+    sqlite3 *m_db;
+    qint64 m_version = 0;
+};
+
+} // namespace
+
+bool copySnapshot(const QString &source, const QString &target,
+                  const std::function<void(double)> &report)
+{
+    try {
+        const TableFileReader from(source);
+        sqlite3 *db = from.handle();
+        {
+            SqliteStatement mode(db, QStringLiteral("PRAGMA journal_mode"));
+            if (!mode.step() ||
+                mode.columnText(0).compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0)
+                return false;
+        }
+        // The file is read through SQLite's own handle: a descriptor of our own, closed,
+        // would drop this process's locks on the file.
+        execSql(db, QStringLiteral("PRAGMA mmap_size=0"));
+        sqlite3_file *file = nullptr;
+        if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
+            file == nullptr || file->pMethods == nullptr)
+            return false;
+
+        TargetFile to(target);
+        const auto buffer = std::make_unique<char[]>(size_t(kPieceBytes));
+        qint64 version = -1;
+        qint64 offset = 0;
+        sqlite3_int64 size = 0;
+        int restarts = 0;
+        for (;;) {
+            const ReadLock lock(db);
+            if (lock.version() != version) {
+                restarts += version >= 0; // a commit came between two pieces: start again
+                version = lock.version();
+                offset = 0;
+                if (file->pMethods->xFileSize(file, &size) != SQLITE_OK)
+                    throwSqliteError(db);
+            }
+            const bool toTheEnd = restarts > kRestartsBeforeOneLock;
+            do {
+                const qint64 bytes = std::min<qint64>(kPieceBytes, size - offset);
+                if (bytes > 0 &&
+                    file->pMethods->xRead(file, buffer.get(), int(bytes), offset) != SQLITE_OK)
+                    throw EngineError(
+                        QStringLiteral("could not read %1 bytes at %2").arg(bytes).arg(offset));
+                to.write(buffer.get(), bytes, offset);
+                offset += bytes;
+            } while (toTheEnd && offset < size);
+            if (report)
+                report(size > 0 ? double(offset) / double(size) : 1.0);
+            if (offset >= size)
+                break;
+        }
+        to.finish(size);
+        return true;
+    } catch (const EngineError &error) {
+        throw Error(QStringLiteral("Could not back up \"%1\": %2").arg(source, error.text()));
+    }
+}
+
+} // namespace pictavo
