@@ -24,7 +24,7 @@ void readAll(int fd, qint64 limit, const std::stop_token &stop)
     // Plain reads, one after the other, as a copy would make them: each waits for its
     // bytes, so the reader's own page reads are never queued behind the whole file (as
     // behind readahead(), which only starts the reading). The bytes are thrown away.
-    const auto buffer = std::make_unique<char[]>(size_t(kReadBytes));
+    const auto buffer = std::make_unique_for_overwrite<char[]>(size_t(kReadBytes));
     for (qint64 offset = 0; offset < limit && !stop.stop_requested();) {
         const ssize_t got =
             ::pread(fd, buffer.get(), size_t(std::min(kReadBytes, limit - offset)), offset);

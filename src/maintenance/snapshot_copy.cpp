@@ -122,7 +122,8 @@ bool copySnapshot(const QString &source, const QString &target,
             return false;
 
         TargetFile to(target);
-        const auto buffer = std::make_unique<char[]>(size_t(kPieceBytes));
+        std::unique_ptr<char[]> buffer; // as large as a piece of this file can be
+        qint64 bufferBytes = 0;
         qint64 version = -1;
         qint64 offset = 0;
         sqlite3_int64 size = 0;
@@ -135,6 +136,10 @@ bool copySnapshot(const QString &source, const QString &target,
                 offset = 0;
                 if (file->pMethods->xFileSize(file, &size) != SQLITE_OK)
                     throwSqliteError(db);
+                if (bufferBytes < std::min<qint64>(kPieceBytes, size)) {
+                    bufferBytes = std::min<qint64>(kPieceBytes, size);
+                    buffer = std::make_unique_for_overwrite<char[]>(size_t(bufferBytes));
+                }
             }
             const bool toTheEnd = restarts > kRestartsBeforeOneLock;
             do {
