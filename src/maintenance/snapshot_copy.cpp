@@ -22,24 +22,29 @@ constexpr qint64 kPieceBytes = qint64(16) << 20;
 // writers then wait for it within their busy timeout.
 constexpr int kRestartsBeforeOneLock = 20;
 
+// The copy's descriptor, which the caller owns and flushes.
 class TargetFile
 {
 public:
-    explicit TargetFile(const QString &path)
-        : m_path(path), m_fd(::open(QFile::encodeName(path).constData(),
-                                    O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644))
-    {
-        if (m_fd < 0)
-            fail();
-    }
-    ~TargetFile()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    TargetFile(const TargetFile &) = delete;
-    TargetFile &operator=(const TargetFile &) = delete;
+    TargetFile(int fd, const QString &path) : m_path(path), m_fd(fd) {}
 
+    // Copies inside the kernel, without passing the bytes through this process; false
+    // when the files do not allow it (then nothing was copied) and write() must do.
+    bool copy(int from, qint64 bytes, qint64 offset)
+    {
+        for (qint64 done = 0; done < bytes;) {
+            loff_t in = offset + done, out = offset + done;
+            const ssize_t copied =
+                ::copy_file_range(from, &in, m_fd, &out, size_t(bytes - done), 0);
+            if (copied < 0 && done == 0 &&
+                (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP))
+                return false;
+            if (copied <= 0)
+                fail();
+            done += copied;
+        }
+        return true;
+    }
     void write(const char *data, qint64 bytes, qint64 offset)
     {
         for (qint64 done = 0; done < bytes;) {
@@ -49,13 +54,11 @@ public:
             done += wrote;
         }
     }
+    // A restart may have left more behind than the final size.
     void finish(qint64 size)
     {
-        if (::ftruncate(m_fd, size) != 0 || ::close(m_fd) != 0) {
-            m_fd = -1;
+        if (::ftruncate(m_fd, size) != 0)
             fail();
-        }
-        m_fd = -1;
     }
 
 private:
@@ -101,10 +104,19 @@ private:
 
 } // namespace
 
-bool copySnapshot(const QString &source, const QString &target,
+FileDescriptor::~FileDescriptor()
+{
+    if (fd >= 0)
+        ::close(fd);
+}
+
+bool copySnapshot(const QString &source, int targetFd, const QString &target,
                   const std::function<void(double)> &report)
 {
     try {
+        // Made before the connection, so closed after it (see FileDescriptor).
+        const FileDescriptor sourceFile(
+            ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC));
         const TableFileReader from(source);
         sqlite3 *db = from.handle();
         {
@@ -113,16 +125,16 @@ bool copySnapshot(const QString &source, const QString &target,
                 mode.columnText(0).compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0)
                 return false;
         }
-        // The file is read through SQLite's own handle: a descriptor of our own, closed,
-        // would drop this process's locks on the file.
+        // Where the kernel cannot copy, the file is read through SQLite's own handle.
         execSql(db, QStringLiteral("PRAGMA mmap_size=0"));
+        bool inKernel = sourceFile.fd >= 0;
         sqlite3_file *file = nullptr;
         if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
             file == nullptr || file->pMethods == nullptr)
             return false;
 
-        TargetFile to(target);
-        std::unique_ptr<char[]> buffer; // as large as a piece of this file can be
+        TargetFile to(targetFd, target);
+        std::unique_ptr<char[]> buffer; // only when the kernel cannot copy
         qint64 bufferBytes = 0;
         qint64 version = -1;
         qint64 offset = 0;
@@ -136,14 +148,19 @@ bool copySnapshot(const QString &source, const QString &target,
                 offset = 0;
                 if (file->pMethods->xFileSize(file, &size) != SQLITE_OK)
                     throwSqliteError(db);
-                if (bufferBytes < std::min<qint64>(kPieceBytes, size)) {
-                    bufferBytes = std::min<qint64>(kPieceBytes, size);
-                    buffer = std::make_unique_for_overwrite<char[]>(size_t(bufferBytes));
-                }
             }
             const bool toTheEnd = restarts > kRestartsBeforeOneLock;
             do {
                 const qint64 bytes = std::min<qint64>(kPieceBytes, size - offset);
+                inKernel = inKernel && to.copy(sourceFile.fd, bytes, offset);
+                if (inKernel) {
+                    offset += bytes;
+                    continue;
+                }
+                if (bufferBytes < bytes) {
+                    bufferBytes = bytes;
+                    buffer = std::make_unique_for_overwrite<char[]>(size_t(bytes));
+                }
                 if (bytes > 0 &&
                     file->pMethods->xRead(file, buffer.get(), int(bytes), offset) != SQLITE_OK)
                     throw EngineError(

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <thread>
 
+#include <fcntl.h>
 #include <sqlite3.h>
 
 using pictavo::Query;
@@ -407,7 +408,9 @@ void TestCliMaintenance::snapshotCopiesAreEachOneMoment()
         const qint64 before = commits;
         bool copied = false;
         try {
-            copied = pictavo::copySnapshot(source, copy, {});
+            const pictavo::FileDescriptor target(
+                ::open(QFile::encodeName(copy).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644));
+            copied = pictavo::copySnapshot(source, target.fd, copy, {});
         } catch (const pictavo::Error &error) {
             QFAIL(qPrintable(error.text()));
         }
