@@ -3,12 +3,17 @@
 #include "base/error.h"
 #include "db/schema.h"
 #include "import/import_files.h"
+#include "maintenance/snapshot_copy.h"
 #include "maintenance/table_file_reader.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -55,20 +60,14 @@ private:
     sqlite3 *m_db = nullptr;
 };
 
-bool syncFile(const QString &path)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    return synced;
-}
-
-// Copies one table file; `report` gets the fraction done, 0 to 1.
-void copyTableFile(const QString &source, const QString &target,
+// Copies one table file into `target`, open as `targetFd`, not yet flushed to the disk;
+// `report` gets the fraction done, 0 to 1. Page by page through SQLite's backup, for a
+// file that copySnapshot cannot copy.
+void copyTableFile(const QString &source, int targetFd, const QString &target,
                    const std::function<void(double)> &report)
 {
+    if (copySnapshot(source, targetFd, target, report))
+        return;
     const TableFileReader from(source);
     {
         const Connection to(target);
@@ -97,8 +96,6 @@ void copyTableFile(const QString &source, const QString &target,
             throw Error(QStringLiteral("Could not back up \"%1\": %2")
                             .arg(source, QString::fromUtf8(sqlite3_errstr(rc))));
     }
-    if (!syncFile(target))
-        throw Error(QStringLiteral("Could not write \"%1\" to the disk.").arg(target));
 }
 
 // Puts a finished copy in the place of an earlier one: a journal left beside the old
@@ -147,14 +144,32 @@ BackupResult backupLibrary(const QString &directory, const QString &destination,
         if (progress)
             progress(std::clamp(int(fraction * 100.0), 0, 100));
     };
+    // Kept open until the check's connections to the copies are closed (see
+    // FileDescriptor), for the flush.
+    std::vector<std::unique_ptr<FileDescriptor>> copies;
     qint64 bytesBefore = 0;
     for (qsizetype i = 0; i < sources.size(); ++i) {
+        const QString target = work.filePath(tableFiles()[i]);
+        copies.push_back(std::make_unique<FileDescriptor>(
+            ::open(QFile::encodeName(target).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+                   0644)));
+        if (copies.back()->fd < 0)
+            throw Error(QStringLiteral("Could not write \"%1\": %2")
+                            .arg(target, QString::fromLocal8Bit(strerror(errno))));
         const qint64 bytes = QFileInfo(sources[i]).size();
-        copyTableFile(sources[i], work.filePath(tableFiles()[i]), [&](double done) {
+        copyTableFile(sources[i], copies.back()->fd, target, [&](double done) {
             percent(0.9 * (bytesBefore + done * bytes) / std::max<qint64>(totalBytes, 1));
         });
         bytesBefore += bytes;
     }
+    // The disk writes the copies while the check reads them from memory; both must end
+    // well before the copies are put in place. The thread touches descriptors only.
+    std::atomic<bool> flushed = true;
+    std::jthread flush([&copies, &flushed] {
+        for (const auto &copy : copies)
+            if (::fsync(copy->fd) != 0)
+                flushed = false;
+    });
 
     BackupResult result;
     result.destination = destination;
@@ -163,6 +178,7 @@ BackupResult backupLibrary(const QString &directory, const QString &destination,
         result.bytes += QFileInfo(work.filePath(fileName)).size();
     CheckFinding firstFault{CheckFinding::Kind::Table, 0, QString()};
     CheckOptions check;
+    check.readAhead = false;
     check.report = [&firstFault](const CheckFinding &finding) {
         if (finding.isDamage() && firstFault.text.isEmpty())
             firstFault = finding;
@@ -171,8 +187,11 @@ BackupResult backupLibrary(const QString &directory, const QString &destination,
         percent(0.9 + 0.1 * double(done) / std::max<qint64>(total, 1));
     };
     result.check = checkLibrary(work.path(), check);
+    flush.join();
     if (!result.check.sound())
         throw Error(QStringLiteral("The backup did not pass the check: %1").arg(firstFault.text));
+    if (!flushed)
+        throw Error(QStringLiteral("Could not write \"%1\" to the disk.").arg(work.path()));
 
     for (const QString &fileName : tableFiles())
         putInPlace(work.filePath(fileName), destination, fileName);

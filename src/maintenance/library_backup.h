@@ -15,12 +15,12 @@ struct BackupResult
 };
 
 // Copies the table files of the database in `directory` into the folder `destination`
-// (made when missing) with SQLite's online backup, so a program or another process may
-// go on writing meanwhile: each file is a snapshot of one moment. The copies are written
-// into a temporary folder inside `destination`, flushed to the disk and checked as
-// checkLibrary does (without decoding); only then do they replace the files of an
-// earlier backup there. `progress` gets 0 to 100. Throws Error with the reason; a failed
-// backup leaves `destination` as it was.
+// (made when missing) as snapshots (copySnapshot; SQLite's online backup for a file in WAL
+// mode), so a program or another process may go on writing meanwhile: each file is a
+// snapshot of one moment. The copies are written into a temporary folder inside
+// `destination`, checked as checkLibrary does (without decoding) and flushed to the disk;
+// only then do they replace the files of an earlier backup there. `progress` gets 0 to 100. Throws
+// Error with the reason; a failed backup leaves `destination` as it was.
 BackupResult backupLibrary(const QString &directory, const QString &destination,
                            const std::function<void(int percent)> &progress = {});
 

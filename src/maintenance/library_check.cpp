@@ -6,6 +6,7 @@
 #include "db/text_rules.h"
 #include "keyword/keyword_string.h"
 #include "main/jpeg_decoder.h"
+#include "maintenance/file_read_ahead.h"
 #include "maintenance/table_file_reader.h"
 
 #include <QFile>
@@ -15,9 +16,6 @@
 #include <memory>
 #include <optional>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <sqlite3.h>
 
 namespace pictavo {
@@ -26,17 +24,56 @@ namespace {
 constexpr int kKeywordFieldSize = 32;
 constexpr int kIntegrityMessages = 100;
 
-// Asks the kernel to start reading the whole file now: the integrity check and the
-// photo pass then find it in memory instead of waiting on each page in turn.
-void readAheadWhole(const QString &path)
+// Enough of a photo for libjpeg to read its header, EXIF and colour profile included, in
+// nearly every file; a header that runs on is read again from the whole photo.
+constexpr qint64 kHeaderBytes = 128 * 1024;
+
+// One record's photo, read from its start only as far as a check needs: without decoding,
+// that is the header. Every byte of the file is still read, by the integrity check, which
+// follows each photo's chain of pages to its end.
+class StoredPhoto
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_WILLNEED);
-    ::close(fd);
-}
+public:
+    StoredPhoto(TableFileReader &file, qint64 rowid, const QString &type) : m_file(file)
+    {
+        if (type == QLatin1String("blob") || type == QLatin1String("text")) {
+            m_length = file.openBlob("IMAGE", rowid);
+        } else if (type != QLatin1String("null")) {
+            // A number where a photo belongs: short, and read as SQLite renders it.
+            SqliteStatement one(file.handle(),
+                                QStringLiteral("SELECT CAST(IMAGE AS BLOB) FROM %1 WHERE rowid=?")
+                                    .arg(file.table()));
+            one.bind(1, rowid);
+            if (one.step())
+                m_whole =
+                    QByteArray(static_cast<const char *>(sqlite3_column_blob(one.handle(), 0)),
+                               sqlite3_column_bytes(one.handle(), 0));
+            m_length = m_whole.size();
+        }
+    }
+    qint64 length() const { return m_length; }
+    // The first kHeaderBytes (all when shorter).
+    const QByteArray &start() const
+    {
+        if (m_length <= kHeaderBytes)
+            return whole();
+        if (m_start.isNull())
+            m_start = m_file.readBlob(kHeaderBytes);
+        return m_start;
+    }
+    const QByteArray &whole() const
+    {
+        if (m_whole.size() != m_length)
+            m_whole = m_file.readBlob(m_length);
+        return m_whole;
+    }
+
+private:
+    TableFileReader &m_file;
+    qint64 m_length = 0;
+    mutable QByteArray m_start;
+    mutable QByteArray m_whole;
+};
 
 class Checker
 {
@@ -48,12 +85,15 @@ public:
 
     CheckSummary run()
     {
+        // Made before the connections and let go after them (see FileReadAhead).
+        std::optional<FileReadAhead> readAhead;
+        const QString photoPath = findTableFileIn(m_directory, schema::kPhotoTableFile);
+        if (m_options.readAhead && !photoPath.isEmpty())
+            readAhead.emplace(photoPath);
         std::unique_ptr<TableFileReader> photos = openTable(schema::kPhotoTableFile);
         std::unique_ptr<TableFileReader> keywords = openTable(schema::kKeywordTableFile);
-        if (photos) {
-            readAheadWhole(photos->path());
+        if (photos)
             checkIntegrity(*photos, schema::kPhotoTableFile);
-        }
         if (keywords)
             checkIntegrity(*keywords, schema::kKeywordTableFile);
         bool keywordsRead = false;
@@ -162,9 +202,10 @@ private:
 
     void scanPhotos(TableFileReader &file)
     {
+        // typeof() and length() of a blob come from the record, without reading the photo.
         SqliteStatement rows(file.handle(),
-                             QStringLiteral("SELECT rowid, SERIAL, KEYWORD, IMAGE_SIZE, IMAGE "
-                                            "FROM %1 ORDER BY rowid")
+                             QStringLiteral("SELECT rowid, SERIAL, KEYWORD, IMAGE_SIZE, "
+                                            "typeof(IMAGE) FROM %1 ORDER BY rowid")
                                  .arg(file.table()));
         const JpegDecoder decoder;
         qint64 done = 0;
@@ -173,44 +214,49 @@ private:
             const qint64 serial = rows.columnInt64(1);
             m_recordFaulted = false;
             countKeywords(rows.columnText(2));
-            sqlite3_stmt *stmt = rows.handle();
-            const auto *data = static_cast<const char *>(sqlite3_column_blob(stmt, 4));
-            const qint64 length = sqlite3_column_bytes(stmt, 4);
-            // Wraps the row's bytes without copying; valid until the next step.
-            const QByteArray photo = QByteArray::fromRawData(data, qsizetype(length));
+            const StoredPhoto photo(file, rowid, rows.columnText(4));
             ++m_summary.photos;
-            m_summary.photoBytes += length;
+            m_summary.photoBytes += photo.length();
             checkPhoto(decoder, serial, rows.isNull(3), rows.columnInt64(3), photo);
-            if (!photo.isEmpty())
+            if (photo.length() > 0)
                 checkDuplicate(file, rowid, serial, photo);
             if (m_options.progress)
                 m_options.progress(++done, std::max(done, m_total));
         }
+        file.closeBlob();
     }
 
     void checkPhoto(const JpegDecoder &decoder, qint64 serial, bool sizeNull, qint64 size,
-                    const QByteArray &photo)
+                    const StoredPhoto &photo)
     {
-        if (photo.isEmpty()) {
+        const qint64 length = photo.length();
+        if (length == 0) {
             photoFault(serial, QStringLiteral("no photo"));
             return;
         }
         if (sizeNull)
+            photoFault(serial,
+                       QStringLiteral("IMAGE_SIZE is empty, the photo holds %1 bytes").arg(length));
+        else if (size != length)
             photoFault(
                 serial,
-                QStringLiteral("IMAGE_SIZE is empty, the photo holds %1 bytes").arg(photo.size()));
-        else if (size != photo.size())
-            photoFault(serial, QStringLiteral("IMAGE_SIZE is %1, the photo holds %2 bytes")
-                                   .arg(size)
-                                   .arg(photo.size()));
+                QStringLiteral("IMAGE_SIZE is %1, the photo holds %2 bytes").arg(size).arg(length));
         try {
             if (!m_options.decode) {
-                decoder.probe(photo);
+                // The header's bytes are the same in the start as in the whole photo, so
+                // a header read from the start is the photo's; a failure is judged whole.
+                try {
+                    decoder.probe(photo.start());
+                } catch (const DecodeError &) {
+                    if (length <= kHeaderBytes)
+                        throw;
+                    decoder.probe(photo.whole());
+                }
                 return;
             }
             // The smallest DCT scale still reads every coefficient of the file, so damage
             // anywhere shows, at a fraction of the work of full-size pixels.
-            const DecodedPicture decoded = decoder.decode(photo, QSize(1, 1));
+            const DecodedPicture decoded = decoder.decode(photo.whole(), QSize(1, 1));
             if (decoded.warningCount > 0)
                 report(
                     CheckFinding::Kind::Warning, serial,
@@ -221,17 +267,19 @@ private:
     }
 
     // Equal photos are found as the import finds them: by size, then by their bytes. A
-    // hash narrows the candidates of one size; the bytes of the earlier photo are read
-    // again to be sure.
-    void checkDuplicate(TableFileReader &file, qint64 rowid, qint64 serial, const QByteArray &photo)
+    // hash of the photo's start, read already for its header, narrows the candidates of
+    // one size (other photos differ there); the whole bytes of both decide.
+    void checkDuplicate(TableFileReader &file, qint64 rowid, qint64 serial,
+                        const StoredPhoto &stored)
     {
-        const auto shared = m_sharedSizes.find(photo.size());
+        const auto shared = m_sharedSizes.find(stored.length());
         if (shared == m_sharedSizes.end())
             return;
+        const QByteArray &start = stored.start();
         // A fast hash, not a cryptographic one: it only narrows; the bytes decide.
-        const size_t digest = qHashBits(photo.constData(), size_t(photo.size()), 0x5eed);
+        const size_t digest = qHashBits(start.constData(), size_t(start.size()), 0x5eed);
         for (const Seen &earlier : std::as_const(*shared)) {
-            if (earlier.digest == digest && readPhoto(file, earlier.rowid) == photo) {
+            if (earlier.digest == digest && readPhoto(file, earlier.rowid) == stored.whole()) {
                 report(CheckFinding::Kind::Duplicate, serial,
                        QStringLiteral("SERIAL %1: same photo as SERIAL %2")
                            .arg(serial)

@@ -33,6 +33,9 @@ struct CheckOptions
 {
     // Decode every photo whole instead of reading its header only.
     bool decode = false;
+    // Read the Photo Table's file ahead of the check on a thread of its own; not worth it
+    // when the file was just written and is still in the OS cache.
+    bool readAhead = true;
     // Each finding as it is found.
     std::function<void(const CheckFinding &)> report;
     // After each photo: how many have been read of how many.

@@ -32,7 +32,8 @@ TableFileReader::TableFileReader(const QString &path) : m_path(path)
                                                     "ESCAPE '\\' ORDER BY rowid"));
         if (!tables.step())
             throw EngineError(QStringLiteral("the file holds no table."));
-        m_table = quoted(tables.columnText(0));
+        m_name = tables.columnText(0);
+        m_table = quoted(m_name);
     } catch (...) {
         sqlite3_close_v2(m_db);
         throw;
@@ -41,7 +42,44 @@ TableFileReader::TableFileReader(const QString &path) : m_path(path)
 
 TableFileReader::~TableFileReader()
 {
+    closeBlob();
     sqlite3_close_v2(m_db);
+}
+
+qint64 TableFileReader::openBlob(const char *column, qint64 rowid)
+{
+    // Moving an open handle to another row costs no new statement.
+    if (m_blob != nullptr && m_blobColumn == column) {
+        if (sqlite3_blob_reopen(m_blob, rowid) == SQLITE_OK)
+            return sqlite3_blob_bytes(m_blob);
+        const EngineError error(QString::fromUtf8(sqlite3_errmsg(m_db)),
+                                sqlite3_extended_errcode(m_db));
+        closeBlob(); // a failed move leaves the handle aborted
+        throw error;
+    }
+    closeBlob();
+    if (sqlite3_blob_open(m_db, "main", m_name.toUtf8().constData(), column, rowid, 0, &m_blob) !=
+        SQLITE_OK) {
+        m_blob = nullptr;
+        throwSqliteError(m_db);
+    }
+    m_blobColumn = column;
+    return sqlite3_blob_bytes(m_blob);
+}
+
+QByteArray TableFileReader::readBlob(qint64 bytes) const
+{
+    Q_ASSERT(m_blob != nullptr);
+    QByteArray out(std::clamp<qint64>(bytes, 0, sqlite3_blob_bytes(m_blob)), Qt::Uninitialized);
+    if (sqlite3_blob_read(m_blob, out.data(), int(out.size()), 0) != SQLITE_OK)
+        throwSqliteError(m_db);
+    return out;
+}
+
+void TableFileReader::closeBlob()
+{
+    sqlite3_blob_close(m_blob);
+    m_blob = nullptr;
 }
 
 QString findTableFileIn(const QString &directory, const QString &fileName)

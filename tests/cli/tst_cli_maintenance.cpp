@@ -1,6 +1,8 @@
+#include "base/error.h"
 #include "cli_runner.h"
 #include "db/query.h"
 #include "maintenance/library_check.h"
+#include "maintenance/snapshot_copy.h"
 #include "support/jpeg_fixtures.h"
 #include "support/photo_db_fixture.h"
 
@@ -8,7 +10,10 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QtTest>
+#include <atomic>
+#include <thread>
 
+#include <fcntl.h>
 #include <sqlite3.h>
 
 using pictavo::Query;
@@ -74,6 +79,7 @@ private slots:
     void checkUsage();
     void failedBackupKeepsTheOldOne();
     void backupWhileAnotherProcessImports();
+    void snapshotCopiesAreEachOneMoment();
 
 private:
     void backupsDuringOneImport(int &midway);
@@ -329,6 +335,101 @@ void TestCliMaintenance::backupWhileAnotherProcessImports()
     for (int attempt = 0; attempt < 5 && midway == 0 && !QTest::currentTestFailed(); ++attempt)
         backupsDuringOneImport(midway);
     QVERIFY(midway > 0);
+}
+
+namespace {
+
+void exec(sqlite3 *db, const char *sql)
+{
+    char *message = nullptr;
+    if (sqlite3_exec(db, sql, nullptr, nullptr, &message) != SQLITE_OK)
+        qFatal("%s: %s", sql, message);
+}
+
+qint64 single(sqlite3 *db, const char *sql, QString *text = nullptr)
+{
+    sqlite3_stmt *stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK ||
+        sqlite3_step(stmt) != SQLITE_ROW)
+        qFatal("%s: %s", sql, sqlite3_errmsg(db));
+    const qint64 value = sqlite3_column_int64(stmt, 0);
+    if (text != nullptr)
+        *text = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
+    sqlite3_finalize(stmt);
+    return value;
+}
+
+} // namespace
+
+// While another connection commits as fast as it can, each copy is the file of one moment.
+// Every commit, in random steps from a fixed seed, writes a new generation to a row near
+// the file's start and to one near its end, pieces of the copy apart, and adds or deletes
+// photo-sized blobs between them, so that pages move, the free list changes and the file
+// grows and shrinks. Each copy must pass SQLite's integrity check and hold one generation in both
+// rows.
+void TestCliMaintenance::snapshotCopiesAreEachOneMoment()
+{
+    QTemporaryDir dir;
+    const QString source = dir.filePath("photodb.db");
+    sqlite3 *db = nullptr;
+    QCOMPARE(sqlite3_open(QFile::encodeName(source).constData(), &db), SQLITE_OK);
+    exec(db, "PRAGMA synchronous=OFF; CREATE TABLE head(gen INTEGER); INSERT INTO head VALUES(0);"
+             "CREATE TABLE filler(bytes BLOB); BEGIN;");
+    for (int i = 0; i < 40; ++i) // 40 MB between the two rows
+        exec(db, "INSERT INTO filler VALUES(randomblob(1000000))");
+    exec(db, "COMMIT; CREATE TABLE tail(gen INTEGER); INSERT INTO tail VALUES(0);");
+    sqlite3_busy_timeout(db, 60000);
+
+    std::atomic<bool> stop = false;
+    std::atomic<qint64> commits = 0;
+    std::thread writer([&] {
+        QRandomGenerator random(1303);
+        int blobs = 40; // kept between 30 and 50
+        for (qint64 gen = 1; !stop; ++gen) {
+            const bool remove = blobs > 30 && (blobs >= 50 || random.bounded(2) == 0);
+            blobs += remove ? -1 : 1;
+            const QByteArray step =
+                QStringLiteral("BEGIN IMMEDIATE; UPDATE head SET gen=%1; %2 UPDATE tail SET "
+                               "gen=%1; COMMIT;")
+                    .arg(gen)
+                    .arg(remove ? QStringLiteral("DELETE FROM filler WHERE rowid IN (SELECT rowid "
+                                                 "FROM filler ORDER BY random() LIMIT 1);")
+                                : QStringLiteral("INSERT INTO filler VALUES(randomblob(%1));")
+                                      .arg(random.bounded(100000, 3000000)))
+                    .toUtf8();
+            exec(db, step.constData());
+            ++commits;
+        }
+    });
+
+    qint64 racing = 0; // copies during which the writer committed
+    for (int i = 0; i < 6 && !QTest::currentTestFailed(); ++i) {
+        const QString copy = dir.filePath(QStringLiteral("copy%1.db").arg(i));
+        const qint64 before = commits;
+        bool copied = false;
+        try {
+            const pictavo::FileDescriptor target(
+                ::open(QFile::encodeName(copy).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644));
+            copied = pictavo::copySnapshot(source, target.fd, copy, {});
+        } catch (const pictavo::Error &error) {
+            QFAIL(qPrintable(error.text()));
+        }
+        QVERIFY(copied);
+        racing += commits > before;
+        sqlite3 *check = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(copy).constData(), &check), SQLITE_OK);
+        QString integrity;
+        single(check, "PRAGMA integrity_check", &integrity);
+        const qint64 head = single(check, "SELECT gen FROM head");
+        const qint64 tail = single(check, "SELECT gen FROM tail");
+        sqlite3_close(check);
+        QCOMPARE(integrity, QStringLiteral("ok"));
+        QCOMPARE(head, tail);
+    }
+    stop = true;
+    writer.join();
+    sqlite3_close(db);
+    QVERIFY(racing > 0);
 }
 
 QTEST_GUILESS_MAIN(TestCliMaintenance)
