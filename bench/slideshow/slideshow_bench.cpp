@@ -11,8 +11,10 @@
 #include "common/bench_support.h"
 #include "common/command_line.h"
 #include "db/table.h"
+#include "main/display_picture.h"
 #include "main/jpeg_decoder.h"
 #include "main/picture_fit.h"
+#include "main/record_maintenance.h"
 #include "main/tformmain.h"
 #include "support/jpeg_fixtures.h"
 #include "support/scripted_prompter.h"
@@ -21,6 +23,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QScreen>
 #include <QScrollArea>
 
@@ -108,12 +111,13 @@ double cpuMs(int who)
 
 struct Timing
 {
-    std::vector<double> wall, mainCpu, processCpu;
-    void add(double ms, double main, double process)
+    std::vector<double> wall, mainCpu, processCpu, waited;
+    void add(double ms, double main, double process, double waitedMs = 0)
     {
         wall.push_back(ms);
         mainCpu.push_back(main);
         processCpu.push_back(process);
+        waited.push_back(waitedMs);
     }
     void print(const char *label, int photos) const
     {
@@ -125,6 +129,10 @@ struct Timing
         for (double v : wall)
             std::printf(" %.0f", v);
         std::printf(" ]\n");
+        if (bench::median(waited) > 0)
+            std::printf("  %-34s %8.0f ms (%6.1f ms a photo)\n",
+                        "  of it waiting for the look-ahead:", bench::median(waited),
+                        bench::median(waited) / photos);
     }
 };
 
@@ -170,6 +178,55 @@ qint64 countSum(Query &album)
     for (int row = 0; row < album.recordCount(); ++row)
         sum += album.valueAt(row, album.fieldNumber(QStringLiteral("COUNT"))).toLongLong();
     return sum;
+}
+
+// Where a photo's time goes, one step at a time on this thread: medians over the photos.
+void printBreakdown(TformMain &form, TformSlide &slide, QSize screenFit, QSize areaFit)
+{
+    Query &album = form.queryAlbum;
+    const QRect screenArea = form.screen()->geometry();
+    std::vector<double> read, decodeSlide, decodeArea, scale, draw, count;
+    const JpegDecoder decoder;
+    QElapsedTimer timer;
+    for (int row = 0; row < album.recordCount(); ++row) {
+        album.moveTo(row);
+        timer.start();
+        const QByteArray jpeg = album.readBlobAt(row, QStringLiteral("IMAGE"));
+        read.push_back(msSince(timer));
+        timer.start();
+        decoder.decode(jpeg, areaFit);
+        decodeArea.push_back(msSince(timer));
+        DisplayPicture picture;
+        picture.setJpeg(jpeg);
+        timer.start();
+        const DecodedPicture &decoded = picture.pixelsFor(screenFit);
+        decodeSlide.push_back(msSince(timer));
+        timer.start();
+        const QImage image(reinterpret_cast<const uchar *>(decoded.pixels.constData()),
+                           decoded.size.width(), decoded.size.height(), decoded.bytesPerLine,
+                           QImage::Format_RGB32);
+        const QImage fitted =
+            image.scaled(screenFit, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        scale.push_back(msSince(timer));
+        timer.start();
+        slide.showPicture(picture, true, screenArea);
+        draw.push_back(msSince(timer));
+        timer.start();
+        CountView(album);
+        count.push_back(msSince(timer));
+    }
+    slide.hide();
+    settle();
+    const auto line = [](const char *label, const std::vector<double> &ms) {
+        std::printf("  %-44s %6.1f ms\n", label, bench::median(ms));
+    };
+    std::printf("\na photo's steps one at a time on the main thread (medians):\n");
+    line("read the photo from the database:", read);
+    line("decode for the main window's picture area:", decodeArea);
+    line("decode for the slide:", decodeSlide);
+    line("scale the slide's decode to its fitted size:", scale);
+    line("draw the slide (the scale above, then paint):", draw);
+    line("count the view (a post to disk):", count);
 }
 
 int runBenchmark(const Options &options, const QString &dir)
@@ -252,11 +309,13 @@ int runBenchmark(const Options &options, const QString &dir)
         settle();
         const qint64 countsBefore = countSum(album);
         const int hitsBefore = form.lookAhead().hits();
+        const double waitedBefore = form.lookAhead().waitedMs();
         form.SetWaitTime(0);
         const double main0 = cpuMs(RUSAGE_THREAD), process0 = cpuMs(RUSAGE_SELF);
         timer.start();
         form.menuDisplaySlideshowClick();
-        timing.add(msSince(timer), cpuMs(RUSAGE_THREAD) - main0, cpuMs(RUSAGE_SELF) - process0);
+        timing.add(msSince(timer), cpuMs(RUSAGE_THREAD) - main0, cpuMs(RUSAGE_SELF) - process0,
+                   form.lookAhead().waitedMs() - waitedBefore);
         if (countSum(album) != countsBefore + options.photos)
             fault(QStringLiteral("the show did not count every photo once"));
         if (album.recNo() != options.photos - 1 || slide.isVisible())
@@ -283,6 +342,7 @@ int runBenchmark(const Options &options, const QString &dir)
             timeMoves();
         }
     }
+    printBreakdown(form, slide, screenFit, areaFit);
     if (!prompter.calls.isEmpty())
         fault(QStringLiteral("a message came up: %1").arg(prompter.calls.first().text));
 

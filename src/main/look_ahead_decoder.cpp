@@ -3,6 +3,7 @@
 #include "main/picture_fit.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace pictavo {
 
@@ -81,7 +82,13 @@ std::optional<DecodedPicture> LookAheadDecoder::take(const QByteArray &jpeg, QSi
     // The photos prepared to come before this one were passed over.
     m_slots.erase(m_slots.begin(), asked);
     const quint64 id = m_slots.front().id;
-    m_finished.wait(lock, [&] { return m_slots.front().finished; });
+    if (!m_slots.front().finished) {
+        const auto start = std::chrono::steady_clock::now();
+        m_finished.wait(lock, [&] { return m_slots.front().finished; });
+        m_waitedMs +=
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count();
+    }
     Slot slot = std::move(m_slots.front());
     m_slots.erase(m_slots.begin());
     lock.unlock();

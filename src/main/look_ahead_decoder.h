@@ -58,6 +58,8 @@ public:
 
     // Decodes handed out by take(); for tests and benchmarks.
     int hits() const { return m_hits; }
+    // Time take() spent waiting for a worker to finish, in milliseconds; for benchmarks.
+    double waitedMs() const { return m_waitedMs; }
     // Photos held now, decoded or under way; for tests.
     int preparedCount();
 
@@ -81,6 +83,7 @@ private:
     JpegDecoder m_decoder;
     bool m_enabled = true;
     int m_hits = 0;
+    double m_waitedMs = 0;
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
