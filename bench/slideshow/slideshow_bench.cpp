@@ -124,14 +124,14 @@ struct Timing
     {
         const double w = bench::median(wall), m = bench::median(mainCpu),
                      p = bench::median(processCpu);
-        std::printf("  %-34s %8.0f ms (%6.1f ms a photo), CPU: main thread %7.0f ms, "
+        std::printf("  %-36s %8.0f ms (%6.1f ms a photo), CPU: main thread %7.0f ms, "
                     "process %7.0f ms   [",
                     label, w, w / photos, m, p);
         for (double v : wall)
             std::printf(" %.0f", v);
         std::printf(" ]\n");
         if (bench::median(waited) > 0)
-            std::printf("  %-34s %8.0f ms (%6.1f ms a photo)\n",
+            std::printf("  %-36s %8.0f ms (%6.1f ms a photo)\n",
                         "  of it waiting for the look-ahead:", bench::median(waited),
                         bench::median(waited) / photos);
     }
@@ -289,7 +289,7 @@ int runBenchmark(const Options &options, const QString &dir)
                 area.width(), area.height(), areaFit.width(), areaFit.height(),
                 JpegDecoder::chooseScale(full, areaFit));
 
-    Timing moves, show, plainShow;
+    Timing moves, show, oneAheadShow, plainShow;
     const auto timeMoves = [&] {
         form.lookAhead().setEnabled(false);
         album.first();
@@ -304,8 +304,9 @@ int runBenchmark(const Options &options, const QString &dir)
         if (album.recNo() != 0)
             fault(QStringLiteral("the moves did not come round to the first record"));
     };
-    const auto timeShow = [&](bool lookAhead, Timing &timing) {
+    const auto timeShow = [&](bool lookAhead, Timing &timing, int ahead = 2) {
         form.lookAhead().setEnabled(lookAhead);
+        form.lookAhead().setMaxAhead(ahead);
         album.first();
         settle();
         const qint64 countsBefore = countSum(album);
@@ -329,16 +330,19 @@ int runBenchmark(const Options &options, const QString &dir)
     // Untimed warm-up: page cache, allocator, the slide's first showing.
     timeShow(true, show);
     show = Timing();
-    std::printf("\ntiming %d rounds (moves, show, show without look-ahead; the order turns)\n",
+    std::printf("\ntiming %d rounds (moves, show, show one photo ahead, show without "
+                "look-ahead; the order turns)\n",
                 options.rounds);
     std::fflush(stdout);
     for (int round = 0; round < options.rounds; ++round) {
         if (round % 2 == 0) {
             timeMoves();
             timeShow(true, show);
+            timeShow(true, oneAheadShow, 1);
             timeShow(false, plainShow);
         } else {
             timeShow(false, plainShow);
+            timeShow(true, oneAheadShow, 1);
             timeShow(true, show);
             timeMoves();
         }
@@ -350,6 +354,7 @@ int runBenchmark(const Options &options, const QString &dir)
     std::printf("\nmedians over %d rounds, %d photos each:\n", options.rounds, options.photos);
     moves.print("record moves, no look-ahead:", options.photos);
     show.print("slideshow, wait 0:", options.photos);
+    oneAheadShow.print("slideshow, wait 0, one photo ahead:", options.photos);
     plainShow.print("slideshow, wait 0, no look-ahead:", options.photos);
     const double ratio = bench::median(show.wall) / bench::median(moves.wall);
     std::printf("\ngoal: show <= %.1f x moves: %.0f ms / %.0f ms = %.3f  -> %s\n", kGoalRatio,

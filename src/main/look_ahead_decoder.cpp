@@ -40,7 +40,7 @@ void LookAheadDecoder::prepare(const std::vector<QByteArray> &photos, QSize area
         for (const QByteArray &jpeg : photos) {
             if (jpeg.isEmpty())
                 continue;
-            if (kept.size() == size_t(kMaxAhead))
+            if (kept.size() == m_maxAhead)
                 break;
             // Already on its way (it was the photo after next a moment ago): its decode,
             // done or not, goes on being of use.
@@ -74,11 +74,10 @@ std::optional<DecodedPicture> LookAheadDecoder::take(const QByteArray &jpeg, QSi
         return std::nullopt;
     const auto asked = std::find_if(m_slots.begin(), m_slots.end(),
                                     [&](const Slot &slot) { return slot.jpeg == jpeg; });
-    if (asked == m_slots.end()) {
-        // Another photo than those prepared: their decodes are of no use, let them stop now.
-        dropLocked();
+    // Another photo than those prepared (the one on screen while the next are prepared,
+    // or a jump elsewhere): the caller's next prepare() says which of them are still of use.
+    if (asked == m_slots.end())
         return std::nullopt;
-    }
     // The photos prepared to come before this one were passed over.
     m_slots.erase(m_slots.begin(), asked);
     const quint64 id = m_slots.front().id;
@@ -103,11 +102,6 @@ std::optional<DecodedPicture> LookAheadDecoder::take(const QByteArray &jpeg, QSi
 void LookAheadDecoder::drop()
 {
     const std::lock_guard lock(m_mutex);
-    dropLocked();
-}
-
-void LookAheadDecoder::dropLocked()
-{
     m_slots.clear();
 }
 
@@ -122,6 +116,11 @@ int LookAheadDecoder::preparedCount()
 {
     const std::lock_guard lock(m_mutex);
     return int(m_slots.size());
+}
+
+void LookAheadDecoder::setMaxAhead(int photos)
+{
+    m_maxAhead = size_t(std::clamp(photos, 1, kMaxAhead));
 }
 
 void LookAheadDecoder::setEnabled(bool enabled)

@@ -44,9 +44,9 @@ public:
     // The prepared decode of exactly these bytes, when it covers `target` as a direct
     // decode would (same DCT scale); waits for its worker if it is still decoding. Empty
     // when nothing fitting was prepared or the worker's decode failed (the caller then
-    // decodes itself and meets the failure there). The photo asked for is let go either
-    // way; one that was not prepared at all lets every prepared photo go, since the
-    // order they were prepared for is not the one followed.
+    // decodes itself and meets the failure there). The photo asked for, and those
+    // prepared to come before it, are let go either way; asking for a photo that was not
+    // prepared leaves the prepared ones to the next prepare() or drop().
     std::optional<DecodedPicture> take(const QByteArray &jpeg, QSize target);
 
     // Lets go of every prepared photo; a decode under way stops at its next progress step.
@@ -55,6 +55,10 @@ public:
     // Off, prepare() does nothing and take() finds nothing: every decode is direct.
     void setEnabled(bool enabled);
     bool enabled() const { return m_enabled; }
+
+    // Holds at most this many photos (1 to kMaxAhead, kMaxAhead at first); later photos
+    // handed to prepare() are passed over. For benchmarks, to set one worker against two.
+    void setMaxAhead(int photos);
 
     // Decodes handed out by take(); for tests and benchmarks.
     int hits() const { return m_hits; }
@@ -78,10 +82,10 @@ private:
     void work();
     // Under the lock.
     Slot *findLocked(quint64 id);
-    void dropLocked();
 
     JpegDecoder m_decoder;
     bool m_enabled = true;
+    size_t m_maxAhead = kMaxAhead;
     int m_hits = 0;
     double m_waitedMs = 0;
 

@@ -141,9 +141,10 @@ void TestLookAheadDecoder::randomStepsMatchDirectDecodes()
             } else {
                 ++misses;
             }
-            // The photo taken and those before it are let go; a photo not prepared lets
-            // every one go.
-            prepared.erase(prepared.begin(), found != prepared.end() ? found + 1 : prepared.end());
+            // The photo taken and those before it are let go; a photo not prepared leaves
+            // the prepared ones as they are.
+            if (found != prepared.end())
+                prepared.erase(prepared.begin(), found + 1);
         } else {
             lookAhead.drop();
             prepared.clear();
