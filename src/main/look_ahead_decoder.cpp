@@ -2,6 +2,9 @@
 
 #include "main/picture_fit.h"
 
+#include <algorithm>
+#include <chrono>
+
 namespace pictavo {
 
 namespace {
@@ -20,68 +23,104 @@ LookAheadDecoder::~LookAheadDecoder()
     {
         const std::lock_guard lock(m_mutex);
         m_quit = true;
-        m_wanted.store(0);
-        m_job.reset();
+        m_slots.clear();
     }
     m_wake.notify_all();
-    if (m_worker.joinable())
-        m_worker.join();
+    for (std::thread &worker : m_workers)
+        worker.join();
 }
 
-void LookAheadDecoder::prepare(const QByteArray &jpeg, QSize area)
+void LookAheadDecoder::prepare(const std::vector<QByteArray> &photos, QSize area)
 {
-    if (!m_enabled || jpeg.isEmpty())
+    if (!m_enabled)
         return;
     {
         const std::lock_guard lock(m_mutex);
-        dropLocked();
-        m_job = Job{m_generation, jpeg, area};
-        m_wanted.store(m_generation);
-        if (!m_worker.joinable())
-            m_worker = std::thread([this] { work(); });
+        std::vector<Slot> kept;
+        for (const QByteArray &jpeg : photos) {
+            if (jpeg.isEmpty())
+                continue;
+            if (kept.size() == m_maxAhead)
+                break;
+            // Already on its way (it was the photo after next a moment ago): its decode,
+            // done or not, goes on being of use.
+            const auto held = std::find_if(m_slots.begin(), m_slots.end(), [&](const Slot &slot) {
+                return slot.area == area && slot.jpeg == jpeg;
+            });
+            if (held != m_slots.end()) {
+                kept.push_back(std::move(*held));
+                m_slots.erase(held);
+            } else {
+                Slot slot;
+                slot.id = ++m_lastId;
+                slot.jpeg = jpeg;
+                slot.area = area;
+                kept.push_back(std::move(slot));
+            }
+        }
+        // The photos left behind are dropped: their workers stop at their next progress
+        // step, finding their slots gone.
+        m_slots = std::move(kept);
+        while (m_workers.size() < m_slots.size())
+            m_workers.emplace_back([this] { work(); });
     }
-    m_preparedJpeg = jpeg;
-    m_wake.notify_one();
+    m_wake.notify_all();
 }
 
 std::optional<DecodedPicture> LookAheadDecoder::take(const QByteArray &jpeg, QSize target)
 {
-    if (m_preparedJpeg.isNull())
-        return std::nullopt;
-    // Another photo than the one prepared: its decode is of no use, let it stop now.
-    if (m_preparedJpeg != jpeg) {
-        drop();
-        return std::nullopt;
-    }
     std::unique_lock lock(m_mutex);
-    const quint64 id = m_generation;
-    m_finished.wait(lock, [&] { return m_result && m_result->id == id; });
-    Result result = std::move(*m_result);
-    dropLocked();
+    if (m_slots.empty())
+        return std::nullopt;
+    const auto asked = std::find_if(m_slots.begin(), m_slots.end(),
+                                    [&](const Slot &slot) { return slot.jpeg == jpeg; });
+    // Another photo than those prepared (the one on screen while the next are prepared,
+    // or a jump elsewhere): the caller's next prepare() says which of them are still of use.
+    if (asked == m_slots.end())
+        return std::nullopt;
+    // The photos prepared to come before this one were passed over.
+    m_slots.erase(m_slots.begin(), asked);
+    const quint64 id = m_slots.front().id;
+    if (!m_slots.front().finished) {
+        const auto start = std::chrono::steady_clock::now();
+        m_finished.wait(lock, [&] { return m_slots.front().finished; });
+        m_waitedMs +=
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count();
+    }
+    Slot slot = std::move(m_slots.front());
+    m_slots.erase(m_slots.begin());
     lock.unlock();
-    m_preparedJpeg = QByteArray();
-    if (!result.ok ||
-        result.picture.scaleEighths != JpegDecoder::chooseScale(result.picture.fullSize, target))
+    Q_ASSERT(slot.id == id);
+    if (!slot.ok ||
+        slot.picture.scaleEighths != JpegDecoder::chooseScale(slot.picture.fullSize, target))
         return std::nullopt;
     ++m_hits;
-    return std::move(result.picture);
+    return std::move(slot.picture);
 }
 
 void LookAheadDecoder::drop()
 {
-    {
-        const std::lock_guard lock(m_mutex);
-        dropLocked();
-    }
-    m_preparedJpeg = QByteArray();
+    const std::lock_guard lock(m_mutex);
+    m_slots.clear();
 }
 
-void LookAheadDecoder::dropLocked()
+LookAheadDecoder::Slot *LookAheadDecoder::findLocked(quint64 id)
 {
-    ++m_generation;
-    m_wanted.store(0);
-    m_job.reset();
-    m_result.reset();
+    const auto found = std::find_if(m_slots.begin(), m_slots.end(),
+                                    [id](const Slot &slot) { return slot.id == id; });
+    return found != m_slots.end() ? &*found : nullptr;
+}
+
+int LookAheadDecoder::preparedCount()
+{
+    const std::lock_guard lock(m_mutex);
+    return int(m_slots.size());
+}
+
+void LookAheadDecoder::setMaxAhead(int photos)
+{
+    m_maxAhead = size_t(std::clamp(photos, 1, kMaxAhead));
 }
 
 void LookAheadDecoder::setEnabled(bool enabled)
@@ -93,37 +132,51 @@ void LookAheadDecoder::setEnabled(bool enabled)
 
 void LookAheadDecoder::work()
 {
+    const auto waiting = [this] {
+        return std::find_if(m_slots.begin(), m_slots.end(),
+                            [](const Slot &slot) { return !slot.started; });
+    };
     for (;;) {
-        Job job;
+        quint64 id = 0;
+        QByteArray jpeg;
+        QSize area;
         {
             std::unique_lock lock(m_mutex);
-            m_wake.wait(lock, [this] { return m_quit || m_job.has_value(); });
+            m_wake.wait(lock, [&] { return m_quit || waiting() != m_slots.end(); });
             if (m_quit)
                 return;
-            job = std::move(*m_job);
-            m_job.reset();
+            // The nearest photo first: it is the one asked for soonest.
+            Slot &slot = *waiting();
+            slot.started = true;
+            id = slot.id;
+            jpeg = slot.jpeg;
+            area = slot.area;
         }
-        Result result;
-        result.id = job.id;
+        bool ok = false;
+        DecodedPicture picture;
         try {
-            const JpegHeader header = m_decoder.probe(job.jpeg);
-            const QSize fitted = FitAndCentrePicture(header.size, job.area).size();
-            result.picture = m_decoder.decode(job.jpeg, fitted, [this, &job](int) {
-                if (m_wanted.load() != job.id)
+            const JpegHeader header = m_decoder.probe(jpeg);
+            const QSize fitted = FitAndCentrePicture(header.size, area).size();
+            picture = m_decoder.decode(jpeg, fitted, [this, id](int) {
+                const std::lock_guard lock(m_mutex);
+                if (findLocked(id) == nullptr)
                     throw Abandoned();
             });
-            result.ok = true;
+            ok = true;
         } catch (const Abandoned &) {
             continue;
         } catch (...) {
             // The caller decodes this photo itself and meets the failure there.
-            result.picture = DecodedPicture();
+            picture = DecodedPicture();
         }
         {
             const std::lock_guard lock(m_mutex);
-            if (job.id != m_generation)
+            Slot *slot = findLocked(id);
+            if (slot == nullptr)
                 continue; // dropped while it was decoded
-            m_result = std::move(result);
+            slot->finished = true;
+            slot->ok = ok;
+            slot->picture = std::move(picture);
         }
         m_finished.notify_all();
     }

@@ -174,9 +174,9 @@ private:
     // Decodes the current record's photo into imageTmp and draws it fitted.
     void showCurrentRecord();
     void changeGridHeight(int delta);
-    // Hands the photo of the record after the current one to the look-ahead, to be
-    // drawn fitted into `area`.
-    void prepareNextRecord(QSize area);
+    // Hands the photos of the `ahead` records after the current one to the look-ahead,
+    // to be drawn fitted into `area`.
+    void prepareNextRecord(QSize area, int ahead = 1);
     // The screen the slide covers: the one this window is on.
     QRect slideScreenArea() const;
     // SlideHost

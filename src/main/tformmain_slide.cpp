@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QScreen>
 #include <QTimer>
+#include <algorithm>
+#include <vector>
 
 namespace pictavo {
 
@@ -109,20 +111,24 @@ void TformMain::startWaitTimer()
 
 void TformMain::prepareNext()
 {
-    prepareNextRecord(TformSlide::viewArea(slideScreenArea()));
+    // A show with no wait is bound by decoding: two photos decoded side by side keep
+    // both cores busy.
+    prepareNextRecord(TformSlide::viewArea(slideScreenArea()), LookAheadDecoder::kMaxAhead);
 }
 
-void TformMain::prepareNextRecord(QSize area)
+void TformMain::prepareNextRecord(QSize area, int ahead)
 {
-    if (!m_lookAhead.enabled() || !queryAlbum.active())
-        return;
-    const int next = queryAlbum.recNo() + 1;
-    if (queryAlbum.recNo() < 0 || next >= queryAlbum.recordCount())
+    if (!m_lookAhead.enabled() || !queryAlbum.active() || queryAlbum.recNo() < 0)
         return;
     // Only a help: a photo that cannot be read now is read, and its failure reported,
-    // when the move to it happens.
+    // when the move to it happens. Records without a photo are passed over, as a show
+    // passes over them.
     try {
-        m_lookAhead.prepare(queryAlbum.readBlobAt(next, QStringLiteral("IMAGE")), area);
+        std::vector<QByteArray> photos;
+        const int last = std::min(queryAlbum.recNo() + ahead, queryAlbum.recordCount() - 1);
+        for (int row = queryAlbum.recNo() + 1; row <= last; ++row)
+            photos.push_back(queryAlbum.readBlobAt(row, QStringLiteral("IMAGE")));
+        m_lookAhead.prepare(photos, area);
     } catch (const Error &) {
         m_lookAhead.drop();
     }

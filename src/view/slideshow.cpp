@@ -69,8 +69,9 @@ void Slideshow::run(int waitSeconds)
     m_stop = false;
     for (;;) {
         if (hasPhoto()) {
-            m_host.showSlide(true);
+            // The workers start on the photos after this one while it is drawn.
             m_host.prepareNext();
+            m_host.showSlide(true);
             if (waitSeconds > 0) {
                 m_timeUp = false;
                 m_host.startWaitTimer();

@@ -18,7 +18,8 @@ public:
     virtual void closeSlide() = 0;
     // Starts the wait timer; when it fires it calls Slideshow::timeUp().
     virtual void startWaitTimer() = 0;
-    // The show goes on to the next record after this photo: a chance to start on it.
+    // The show goes on to the records after this photo: a chance to start on them,
+    // called before the photo is drawn.
     virtual void prepareNext() {}
     // Handles the window events that are waiting; with `block`, first sleeps in the
     // event loop until there is one, so that a wait keeps no processor busy.

@@ -5,6 +5,7 @@
 
 #include <QRandomGenerator>
 #include <QTest>
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -61,24 +62,45 @@ void TestLookAheadDecoder::randomStepsMatchDirectDecodes()
                              QSize(3000, 3000)};
     QRandomGenerator random(20261208);
     LookAheadDecoder lookAhead;
-    // What was prepared and not yet taken or dropped; -1 for nothing.
-    int preparedPhoto = -1;
-    QSize preparedArea;
+    // The model: what was prepared and not yet taken or dropped, in the order prepared.
+    struct Prepared
+    {
+        int photo;
+        QSize area;
+    };
+    QList<Prepared> prepared;
+    const auto randomPhoto = [&] { return random.bounded(int(photos.size())); };
     int hits = 0;
     int misses = 0;
-    for (int step = 0; step < 400; ++step) {
-        const int action = random.bounded(10);
-        if (action < 5) {
-            const int p = random.bounded(int(photos.size()));
-            const QSize area = areas[random.bounded(int(areas.size()))];
-            lookAhead.prepare(photos[p], area);
-            preparedPhoto = p;
-            preparedArea = area;
-        } else if (action < 9) {
+    int keptOnTheWay = 0; // prepares that went on with a photo prepared the step before
+    for (int step = 0; step < 600; ++step) {
+        const int action = random.bounded(12);
+        if (action < 6) {
+            // One to three photos, sometimes the show's way: those still prepared come
+            // first, one more after them.
+            const QSize area = random.bounded(3) != 0 && !prepared.isEmpty()
+                                   ? prepared.first().area
+                                   : areas[random.bounded(int(areas.size()))];
+            QList<int> asked;
+            if (action < 3 && !prepared.isEmpty()) {
+                for (const Prepared &p : prepared)
+                    asked.append(p.photo);
+                keptOnTheWay += prepared.first().area == area ? 1 : 0;
+            }
+            for (int n = random.bounded(1, 4) - int(asked.size()); n > 0; --n)
+                asked.append(randomPhoto());
+            std::vector<QByteArray> bytes;
+            for (int p : asked)
+                bytes.push_back(photos[p]);
+            lookAhead.prepare(bytes, area);
+            prepared.clear();
+            for (int p : asked.mid(0, LookAheadDecoder::kMaxAhead))
+                prepared.append({p, area});
+        } else if (action < 11) {
             // Another copy of the same bytes must be found too.
-            const int p = random.bounded(3) != 0 && preparedPhoto >= 0
-                              ? preparedPhoto
-                              : random.bounded(int(photos.size()));
+            const int p = random.bounded(3) != 0 && !prepared.isEmpty()
+                              ? prepared[random.bounded(int(prepared.size()))].photo
+                              : randomPhoto();
             QByteArray asked = photos[p];
             asked.detach();
             const JpegHeader header = [&] {
@@ -88,19 +110,22 @@ void TestLookAheadDecoder::randomStepsMatchDirectDecodes()
                     return JpegHeader();
                 }
             }();
-            const QSize area = random.bounded(3) != 0 && preparedPhoto >= 0
-                                   ? preparedArea
+            const auto found =
+                std::find_if(prepared.begin(), prepared.end(),
+                             [&](const Prepared &e) { return photos[e.photo] == asked; });
+            const QSize area = random.bounded(3) != 0 && found != prepared.end()
+                                   ? found->area
                                    : areas[random.bounded(int(areas.size()))];
             const QSize target =
                 random.bounded(4) == 0 ? QSize() : FitAndCentrePicture(header.size, area).size();
-            // Sometimes the worker is far along or done, sometimes it has just begun.
+            // Sometimes the workers are far along or done, sometimes they have just begun.
             if (random.bounded(3) == 0)
                 std::this_thread::sleep_for(std::chrono::milliseconds(random.bounded(20)));
             const std::optional<DecodedPicture> taken = lookAhead.take(asked, target);
 
             bool expected = false;
-            if (preparedPhoto >= 0 && photos[preparedPhoto] == asked && !header.size.isEmpty()) {
-                const QSize preparedFit = FitAndCentrePicture(header.size, preparedArea).size();
+            if (found != prepared.end() && !header.size.isEmpty()) {
+                const QSize preparedFit = FitAndCentrePicture(header.size, found->area).size();
                 expected = JpegDecoder::chooseScale(header.size, preparedFit) ==
                            JpegDecoder::chooseScale(header.size, target);
                 try {
@@ -116,16 +141,22 @@ void TestLookAheadDecoder::randomStepsMatchDirectDecodes()
             } else {
                 ++misses;
             }
-            preparedPhoto = -1;
+            // The photo taken and those before it are let go; a photo not prepared leaves
+            // the prepared ones as they are.
+            if (found != prepared.end())
+                prepared.erase(prepared.begin(), found + 1);
         } else {
             lookAhead.drop();
-            preparedPhoto = -1;
+            prepared.clear();
         }
+        // Nothing is held beyond what may still be asked for, two photos at most.
+        QCOMPARE(lookAhead.preparedCount(), int(prepared.size()));
     }
     QCOMPARE(lookAhead.hits(), hits);
-    // The walk must have tried both ways for the comparison to mean anything.
-    QVERIFY(hits > 20);
-    QVERIFY(misses > 20);
+    // The walk must have tried every way for the comparison to mean anything.
+    QVERIFY(hits > 30);
+    QVERIFY(misses > 30);
+    QVERIFY(keptOnTheWay > 30);
 }
 
 void TestLookAheadDecoder::disabledPreparesNothing()
