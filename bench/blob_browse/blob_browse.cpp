@@ -9,6 +9,7 @@
 
 #include "common/bench_support.h"
 #include "common/command_line.h"
+#include "common/random.h"
 #include "db/query.h"
 #include "db/schema.h"
 #include "db/table.h"
@@ -109,25 +110,6 @@ qint64 sampleOverhead()
     return b.rchar - a.rchar;
 }
 
-class Random
-{
-public:
-    explicit Random(quint64 seed) : m_state(seed) {}
-    quint64 next()
-    {
-        quint64 z = (m_state += 0x9e3779b97f4a7c15ull);
-        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
-        z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
-        return z ^ (z >> 31);
-    }
-    // In [0, bound).
-    int below(int bound) { return int(next() % quint64(bound)); }
-    double unit() { return double(next() >> 11) / double(1ull << 53); }
-
-private:
-    quint64 m_state;
-};
-
 struct PlannedPhoto
 {
     QString prefix;
@@ -155,7 +137,7 @@ std::vector<PlannedPhoto> planPhotos(const Options &options)
     static const QStringList prefixes = {QStringLiteral("holiday"), QStringLiteral("family"),
                                          QStringLiteral("2023"), QStringLiteral("garden")};
     const qint64 average = qint64(options.sizeMiB * double(kMiB));
-    Random random(20240611);
+    bench::Random random(20240611);
     std::vector<PlannedPhoto> photos(size_t(options.records));
     const int digits = std::max(4, int(QString::number(options.records).size()));
     for (int i = 0; i < options.records; ++i) {
@@ -187,7 +169,7 @@ std::vector<PlannedPhoto> planPhotos(const Options &options)
 QByteArray photoBytes(const PlannedPhoto &photo)
 {
     QByteArray bytes(photo.size, Qt::Uninitialized);
-    Random random(photo.seed);
+    bench::Random random(photo.seed);
     char *out = bytes.data();
     qsizetype i = 0;
     for (; i + 8 <= bytes.size(); i += 8) {

@@ -11,6 +11,7 @@
 #include "common/bench_support.h"
 #include "common/child_process.h"
 #include "common/command_line.h"
+#include "common/photo_fill.h"
 #include "db/query.h"
 #include "filter/easy_filter_statement.h"
 
@@ -56,13 +57,6 @@ Options parseOptions(int argc, char **argv)
     return options;
 }
 
-void check(sqlite3 *db, int rc, const char *what)
-{
-    if (rc != SQLITE_OK && rc != SQLITE_DONE)
-        throw Error(QStringLiteral("%1: %2").arg(QLatin1String(what),
-                                                 QString::fromUtf8(sqlite3_errmsg(db))));
-}
-
 // Keyword Strings of 1 to 5 distinct words. Words are drawn with Zipf-like weights, as in
 // a real collection a few keywords are on many photos.
 const char *const kVocabulary[] = {
@@ -87,61 +81,28 @@ QString keywordString(std::mt19937 &rng, std::discrete_distribution<int> &word)
     return words.join(QLatin1Char(','));
 }
 
-// The tables are made by the engine; the records go in through SQLite directly, in one
-// transaction, as the engine's one transaction per record would take minutes and is not
-// what is measured.
+// Records of 200-byte photos of random bytes, written through SQLite directly.
 void fillDatabase(const QString &dir, int records)
 {
-    bench::createPhotoDatabase(dir);
-    sqlite3 *db = nullptr;
-    const QByteArray path = (dir + QStringLiteral("/photodb.db")).toUtf8();
-    if (sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
-        throw Error(QStringLiteral("cannot open %1").arg(QString::fromUtf8(path)));
-    sqlite3_stmt *insert = nullptr;
-    try {
-        check(db, sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), "begin");
-        check(db,
-              sqlite3_prepare_v2(
-                  db,
-                  "INSERT INTO photodb (PREFIX, NAME, EXT, KEYWORD, \"COUNT\", IMAGE_SIZE, "
-                  "IMAGE) VALUES (?, ?, ?, ?, 0, ?, ?)",
-                  -1, &insert, nullptr),
-              "prepare");
-        std::mt19937 rng(20240601);
-        std::vector<double> weights;
-        for (size_t i = 0; i < std::size(kVocabulary); ++i)
-            weights.push_back(1.0 / std::pow(double(i + 1), 0.8));
-        std::discrete_distribution<int> word(weights.begin(), weights.end());
-        // IMG 40%, DSC 25%, P 12%, DSCN 10%, _MG 8%, PICT 5%.
-        const char *const prefixes[] = {"IMG", "DSC", "P", "DSCN", "_MG", "PICT"};
-        std::discrete_distribution<int> prefix({40, 25, 12, 10, 8, 5});
-        std::uniform_int_distribution<int> byte(0, 255);
-        QByteArray blob(kBlobSize, '\0');
-        for (int i = 0; i < records; ++i) {
-            const QByteArray p = prefixes[prefix(rng)];
-            const QByteArray name = QByteArray::number(i + 1).rightJustified(6, '0');
-            const QByteArray keywords = keywordString(rng, word).toUtf8();
-            for (char &c : blob)
-                c = char(byte(rng));
-            sqlite3_bind_text(insert, 1, p.constData(), int(p.size()), SQLITE_TRANSIENT);
-            sqlite3_bind_text(insert, 2, name.constData(), int(name.size()), SQLITE_TRANSIENT);
-            sqlite3_bind_text(insert, 3, i % 7 == 0 ? ".JPG" : ".jpg", 4, SQLITE_STATIC);
-            sqlite3_bind_text(insert, 4, keywords.constData(), int(keywords.size()),
-                              SQLITE_TRANSIENT);
-            sqlite3_bind_int64(insert, 5, kBlobSize);
-            sqlite3_bind_blob(insert, 6, blob.constData(), kBlobSize, SQLITE_TRANSIENT);
-            check(db, sqlite3_step(insert), "insert");
-            sqlite3_reset(insert);
-        }
-        sqlite3_finalize(insert);
-        insert = nullptr;
-        check(db, sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), "commit");
-    } catch (...) {
-        sqlite3_finalize(insert);
-        sqlite3_close(db);
-        throw;
-    }
-    sqlite3_close(db);
+    std::mt19937 rng(20240601);
+    std::vector<double> weights;
+    for (size_t i = 0; i < std::size(kVocabulary); ++i)
+        weights.push_back(1.0 / std::pow(double(i + 1), 0.8));
+    std::discrete_distribution<int> word(weights.begin(), weights.end());
+    // IMG 40%, DSC 25%, P 12%, DSCN 10%, _MG 8%, PICT 5%.
+    const char *const prefixes[] = {"IMG", "DSC", "P", "DSCN", "_MG", "PICT"};
+    std::discrete_distribution<int> prefix({40, 25, 12, 10, 8, 5});
+    std::uniform_int_distribution<int> byte(0, 255);
+    QByteArray blob(kBlobSize, '\0');
+    bench::fillPhotoTable(dir, records, [&](int i, bench::PhotoRecord &record) {
+        record.prefix = prefixes[prefix(rng)];
+        record.name = QByteArray::number(i + 1).rightJustified(6, '0');
+        record.ext = i % 7 == 0 ? ".JPG" : ".jpg";
+        record.keyword = keywordString(rng, word).toUtf8();
+        for (char &c : blob)
+            c = char(byte(rng));
+        record.photo = blob;
+    });
 }
 
 struct OurRun

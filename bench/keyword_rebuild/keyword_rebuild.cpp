@@ -17,6 +17,7 @@
 #include "common/bench_support.h"
 #include "common/child_process.h"
 #include "common/command_line.h"
+#include "common/photo_fill.h"
 
 #include <QElapsedTimer>
 #include <QSet>
@@ -74,13 +75,6 @@ Options parseOptions(int argc, char **argv)
                args.takeSwitch("--keep", options.keep);
     });
     return options;
-}
-
-void check(sqlite3 *db, int rc, const char *what)
-{
-    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW)
-        throw Error(QStringLiteral("%1: %2").arg(QLatin1String(what),
-                                                 QString::fromUtf8(sqlite3_errmsg(db))));
 }
 
 // Distinct keywords of 3 to 12 letters, a tenth of them capitalised, a few with a Japanese
@@ -143,51 +137,24 @@ private:
     std::discrete_distribution<int> m_pick;
 };
 
-// The tables are made by the engine; the records go in through SQLite directly, in one
-// transaction: the fill is not what is measured.
+// Records of photos of `blobSize` bytes that start as a JPEG does, written through SQLite
+// directly.
 void fillDatabase(const QString &dir, int records, KeywordStrings &strings, int blobSize,
                   std::mt19937 &rng)
 {
-    bench::createPhotoDatabase(dir);
-    sqlite3 *db = nullptr;
-    const QByteArray path = (dir + QStringLiteral("/photodb.db")).toUtf8();
-    if (sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
-        throw Error(QStringLiteral("cannot open %1").arg(QString::fromUtf8(path)));
-    sqlite3_stmt *insert = nullptr;
-    try {
-        check(db, sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), "begin");
-        check(db,
-              sqlite3_prepare_v2(db,
-                                 "INSERT INTO photodb (PREFIX, NAME, EXT, KEYWORD, \"COUNT\", "
-                                 "IMAGE_SIZE, IMAGE) VALUES ('IMG', ?, '.jpg', ?, 0, ?, ?)",
-                                 -1, &insert, nullptr),
-              "prepare");
-        std::uniform_int_distribution<int> byte(0, 255);
-        QByteArray blob(blobSize, '\0');
-        for (int i = 0; i < records; ++i) {
-            const QByteArray name = QByteArray::number(i + 1).rightJustified(6, '0');
-            const QByteArray keywords = strings.next();
-            for (int b = 0; b < blob.size(); b += 64) // no two photos alike
-                blob[b] = char(byte(rng));
-            blob[0] = char(0xFF);
-            blob[1] = char(0xD8);
-            sqlite3_bind_text(insert, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
-            sqlite3_bind_text(insert, 2, keywords.constData(), int(keywords.size()),
-                              SQLITE_TRANSIENT);
-            sqlite3_bind_int64(insert, 3, blob.size());
-            sqlite3_bind_blob(insert, 4, blob.constData(), int(blob.size()), SQLITE_TRANSIENT);
-            check(db, sqlite3_step(insert), "insert");
-            sqlite3_reset(insert);
-        }
-        sqlite3_finalize(insert);
-        insert = nullptr;
-        check(db, sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), "commit");
-    } catch (...) {
-        sqlite3_finalize(insert);
-        sqlite3_close(db);
-        throw;
-    }
-    sqlite3_close(db);
+    std::uniform_int_distribution<int> byte(0, 255);
+    QByteArray blob(blobSize, '\0');
+    bench::fillPhotoTable(dir, records, [&](int i, bench::PhotoRecord &record) {
+        record.prefix = "IMG";
+        record.ext = ".jpg";
+        record.name = QByteArray::number(i + 1).rightJustified(6, '0');
+        record.keyword = strings.next();
+        for (int b = 0; b < blob.size(); b += 64) // no two photos alike
+            blob[b] = char(byte(rng));
+        blob[0] = char(0xFF);
+        blob[1] = char(0xD8);
+        record.photo = blob;
+    });
 }
 
 // The Keyword Table's rows as "KEYWORD\tCOUNT", in key order.

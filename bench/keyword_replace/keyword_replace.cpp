@@ -13,6 +13,7 @@
 #include "common/bench_support.h"
 #include "common/child_process.h"
 #include "common/command_line.h"
+#include "common/photo_fill.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -59,13 +60,6 @@ Options parseOptions(int argc, char **argv)
     return options;
 }
 
-void check(sqlite3 *db, int rc, const char *what)
-{
-    if (rc != SQLITE_OK && rc != SQLITE_DONE)
-        throw Error(QStringLiteral("%1: %2").arg(QLatin1String(what),
-                                                 QString::fromUtf8(sqlite3_errmsg(db))));
-}
-
 // Ten keywords of a vocabulary of 5,000 per record (1,000,000 occurrences for 100,000
 // records); every other record also holds "sunset" at a random place among them.
 QByteArray keywordString(std::mt19937 &rng, bool withSunset)
@@ -79,49 +73,21 @@ QByteArray keywordString(std::mt19937 &rng, bool withSunset)
     return words.join(',');
 }
 
-// The tables are made by the engine; the records go in through SQLite directly, in one
-// transaction: the fill is not what is measured.
+// Records of 200-byte photos of random bytes, written through SQLite directly.
 void fillDatabase(const QString &dir, int records)
 {
-    bench::createPhotoDatabase(dir);
-    sqlite3 *db = nullptr;
-    const QByteArray path = (dir + QStringLiteral("/photodb.db")).toUtf8();
-    if (sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
-        throw Error(QStringLiteral("cannot open %1").arg(QString::fromUtf8(path)));
-    sqlite3_stmt *insert = nullptr;
-    try {
-        check(db, sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), "begin");
-        check(db,
-              sqlite3_prepare_v2(db,
-                                 "INSERT INTO photodb (PREFIX, NAME, EXT, KEYWORD, \"COUNT\", "
-                                 "IMAGE_SIZE, IMAGE) VALUES ('IMG', ?, '.jpg', ?, 0, ?, ?)",
-                                 -1, &insert, nullptr),
-              "prepare");
-        std::mt19937 rng(20261208);
-        std::uniform_int_distribution<int> byte(0, 255);
-        QByteArray blob(kBlobSize, '\0');
-        for (int i = 0; i < records; ++i) {
-            const QByteArray name = QByteArray::number(i + 1).rightJustified(6, '0');
-            const QByteArray keywords = keywordString(rng, i % 2 == 0);
-            for (char &c : blob)
-                c = char(byte(rng));
-            sqlite3_bind_text(insert, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
-            sqlite3_bind_text(insert, 2, keywords.constData(), int(keywords.size()),
-                              SQLITE_TRANSIENT);
-            sqlite3_bind_int64(insert, 3, kBlobSize);
-            sqlite3_bind_blob(insert, 4, blob.constData(), kBlobSize, SQLITE_TRANSIENT);
-            check(db, sqlite3_step(insert), "insert");
-            sqlite3_reset(insert);
-        }
-        sqlite3_finalize(insert);
-        insert = nullptr;
-        check(db, sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), "commit");
-    } catch (...) {
-        sqlite3_finalize(insert);
-        sqlite3_close(db);
-        throw;
-    }
-    sqlite3_close(db);
+    std::mt19937 rng(20261208);
+    std::uniform_int_distribution<int> byte(0, 255);
+    QByteArray blob(kBlobSize, '\0');
+    bench::fillPhotoTable(dir, records, [&](int i, bench::PhotoRecord &record) {
+        record.prefix = "IMG";
+        record.ext = ".jpg";
+        record.name = QByteArray::number(i + 1).rightJustified(6, '0');
+        record.keyword = keywordString(rng, i % 2 == 0);
+        for (char &c : blob)
+            c = char(byte(rng));
+        record.photo = blob;
+    });
 }
 
 // A fresh copy of the filled database in `to`, so that each run starts from the same table.

@@ -13,6 +13,8 @@
 #include "common/bench_support.h"
 #include "common/child_process.h"
 #include "common/command_line.h"
+#include "common/photo_fill.h"
+#include "common/random.h"
 #include "db/query.h"
 #include "db/table.h"
 #include "filter/easy_filter_statement.h"
@@ -90,23 +92,6 @@ qint64 readBytes()
     return at ? std::strtoll(at + std::strlen("read_bytes:"), nullptr, 10) : -1;
 }
 
-class Random
-{
-public:
-    explicit Random(quint64 seed) : m_state(seed) {}
-    quint64 next()
-    {
-        quint64 z = (m_state += 0x9e3779b97f4a7c15ull);
-        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
-        z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
-        return z ^ (z >> 31);
-    }
-    int below(int bound) { return int(next() % quint64(bound)); }
-
-private:
-    quint64 m_state;
-};
-
 // ---- the child: one cold opening ----------------------------------------------------
 
 // What the main window does when it opens a library, and what the easy filter's Query
@@ -165,13 +150,6 @@ const char *const kVocabulary[] = {
     "bridge", "sunset", "lake",   "forest",  "car",      "train",  "school",   "park",  "church",
     "castle", "island", "autumn", "seaside", "overseas", "winter", "birthday"};
 
-void check(sqlite3 *db, int rc, const char *what)
-{
-    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW)
-        throw Error(QStringLiteral("%1: %2").arg(QLatin1String(what),
-                                                 QString::fromUtf8(sqlite3_errmsg(db))));
-}
-
 qint64 countRecords(const QString &dir)
 {
     sqlite3 *db = nullptr;
@@ -195,46 +173,32 @@ qint64 countRecords(const QString &dir)
 // records are interleaved in the file as imports leave them.
 void fillLibrary(const QString &dir, int records)
 {
-    bench::createPhotoDatabase(dir);
-    sqlite3 *db = nullptr;
-    const QByteArray path = (dir + QStringLiteral("/photodb.db")).toUtf8();
-    if (sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
-        throw Error(QStringLiteral("cannot open %1").arg(QString::fromUtf8(path)));
-    sqlite3_stmt *insert = nullptr;
-    try {
-        check(db, sqlite3_exec(db, "PRAGMA synchronous=OFF", nullptr, nullptr, nullptr), "pragma");
-        check(db,
-              sqlite3_prepare_v2(db,
-                                 "INSERT INTO photodb (PREFIX, NAME, EXT, KEYWORD, \"COUNT\", "
-                                 "IMAGE_SIZE, IMAGE) VALUES (?, ?, ?, ?, 0, ?, ?)",
-                                 -1, &insert, nullptr),
-              "prepare");
-        Random random(20261208);
-        const char *const prefixes[] = {"IMG_", "DSC", "P", "DSCN", "_MG_", "PICT"};
-        const int shares[] = {40, 25, 12, 10, 8, 5};
-        QByteArray photo(kMaxPhoto, '\0');
-        int folderLeft = 0;
-        QByteArray prefix;
-        int number = 0;
-        for (int i = 0; i < records; ++i) {
-            if (i % 1000 == 0)
-                check(db, sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), "begin");
+    bench::Random random(20261208);
+    const char *const prefixes[] = {"IMG_", "DSC", "P", "DSCN", "_MG_", "PICT"};
+    const int shares[] = {40, 25, 12, 10, 8, 5};
+    QByteArray photo(kMaxPhoto, '\0');
+    int folderLeft = 0;
+    int number = 0;
+    bench::fillPhotoTable(
+        dir, records,
+        [&](int i, bench::PhotoRecord &record) {
             if (folderLeft == 0) {
                 folderLeft = 100 + random.below(400);
                 int pick = random.below(100);
                 int p = 0;
                 while (pick >= shares[p])
                     pick -= shares[p++];
-                prefix = prefixes[p];
+                record.prefix = prefixes[p];
                 number = random.below(9000);
             }
             --folderLeft;
-            const QByteArray name = QByteArray::number(++number % 10000).rightJustified(4, '0');
+            record.name = QByteArray::number(++number % 10000).rightJustified(4, '0');
+            record.ext = i % 9 == 0 ? ".JPG" : ".jpg";
             QStringList words;
             for (int w = 1 + random.below(4); w > 0; --w)
                 words << QString::fromLatin1(kVocabulary[random.below(std::size(kVocabulary))]);
             words.removeDuplicates();
-            const QByteArray keywordString = words.join(QLatin1Char(',')).toUtf8();
+            record.keyword = words.join(QLatin1Char(',')).toUtf8();
             const int size = kMinPhoto + random.below(kMaxPhoto - kMinPhoto + 1);
             for (int b = 0; b + 8 <= size; b += 8) {
                 const quint64 r = random.next();
@@ -242,28 +206,11 @@ void fillLibrary(const QString &dir, int records)
             }
             photo[0] = char(0xff);
             photo[1] = char(0xd8);
-            sqlite3_bind_text(insert, 1, prefix.constData(), int(prefix.size()), SQLITE_STATIC);
-            sqlite3_bind_text(insert, 2, name.constData(), int(name.size()), SQLITE_TRANSIENT);
-            sqlite3_bind_text(insert, 3, i % 9 == 0 ? ".JPG" : ".jpg", 4, SQLITE_STATIC);
-            sqlite3_bind_text(insert, 4, keywordString.constData(), int(keywordString.size()),
-                              SQLITE_TRANSIENT);
-            sqlite3_bind_int64(insert, 5, size);
-            sqlite3_bind_blob(insert, 6, photo.constData(), size, SQLITE_STATIC);
-            check(db, sqlite3_step(insert), "insert");
-            sqlite3_reset(insert);
-            if (i % 1000 == 999 || i + 1 == records)
-                check(db, sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), "commit");
-        }
-        sqlite3_finalize(insert);
-        insert = nullptr;
-        // The Keyword Table as a rebuild would leave it.
-        check(db, sqlite3_exec(db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr), "pragma");
-    } catch (...) {
-        sqlite3_finalize(insert);
-        sqlite3_close(db);
-        throw;
-    }
-    sqlite3_close(db);
+            // SQLite copies the bytes as they are bound, before the buffer changes again.
+            record.photo = QByteArray::fromRawData(photo.constData(), size);
+        },
+        1000);
+    // The Keyword Table as a rebuild would leave it.
     Table keywords;
     keywords.setDatabaseName(dir);
     keywords.setTableName(QStringLiteral("KEYWORD.DB"));

@@ -4,6 +4,7 @@
 #include "db/engine_error.h"
 #include "db/schema.h"
 #include "db/sqlite_statement.h"
+#include "db/sqlite_transaction.h"
 
 #include <sqlite3.h>
 
@@ -58,30 +59,6 @@ private:
     RebuildProgress::Phase m_phase;
     std::int64_t m_steps;
     std::int64_t m_every;
-};
-
-// Rolls back unless committed, so every way out of a failed rebuild leaves the tables as
-// they were.
-class Transaction
-{
-public:
-    explicit Transaction(sqlite3 *db) : m_db(db) { execSql(m_db, QStringLiteral("BEGIN")); }
-    ~Transaction()
-    {
-        if (!m_committed && !sqlite3_get_autocommit(m_db))
-            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-    }
-    Transaction(const Transaction &) = delete;
-    Transaction &operator=(const Transaction &) = delete;
-    void commit()
-    {
-        execSql(m_db, QStringLiteral("COMMIT"));
-        m_committed = true;
-    }
-
-private:
-    sqlite3 *m_db;
-    bool m_committed = false;
 };
 
 std::string_view columnUtf8(sqlite3_stmt *statement, int column)
@@ -160,7 +137,7 @@ RebuildResult rebuildKeywordTable(const QString &directory, RebuildProgress *pro
 
     // One transaction from the first read to the last write: the counts are those of one
     // state of the Photo Table, and the old rows stay until the new ones are all written.
-    Transaction transaction(db);
+    SqliteTransaction transaction(db);
     KeywordTally tally(keywordFieldSize(keywords));
     {
         SqliteStatement count(db, QStringLiteral("SELECT count(*) FROM %1").arg(photoTable));

@@ -3,6 +3,7 @@
 #include "db/database.h"
 #include "db/engine_error.h"
 #include "db/sqlite_statement.h"
+#include "db/sqlite_transaction.h"
 #include "db/text_rules.h"
 
 #include <sqlite3.h>
@@ -15,35 +16,6 @@ namespace {
 
 const QString kPhotoTable = QStringLiteral("PHOTODB.DB");
 const QString kKeywordField = QStringLiteral("KEYWORD");
-
-// Rolls the transaction back unless it was committed, however the replace ends.
-class WriteTransaction
-{
-public:
-    explicit WriteTransaction(sqlite3 *db) : m_db(db)
-    {
-        // IMMEDIATE: the write lock is taken before anything is read, so no other
-        // connection can change a record between our reading it and writing it back.
-        execSql(m_db, QStringLiteral("BEGIN IMMEDIATE"));
-    }
-    ~WriteTransaction()
-    {
-        if (!m_committed && !sqlite3_get_autocommit(m_db))
-            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-    }
-    WriteTransaction(const WriteTransaction &) = delete;
-    WriteTransaction &operator=(const WriteTransaction &) = delete;
-
-    void commit()
-    {
-        execSql(m_db, QStringLiteral("COMMIT"));
-        m_committed = true;
-    }
-
-private:
-    sqlite3 *m_db;
-    bool m_committed = false;
-};
 
 int keywordFieldSize(const Database::TableFile &file)
 {
@@ -81,7 +53,7 @@ KeywordReplaceResult replaceKeywordInPhotoTable(const QString &directory, const 
     sqlite3 *db = database->handle();
 
     KeywordReplaceResult result;
-    WriteTransaction transaction(db);
+    SqliteTransaction transaction(db, SqliteTransaction::Lock::Immediate);
     // Read first, write after: the changes are collected while the records are read (only
     // the row id and KEYWORD, never a photo), then written, so no update runs under an
     // open read of the same table.
