@@ -96,18 +96,9 @@ void DataSet::loadRows()
     m_cache.clear();
 }
 
-// A live data set keeps only the row ids, in order; its key query selects nothing else
-// that its clauses do not need, so that it can be answered from an index.
-void DataSet::loadRowIds()
+std::unique_ptr<SqliteStatement> DataSet::prepareQuery(const QString &sql) const
 {
-    m_database->warmIndexesOf(m_plan.keySql);
-    auto query = prepareReadOnly(m_database->handle(), m_plan.keySql);
-    bindParameters(*query);
-    std::vector<qint64> rowIds;
-    while (query->step())
-        rowIds.push_back(query->columnInt64(m_plan.keyRowIdColumn));
-    query->reset();
-    m_rowIds = std::move(rowIds);
+    return prepareReadOnly(m_database->handle(), sql);
 }
 
 void DataSet::loadResult()
@@ -163,6 +154,7 @@ void DataSet::open()
         loadRows();
     } catch (...) {
         m_rowIds.clear();
+        m_liveCount = 0;
         m_rows.clear();
         m_rowStatement.reset();
         m_plan = QueryPlan();
@@ -202,6 +194,7 @@ void DataSet::close()
         cancel();
     m_state = State::Inactive;
     m_rowIds.clear();
+    m_liveCount = 0;
     m_rows.clear();
     m_cache.clear();
     m_buffer.clear();
@@ -218,7 +211,7 @@ void DataSet::close()
 int DataSet::recordCount() const
 {
     requireActive();
-    return int(m_plan.live ? m_rowIds.size() : m_rows.size());
+    return m_plan.live ? m_liveCount : int(m_rows.size());
 }
 
 int DataSet::viewRowCount() const
@@ -311,7 +304,7 @@ const DataSet::Row &DataSet::rowValues(int row) const
 {
     if (!m_plan.live)
         return m_rows[size_t(row)];
-    const qint64 rowId = m_rowIds[size_t(row)];
+    const qint64 rowId = rowIdAt(row);
     const auto cached = m_cache.constFind(rowId);
     if (cached != m_cache.constEnd())
         return *cached;
@@ -364,19 +357,6 @@ qint64 DataSet::blobSize(const QString &name) const
     return value(name).toLongLong();
 }
 
-qint64 DataSet::currentRowId() const
-{
-    if (!m_plan.live || m_current < 0 || m_current >= int(m_rowIds.size()))
-        return -1;
-    return m_rowIds[size_t(m_current)];
-}
-
-int DataSet::rowOfRowId(qint64 rowId) const
-{
-    const auto found = std::find(m_rowIds.begin(), m_rowIds.end(), rowId);
-    return found == m_rowIds.end() ? -1 : int(found - m_rowIds.begin());
-}
-
 QByteArray DataSet::readBlob(const QString &name) const
 {
     return readBlobAt(m_current, name);
@@ -397,8 +377,8 @@ QByteArray DataSet::readBlobAt(int row, const QString &name) const
     const Database::TableFile *file = nullptr;
     QString columnName;
     if (field.baseColumn >= 0) {
-        if (m_plan.live && row >= 0 && row < int(m_rowIds.size()))
-            rowId = m_rowIds[size_t(row)];
+        if (m_plan.live && row >= 0 && row < m_liveCount)
+            rowId = rowIdAt(row);
         file = &m_plan.base;
         columnName = m_plan.base.info.fields[field.baseColumn].name;
     } else if (field.blobRowIdColumn >= 0 && !m_plan.live && row >= 0 && row < int(m_rows.size())) {

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QVariant>
 #include <QVector>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -67,6 +68,10 @@ public:
     bool active() const { return m_state != State::Inactive; }
     State state() const { return m_state; }
     bool isLive() const { return m_plan.live; }
+    // How many records a list of a whole table reads when it is opened; the others are
+    // listed when first needed, so a large table opens as fast as a small one. The
+    // default covers the first screens of a grid.
+    void setRowsListedAtOpen(int rows) { m_rowsListedAtOpen = std::max(1, rows); }
 
     void first();
     void last();
@@ -132,6 +137,10 @@ private:
     const Row &rowValues(int row) const;
     void loadRows();
     void loadRowIds();
+    std::unique_ptr<SqliteStatement> prepareQuery(const QString &sql) const;
+    std::vector<qint64> listRowIds(int limit) const;
+    qint64 rowIdAt(int row) const;
+    void completeRowIds() const;
     void loadResult();
     void nameComputedFields(const SqliteStatement &statement);
     void setCurrent(int row, bool notify);
@@ -146,7 +155,11 @@ private:
     std::shared_ptr<Database> m_database;
     QueryPlan m_plan;
     State m_state = State::Inactive;
-    std::vector<qint64> m_rowIds;       // live: the records in order
+    // live: the records in order; after a partial listing only the first ones, completed
+    // when first needed (also by const readers, hence mutable)
+    mutable std::vector<qint64> m_rowIds;
+    int m_liveCount = 0; // live: the records, listed or not
+    int m_rowsListedAtOpen = 256;
     std::vector<Row> m_rows;            // read-only: the whole result
     mutable QHash<qint64, Row> m_cache; // live: rows read so far (bounded)
     std::unique_ptr<SqliteStatement> m_rowStatement;

@@ -209,6 +209,8 @@ void DataSet::post()
     fire(beforePost);
     qint64 rowId = -1;
     try {
+        // Writing changes what a later listing would find, so the list is completed first.
+        completeRowIds();
         checkRequired();
         rowId = write();
     } catch (const Error &error) {
@@ -216,8 +218,10 @@ void DataSet::post()
             onPostError(*this, error);
         throw;
     }
-    if (m_state == State::Insert)
+    if (m_state == State::Insert) {
         m_rowIds.push_back(rowId);
+        ++m_liveCount;
+    }
     m_cache.remove(rowId);
     m_state = State::Browse;
     m_buffer.clear();
@@ -265,6 +269,7 @@ void DataSet::remove()
     }
     if (recordCount() == 0)
         throw EngineError(QStringLiteral("Cannot perform this operation on an empty dataset."));
+    completeRowIds();
     const qint64 rowId = currentRowId();
     const QString table = quoted(m_plan.base.schema) + QLatin1Char('.') + quoted(m_plan.base.table);
     SqliteStatement statement(m_database->handle(),
@@ -285,6 +290,7 @@ void DataSet::remove()
     m_blobs.clear();
     const int row = m_current;
     m_rowIds.erase(m_rowIds.begin() + row);
+    --m_liveCount;
     m_cache.remove(rowId);
     m_current = std::min(row, recordCount() - 1); // valid before any listener looks
     m_bof = m_eof = recordCount() == 0;

@@ -378,6 +378,7 @@ LocalStatement parse(const QString &text)
                 st.groupBy = st.groupBy || word == QLatin1String("GROUP");
                 st.aggregate = st.aggregate || word == QLatin1String("HAVING");
                 st.orderBy = st.orderBy || word == QLatin1String("ORDER");
+                st.where = st.where || word == QLatin1String("WHERE");
                 if (word == QLatin1String("UNION") || word == QLatin1String("INTERSECT") ||
                     word == QLatin1String("EXCEPT")) {
                     st.compound = true;

@@ -75,6 +75,7 @@ struct LocalStatement
     };
     QVector<TokenRange> compoundOperators;
     bool orderBy = false;
+    bool where = false;           // a top-level WHERE
     bool multipleSources = false; // a join, several tables or a subquery in the top FROM
     bool nestedSource = false;    // a parenthesized subquery or join in the top FROM
 

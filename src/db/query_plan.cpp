@@ -69,6 +69,9 @@ public:
             keyItems << a + QLatin1String(".rowid");
             plan.keySql =
                 QStringLiteral("SELECT %1 %2").arg(keyItems.join(QLatin1String(", ")), keyRest);
+            if (!m_st.where && !m_st.orderBy && m_st.limitToken < 0)
+                plan.countSql = QStringLiteral("SELECT count(*) FROM %1")
+                                    .arg(tableText(firstTopLevelTable(), true));
             plan.rowSql =
                 QStringLiteral("SELECT %1 FROM %2 WHERE %3.rowid=?")
                     .arg(items.join(QLatin1String(", ")), tableText(firstTopLevelTable(), true), a);

@@ -38,6 +38,9 @@ struct QueryPlan
     int keyRowIdColumn = 0; // live: where keySql has the row id
     QString rowSql;         // live: the fields of one row, "?" = row id
     QString resultSql;      // read-only: the whole result
+    // live, when keySql lists every record of the table: their number, which SQLite
+    // counts from the smallest index without stepping through the list
+    QString countSql;
     QVector<DataSetField> fields;
     int hiddenColumns = 0;    // read-only: row ids selected after the fields
     Database::TableFile base; // live: the table written back to

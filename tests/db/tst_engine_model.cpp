@@ -5,6 +5,8 @@
 #include <QRandomGenerator>
 #include <QtTest>
 #include <map>
+#include <set>
+#include <sqlite3.h>
 
 using namespace pictavo;
 using pictavo::test::patternBytes;
@@ -41,11 +43,13 @@ class TestEngineModel : public QObject
     Q_OBJECT
 
 private slots:
+    void randomEditsKeepEveryPhoto_data();
     void randomEditsKeepEveryPhoto();
+    void otherWritersBeforeTheRestIsListed();
 
 private:
     void checkCurrent(const Query &album, const Model &model);
-    void checkAll(const QString &dir, const Model &model);
+    void checkAll(const QString &dir, const Model &model, int listedAtOpen);
 };
 
 void TestEngineModel::checkCurrent(const Query &album, const Model &model)
@@ -62,9 +66,10 @@ void TestEngineModel::checkCurrent(const Query &album, const Model &model)
 
 // Read afresh by another data set: every record in primary-index order, every photo
 // byte for byte.
-void TestEngineModel::checkAll(const QString &dir, const Model &model)
+void TestEngineModel::checkAll(const QString &dir, const Model &model, int listedAtOpen)
 {
     Query check;
+    check.setRowsListedAtOpen(listedAtOpen);
     check.setDatabaseName(dir);
     check.setSql({QStringLiteral("select * from PHOTODB.DB ;")});
     check.open();
@@ -84,10 +89,21 @@ void TestEngineModel::checkAll(const QString &dir, const Model &model)
     }
 }
 
+// The same steps with the whole list read at every opening and refresh, and with only the
+// first few records listed until a move, a read or a write needs the rest.
+void TestEngineModel::randomEditsKeepEveryPhoto_data()
+{
+    QTest::addColumn<int>("listedAtOpen");
+    QTest::newRow("whole list") << 256;
+    QTest::newRow("first records only") << 3;
+}
+
 void TestEngineModel::randomEditsKeepEveryPhoto()
 {
+    QFETCH(int, listedAtOpen);
     PhotoDbFixture db;
     Query album;
+    album.setRowsListedAtOpen(listedAtOpen);
     album.setDatabaseName(db.dir());
     album.setSql({QStringLiteral("select * from PHOTODB.DB ;")});
     album.open();
@@ -143,10 +159,168 @@ void TestEngineModel::randomEditsKeepEveryPhoto()
         if (QTest::currentTestFailed())
             QFAIL(qPrintable(QStringLiteral("after step %1 (action %2)").arg(step).arg(action)));
         if (step % 100 == 99)
-            checkAll(db.dir(), model);
+            checkAll(db.dir(), model, listedAtOpen);
     }
-    checkAll(db.dir(), model);
+    checkAll(db.dir(), model, listedAtOpen);
     QVERIFY(model.size() > 50);
+}
+
+namespace {
+
+// Another program writing to the Photo Table: its own connection, each write committed.
+class OtherWriter
+{
+public:
+    explicit OtherWriter(const QString &dir)
+    {
+        sqlite3_open((dir + QStringLiteral("/photodb.db")).toUtf8().constData(), &m_db);
+        sqlite3_busy_timeout(m_db, 5000);
+    }
+    ~OtherWriter() { sqlite3_close(m_db); }
+    void run(const QString &sql)
+    {
+        char *error = nullptr;
+        if (sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &error) != SQLITE_OK)
+            qFatal("%s: %s", qPrintable(sql), error);
+    }
+    // The SERIALs in primary-index order.
+    std::vector<qint64> serials()
+    {
+        std::vector<qint64> out;
+        sqlite3_stmt *st = nullptr;
+        sqlite3_prepare_v2(m_db, "SELECT SERIAL FROM photodb ORDER BY PREFIX,NAME,EXT,SERIAL", -1,
+                           &st, nullptr);
+        while (sqlite3_step(st) == SQLITE_ROW)
+            out.push_back(sqlite3_column_int64(st, 0));
+        sqlite3_finalize(st);
+        return out;
+    }
+
+private:
+    sqlite3 *m_db = nullptr;
+};
+
+std::vector<qint64> listedSerials(const Query &album)
+{
+    std::vector<qint64> out;
+    const int serial = album.fieldNumber(QStringLiteral("SERIAL"));
+    for (int row = 0; row < album.recordCount(); ++row) {
+        const QVariant value = album.valueAt(row, serial);
+        out.push_back(value.isNull() ? -1 : value.toLongLong());
+    }
+    return out;
+}
+
+} // namespace
+
+// A large table is opened with its first records listed and the rest listed when needed.
+// Whatever another program commits in between, the rows already shown keep their records,
+// the count stays, no record is listed twice and only records that exist are listed; with
+// nothing committed the list is exactly the table's; a refresh shows the table as it is.
+void TestEngineModel::otherWritersBeforeTheRestIsListed()
+{
+    PhotoDbFixture db;
+    OtherWriter other(db.dir());
+    QRandomGenerator random(1209);
+    int nextName = 0;
+    const auto insert = [&] {
+        other.run(QStringLiteral("INSERT INTO photodb(PREFIX,NAME,EXT,KEYWORD,COUNT,IMAGE_SIZE,"
+                                 "IMAGE) VALUES('P','%1','.jpg','k',0,3,x'ffd8ff')")
+                      .arg(random.bounded(1000) * 1000 + nextName++));
+    };
+    for (int round = 0; round < 150; ++round) {
+        std::vector<qint64> atOpen = other.serials();
+        while (atOpen.size() < 3 + random.bounded(30u)) {
+            insert();
+            atOpen = other.serials();
+        }
+        const int count = int(atOpen.size());
+        const int listed = 1 + random.bounded(count - 1);
+        Query album;
+        album.setRowsListedAtOpen(listed);
+        album.setDatabaseName(db.dir());
+        album.setSql({QStringLiteral("select * from PHOTODB.DB ;")});
+        album.open();
+        QCOMPARE(album.recordCount(), count);
+        const int serialField = album.fieldNumber(QStringLiteral("SERIAL"));
+        for (int row = 0; row < listed; ++row) // what a grid shows first
+            QCOMPARE(album.valueAt(row, serialField).toLongLong(), atOpen[size_t(row)]);
+
+        int inserts = 0;
+        const int writes = random.bounded(5);
+        for (int w = 0; w < writes; ++w) {
+            const std::vector<qint64> now = other.serials();
+            switch (random.bounded(3)) {
+            case 0:
+                insert();
+                ++inserts;
+                break;
+            case 1:
+                other.run(QStringLiteral("DELETE FROM photodb WHERE SERIAL=%1")
+                              .arg(now[random.bounded(quint32(now.size()))]));
+                break;
+            default: // moves a record within the primary order
+                other.run(QStringLiteral("UPDATE photodb SET NAME='%1' WHERE SERIAL=%2")
+                              .arg(random.bounded(1000) * 1000 + nextName++)
+                              .arg(now[random.bounded(quint32(now.size()))]));
+            }
+        }
+        // What needs the rest of the list first.
+        switch (random.bounded(4)) {
+        case 0:
+            album.moveTo(listed + random.bounded(count - listed));
+            break;
+        case 1:
+            album.last();
+            break;
+        case 2:
+            album.valueAt(listed + random.bounded(count - listed), serialField);
+            break;
+        default:
+            album.moveTo(random.bounded(listed));
+            album.edit();
+            album.setValue(QStringLiteral("MEMO"), QStringLiteral("seen"));
+            try {
+                album.post();
+            } catch (const EngineError &) { // its record was deleted by the other program
+                album.cancel();
+            }
+        }
+        const std::vector<qint64> now = other.serials();
+        const std::set<qint64> existing(now.begin(), now.end());
+        const std::vector<qint64> shown = listedSerials(album);
+        const QString context = QStringLiteral("round %1, %2 of %3 listed, %4 writes")
+                                    .arg(round)
+                                    .arg(listed)
+                                    .arg(count)
+                                    .arg(writes);
+        QVERIFY2(int(shown.size()) == count, qPrintable(context));
+        std::set<qint64> seen;
+        for (int row = 0; row < count; ++row) {
+            const qint64 serial = shown[size_t(row)];
+            // A row shown already may still show a record deleted since, as it was read.
+            if (row < listed)
+                QVERIFY2(serial == atOpen[size_t(row)] ||
+                             (serial < 0 && !existing.count(atOpen[size_t(row)])),
+                         qPrintable(context));
+            if (serial < 0)
+                continue;
+            QVERIFY2(seen.insert(serial).second, qPrintable(context));
+            QVERIFY2(row < listed || existing.count(serial), qPrintable(context));
+        }
+        if (writes == 0)
+            QVERIFY2(shown == atOpen, qPrintable(context));
+        int hidden = 0;
+        for (const qint64 serial : now)
+            hidden += seen.count(serial) ? 0 : 1;
+        QVERIFY2(hidden <= inserts, qPrintable(context));
+
+        album.refresh();
+        QVERIFY2(listedSerials(album) == now, qPrintable(context));
+        if (now.size() > 40) // keeps the table small
+            for (size_t i = 0; i < now.size() / 2; ++i)
+                other.run(QStringLiteral("DELETE FROM photodb WHERE SERIAL=%1").arg(now[i]));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestEngineModel)
