@@ -18,6 +18,7 @@
 #include "common/child_process.h"
 #include "common/command_line.h"
 #include "common/photo_fill.h"
+#include "common/process_io.h"
 
 #include <QElapsedTimer>
 #include <QSet>
@@ -179,17 +180,7 @@ QList<QByteArray> keywordRows(const QString &dir)
 
 qint64 rchar()
 {
-    const int fd = ::open("/proc/self/io", O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    char buffer[1024];
-    const ssize_t n = ::read(fd, buffer, sizeof buffer - 1);
-    ::close(fd);
-    if (n <= 0)
-        return -1;
-    buffer[n] = '\0';
-    const char *at = std::strstr(buffer, "rchar:");
-    return at ? std::atoll(at + 6) : -1;
+    return bench::readProcessIo().rchar;
 }
 
 struct Timed

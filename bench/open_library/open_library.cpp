@@ -14,6 +14,7 @@
 #include "common/child_process.h"
 #include "common/command_line.h"
 #include "common/photo_fill.h"
+#include "common/process_io.h"
 #include "common/random.h"
 #include "db/query.h"
 #include "db/table.h"
@@ -79,17 +80,7 @@ Options parseOptions(int argc, char **argv)
 
 qint64 readBytes()
 {
-    const int fd = ::open("/proc/self/io", O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    char buffer[1024];
-    const ssize_t n = ::read(fd, buffer, sizeof buffer - 1);
-    ::close(fd);
-    if (n <= 0)
-        return -1;
-    buffer[n] = '\0';
-    const char *at = std::strstr(buffer, "read_bytes:");
-    return at ? std::strtoll(at + std::strlen("read_bytes:"), nullptr, 10) : -1;
+    return bench::readProcessIo().readBytes;
 }
 
 // ---- the child: one cold opening ----------------------------------------------------
