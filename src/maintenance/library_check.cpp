@@ -7,7 +7,6 @@
 #include "keyword/keyword_string.h"
 #include "main/jpeg_decoder.h"
 #include "maintenance/file_read_ahead.h"
-#include "maintenance/mapped_page_prefetch.h"
 #include "maintenance/table_file_reader.h"
 
 #include <QFile>
@@ -74,37 +73,6 @@ private:
     qint64 m_length = 0;
     mutable QByteArray m_start;
     mutable QByteArray m_whole;
-};
-
-// A read transaction, when one can be begun: it keeps SQLite's map of the file in place
-// for a MappedPagePrefetch. Its failure is no finding; the check runs as it would without.
-class ReadTransaction
-{
-public:
-    explicit ReadTransaction(sqlite3 *db) : m_db(db)
-    {
-        if (sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
-            return;
-        m_open = true;
-        if (sqlite3_exec(m_db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) !=
-            SQLITE_OK)
-            end();
-    }
-    ~ReadTransaction() { end(); }
-    ReadTransaction(const ReadTransaction &) = delete;
-    ReadTransaction &operator=(const ReadTransaction &) = delete;
-    bool isOpen() const { return m_open; }
-
-private:
-    void end()
-    {
-        if (m_open)
-            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-        m_open = false;
-    }
-
-    sqlite3 *m_db;
-    bool m_open = false;
 };
 
 class Checker
@@ -201,10 +169,6 @@ private:
 
     void checkIntegrity(TableFileReader &file, const QString &fileName)
     {
-        const ReadTransaction transaction(file.handle());
-        std::optional<MappedPagePrefetch> prefetch;
-        if (m_options.prefetchPages && transaction.isOpen())
-            prefetch.emplace(file.handle());
         try {
             SqliteStatement check(
                 file.handle(),

@@ -36,9 +36,6 @@ struct CheckOptions
     // Read the Photo Table's file ahead of the check on a thread of its own; not worth it
     // when the file was just written and is still in the OS cache.
     bool readAhead = true;
-    // Map each table file's pages on a thread of its own ahead of SQLite's integrity check
-    // (see MappedPagePrefetch). The findings are the same without it.
-    bool prefetchPages = true;
     // Each finding as it is found.
     std::function<void(const CheckFinding &)> report;
     // After each photo: how many have been read of how many.

@@ -2,9 +2,7 @@
 #include "cli_runner.h"
 #include "db/query.h"
 #include "maintenance/library_check.h"
-#include "maintenance/mapped_page_prefetch.h"
 #include "maintenance/snapshot_copy.h"
-#include "maintenance/table_file_reader.h"
 #include "support/jpeg_fixtures.h"
 #include "support/photo_db_fixture.h"
 
@@ -54,8 +52,6 @@ void rawSql(const QString &file, const QString &sql, const QByteArray &blob = QB
 
 using Damage = std::function<void(const QString &dir)>;
 
-void exec(sqlite3 *db, const char *sql);
-
 // The library every row damages: its Keyword Table is what a rebuild makes, and two of its
 // photos have the same size but other bytes (no duplicate).
 void soundLibrary(PhotoDbFixture &db)
@@ -81,7 +77,6 @@ private slots:
     void checkFindsEachDamage_data();
     void checkFindsEachDamage();
     void checkUsage();
-    void prefetchedCheckOfRandomDamage();
     void failedBackupKeepsTheOldOne();
     void backupWhileAnotherProcessImports();
     void snapshotCopiesAreEachOneMoment();
@@ -236,89 +231,6 @@ void TestCliMaintenance::checkUsage()
                                      "0 photos, 0 damaged, 0 duplicates, 2 table faults, "
                                      "0 keyword differences\n"));
     QCOMPARE(run.code, 1);
-}
-
-namespace {
-
-// What a check reports, line by line as `pictavo-cli check` prints it.
-QStringList checkLines(const QString &dir, bool prefetch)
-{
-    pictavo::CheckOptions options;
-    options.prefetchPages = prefetch;
-    QStringList lines;
-    options.report = [&lines](const pictavo::CheckFinding &finding) {
-        lines << QString::number(int(finding.kind)) + ' ' + finding.text;
-    };
-    lines << pictavo::checkLibrary(dir, options).text();
-    return lines;
-}
-
-} // namespace
-
-// Libraries damaged at random from a fixed seed (the Photo Table's file cut short at any
-// byte, bytes or whole pages overwritten, a page copied over another): the check whose
-// pages are mapped ahead on a thread reports exactly, line for line, what it reports
-// without, and the damage is found. The prefetch must also really run on a sound file.
-void TestCliMaintenance::prefetchedCheckOfRandomDamage()
-{
-    QRandomGenerator random(2718);
-    int damaged = 0;
-    constexpr int kRounds = 30;
-    for (int round = 0; round < kRounds && !QTest::currentTestFailed(); ++round) {
-        PhotoDbFixture db;
-        const int photos = random.bounded(2, 6);
-        for (int i = 0; i < photos; ++i) // most photos several pages long
-            db.addPhoto(
-                "", QString::number(i), "sea",
-                jpeg(random.generate(), 32, 24) +
-                    pictavo::fixtures::randomBytes(random.generate(), random.bounded(0, 40000)));
-        db.addKeyword("sea", photos);
-        const QString path = QDir(db.dir()).filePath("photodb.db");
-        if (round == 0) {
-            const pictavo::TableFileReader file(path);
-            exec(file.handle(), "BEGIN; SELECT count(*) FROM sqlite_master;");
-            QVERIFY(pictavo::MappedPagePrefetch(file.handle()).active());
-            exec(file.handle(), "ROLLBACK; PRAGMA mmap_size=0; BEGIN;"
-                                "SELECT count(*) FROM sqlite_master;");
-            QVERIFY(!pictavo::MappedPagePrefetch(file.handle()).active());
-            exec(file.handle(), "ROLLBACK;");
-        }
-
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadWrite));
-        QByteArray bytes = file.readAll();
-        constexpr int kPage = 4096;
-        const int pages = int(bytes.size() / kPage);
-        QVERIFY(pages >= 4);
-        switch (random.bounded(4)) {
-        case 0: // cut short anywhere after the header
-            bytes.truncate(random.bounded(100, int(bytes.size())));
-            break;
-        case 1: // a few bytes anywhere
-            for (int n = random.bounded(1, 9); n > 0; --n)
-                bytes[random.bounded(int(bytes.size()))] = char(random.generate());
-            break;
-        case 2: // a page of noise, the first one excepted
-            bytes.replace(qsizetype(random.bounded(1, pages)) * kPage, kPage,
-                          pictavo::fixtures::randomBytes(random.generate(), kPage));
-            break;
-        default: // one page copied over another
-            bytes.replace(qsizetype(random.bounded(1, pages)) * kPage, kPage,
-                          bytes.mid(qsizetype(random.bounded(1, pages)) * kPage, kPage));
-            break;
-        }
-        QVERIFY(file.resize(0) && file.write(bytes) == bytes.size());
-        file.close();
-
-        const QStringList prefetched = checkLines(db.dir(), true);
-        QCOMPARE(prefetched, checkLines(db.dir(), false));
-        damaged +=
-            !prefetched.last().startsWith(QString::number(photos) + " photos, 0 damaged, 0 "
-                                                                    "duplicates, 0 table faults");
-    }
-    // A copied page can land on one that it equals, or on a free one.
-    qInfo("%d of %d damaged libraries found damaged", damaged, kRounds);
-    QVERIFY2(damaged >= kRounds * 2 / 3, qPrintable(QString::number(damaged)));
 }
 
 void TestCliMaintenance::failedBackupKeepsTheOldOne()
