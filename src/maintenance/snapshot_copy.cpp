@@ -5,8 +5,10 @@
 #include "db/sqlite_statement.h"
 #include "maintenance/table_file_reader.h"
 
+#include <QFile>
 #include <memory>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <sqlite3.h>
@@ -16,10 +18,6 @@ namespace {
 
 // Bytes copied under one read lock: a writer waits at most for one piece.
 constexpr qint64 kPieceBytes = qint64(16) << 20;
-// Bytes read and written at a time: the buffer stays in the processor's cache, and the
-// writes are large enough that the OS caches the copy in large pages, which the check of
-// the copy then maps at a fraction of the cost of small ones.
-constexpr qint64 kBufferBytes = qint64(2) << 20;
 // After this many restarts the rest is copied under one lock, so that the copy ends;
 // writers then wait for it within their busy timeout.
 constexpr int kRestartsBeforeOneLock = 20;
@@ -30,6 +28,23 @@ class TargetFile
 public:
     TargetFile(int fd, const QString &path) : m_path(path), m_fd(fd) {}
 
+    // Copies inside the kernel, without passing the bytes through this process; false
+    // when the files do not allow it (then nothing was copied) and write() must do.
+    bool copy(int from, qint64 bytes, qint64 offset)
+    {
+        for (qint64 done = 0; done < bytes;) {
+            loff_t in = offset + done, out = offset + done;
+            const ssize_t copied =
+                ::copy_file_range(from, &in, m_fd, &out, size_t(bytes - done), 0);
+            if (copied < 0 && done == 0 &&
+                (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP))
+                return false;
+            if (copied <= 0)
+                fail();
+            done += copied;
+        }
+        return true;
+    }
     void write(const char *data, qint64 bytes, qint64 offset)
     {
         for (qint64 done = 0; done < bytes;) {
@@ -99,6 +114,9 @@ bool copySnapshot(const QString &source, int targetFd, const QString &target,
                   const std::function<void(double)> &report)
 {
     try {
+        // Made before the connection, so closed after it (see FileDescriptor).
+        const FileDescriptor sourceFile(
+            ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC));
         const TableFileReader from(source);
         sqlite3 *db = from.handle();
         {
@@ -107,15 +125,17 @@ bool copySnapshot(const QString &source, int targetFd, const QString &target,
                 mode.columnText(0).compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0)
                 return false;
         }
-        // The file is read through SQLite's own handle, by plain reads.
+        // Where the kernel cannot copy, the file is read through SQLite's own handle.
         execSql(db, QStringLiteral("PRAGMA mmap_size=0"));
+        bool inKernel = sourceFile.fd >= 0;
         sqlite3_file *file = nullptr;
         if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
             file == nullptr || file->pMethods == nullptr)
             return false;
 
         TargetFile to(targetFd, target);
-        const auto buffer = std::make_unique_for_overwrite<char[]>(size_t(kBufferBytes));
+        std::unique_ptr<char[]> buffer; // only when the kernel cannot copy
+        qint64 bufferBytes = 0;
         qint64 version = -1;
         qint64 offset = 0;
         sqlite3_int64 size = 0;
@@ -131,15 +151,22 @@ bool copySnapshot(const QString &source, int targetFd, const QString &target,
             }
             const bool toTheEnd = restarts > kRestartsBeforeOneLock;
             do {
-                const qint64 pieceEnd = std::min<qint64>(offset + kPieceBytes, size);
-                while (offset < pieceEnd) {
-                    const qint64 bytes = std::min(kBufferBytes, pieceEnd - offset);
-                    if (file->pMethods->xRead(file, buffer.get(), int(bytes), offset) != SQLITE_OK)
-                        throw EngineError(
-                            QStringLiteral("could not read %1 bytes at %2").arg(bytes).arg(offset));
-                    to.write(buffer.get(), bytes, offset);
+                const qint64 bytes = std::min<qint64>(kPieceBytes, size - offset);
+                inKernel = inKernel && to.copy(sourceFile.fd, bytes, offset);
+                if (inKernel) {
                     offset += bytes;
+                    continue;
                 }
+                if (bufferBytes < bytes) {
+                    bufferBytes = bytes;
+                    buffer = std::make_unique_for_overwrite<char[]>(size_t(bytes));
+                }
+                if (bytes > 0 &&
+                    file->pMethods->xRead(file, buffer.get(), int(bytes), offset) != SQLITE_OK)
+                    throw EngineError(
+                        QStringLiteral("could not read %1 bytes at %2").arg(bytes).arg(offset));
+                to.write(buffer.get(), bytes, offset);
+                offset += bytes;
             } while (toTheEnd && offset < size);
             if (report)
                 report(size > 0 ? double(offset) / double(size) : 1.0);

@@ -11,11 +11,8 @@ namespace pictavo {
 // rather than page by page. Each step holds the source's read lock for one piece only, so
 // a writer waits for at most one piece; a writer that commits between pieces restarts
 // the copy, and after some restarts the rest is copied under one lock so that it ends.
-// The bytes pass through this process in writes of a few MiB, not through
-// copy_file_range: the OS caches a copy so made in large pages, and a copy_file_range copy
-// in small ones, which cost the check of the copy (mapped page by page) several times as
-// much as the whole copy saves. Nothing is flushed to the disk. `report` gets the fraction done, 0
-// to 1.
+// The kernel copies the bytes where it can (copy_file_range), else they are read and
+// written here. Nothing is flushed to the disk. `report` gets the fraction done, 0 to 1.
 //
 // Only a file with a rollback journal is copied so (its file is whole whenever it can be
 // read); returns false, writing nothing, for one in WAL mode, whose newest pages may be in
