@@ -1,11 +1,9 @@
 #include "main/tformmain.h"
 
-#include "widgets/error_report.h"
-#include "widgets/form_placement.h"
 #include "base/prompter.h"
 #include "base/regutl.h"
-#include "main/album_columns.h"
 #include "keyword/tformkeywordassist.h"
+#include "main/album_columns.h"
 #include "main/album_model.h"
 #include "main/db_navigator.h"
 #include "main/draw_picture.h"
@@ -13,6 +11,8 @@
 #include "main/main_logo.h"
 #include "view/help_menu.h"
 #include "view/version_info.h"
+#include "widgets/error_report.h"
+#include "widgets/form_placement.h"
 
 #include <QApplication>
 #include <QGridLayout>
@@ -68,6 +68,7 @@ TformMain::TformMain(Prompter &prompter, QWidget *parent)
     timerWaitTime->setObjectName(QStringLiteral("timerWaitTime"));
     connect(timerWaitTime, &QTimer::timeout, this, &TformMain::timerWaitTimeTimer);
     imageTmp.setLookAhead(&m_lookAhead);
+    m_lookAhead.setDrawStep(prepareFittedDraw);
     auto *central = new QWidget(this);
     auto *row = new QHBoxLayout(central);
     row->setContentsMargins(0, 0, 0, 0);
@@ -103,9 +104,8 @@ TformMain::TformMain(Prompter &prompter, QWidget *parent)
     setCentralWidget(central);
     statusBar()->setSizeGripEnabled(true);
     hookAlbumQuery();
-    acceptFileDrops(this, [this](const QStringList &paths) {
-        guard([this, &paths] { filesDropped(paths); });
-    });
+    acceptFileDrops(
+        this, [this](const QStringList &paths) { guard([this, &paths] { filesDropped(paths); }); });
 
     // The design bounds are what a missing placement value falls back on.
     setGeometry(144, 35, 541, 502);
