@@ -1,9 +1,11 @@
 #include "main/tformmain.h"
 
+#include "widgets/error_report.h"
+#include "widgets/form_placement.h"
 #include "base/prompter.h"
 #include "base/regutl.h"
-#include "keyword/tformkeywordassist.h"
 #include "main/album_columns.h"
+#include "keyword/tformkeywordassist.h"
 #include "main/album_model.h"
 #include "main/db_navigator.h"
 #include "main/draw_picture.h"
@@ -11,8 +13,6 @@
 #include "main/main_logo.h"
 #include "view/help_menu.h"
 #include "view/version_info.h"
-#include "widgets/error_report.h"
-#include "widgets/form_placement.h"
 
 #include <QApplication>
 #include <QGridLayout>
@@ -104,8 +104,9 @@ TformMain::TformMain(Prompter &prompter, QWidget *parent)
     setCentralWidget(central);
     statusBar()->setSizeGripEnabled(true);
     hookAlbumQuery();
-    acceptFileDrops(
-        this, [this](const QStringList &paths) { guard([this, &paths] { filesDropped(paths); }); });
+    acceptFileDrops(this, [this](const QStringList &paths) {
+        guard([this, &paths] { filesDropped(paths); });
+    });
 
     // The design bounds are what a missing placement value falls back on.
     setGeometry(144, 35, 541, 502);
