@@ -188,7 +188,7 @@ void printBreakdown(TformMain &form, TformSlide &slide, QSize screenFit, QSize a
 {
     Query &album = form.queryAlbum;
     const QRect screenArea = form.screen()->geometry();
-    std::vector<double> read, decodeSlide, decodeArea, scale, draw, drawAhead, count;
+    std::vector<double> read, decodeSlide, decodeArea, scale, draw, drawAhead, count, countCpu;
     const JpegDecoder decoder;
     // A look-ahead of its own, as the show's, to draw slides that a worker scaled.
     LookAheadDecoder ahead;
@@ -225,9 +225,11 @@ void printBreakdown(TformMain &form, TformSlide &slide, QSize screenFit, QSize a
         timer.start();
         slide.showPicture(prepared, true, screenArea);
         drawAhead.push_back(msSince(timer));
+        const double cpu0 = cpuMs(RUSAGE_THREAD);
         timer.start();
         CountView(album);
         count.push_back(msSince(timer));
+        countCpu.push_back(cpuMs(RUSAGE_THREAD) - cpu0);
     }
     slide.hide();
     settle();
@@ -242,6 +244,8 @@ void printBreakdown(TformMain &form, TformSlide &slide, QSize screenFit, QSize a
     line("draw the slide (the scale above, then paint):", draw);
     line("draw a slide a worker scaled (paint only):", drawAhead);
     line("count the view (a post to disk):", count);
+    // The rest of the count is the journal's and the table's writes and flushes.
+    line("  of it CPU (the update builds the whole record):", countCpu);
 }
 
 int runBenchmark(const Options &options, const QString &dir)
