@@ -27,6 +27,8 @@ bool directoryCanBeRead(const QString &directory)
 }
 
 const QString kPrimaryIndexName = QStringLiteral("primary_key");
+// Each table file's page cache, in KiB (see attach()).
+constexpr int kPageCacheKiB = 32 * 1024;
 
 QString normalizedDirectory(const QString &directory)
 {
@@ -204,6 +206,11 @@ const Database::TableFile &Database::attach(const QString &fileName)
         execSql(m_db, QStringLiteral("PRAGMA %1.journal_mode=DELETE; PRAGMA %1.synchronous=FULL; "
                                      "PRAGMA %1.secure_delete=OFF;")
                           .arg(s));
+        // Room for a few whole photos (a camera's is 2 to 12 MB): the view count's update
+        // reads the photo's pages to build the new record and reads them again to
+        // compare them before writing, and a photo read ahead is read again at its
+        // move. With the default 2 MB every one of those reads went to the file.
+        execSql(m_db, QStringLiteral("PRAGMA %1.cache_size=-%2;").arg(s).arg(kPageCacheKiB));
     } catch (const EngineError &error) {
         detach(key);
         throw EngineError(
@@ -289,8 +296,9 @@ void Database::createTable(const QString &fileName, const QVector<FieldDef> &fie
         // Page size and vacuum mode can only be chosen before the first table exists.
         execSql(m_db, QStringLiteral("PRAGMA %1.page_size=4096; PRAGMA %1.auto_vacuum=INCREMENTAL; "
                                      "PRAGMA %1.journal_mode=DELETE; PRAGMA %1.synchronous=FULL; "
-                                     "PRAGMA %1.secure_delete=OFF;")
-                          .arg(s));
+                                     "PRAGMA %1.secure_delete=OFF; PRAGMA %1.cache_size=-%2;")
+                          .arg(s)
+                          .arg(kPageCacheKiB));
         QStringList columns;
         for (const FieldDef &field : fields)
             columns << columnDefinition(field);

@@ -26,6 +26,7 @@ void DisplayPicture::clear()
     m_header = JpegHeader();
     m_orientation = Orientation::Upright;
     m_decoded = DecodedPicture();
+    m_drawn.reset();
 }
 
 bool DisplayPicture::covers(QSize target) const
@@ -45,9 +46,11 @@ const DecodedPicture &DisplayPicture::pixelsFor(QSize target, const DecodeProgre
     // The decoder sees the stored picture: the target is turned back to it.
     const QSize stored = orientedSize(target, m_orientation);
     if (m_lookAhead != nullptr) {
-        if (std::optional<DecodedPicture> ready = m_lookAhead->take(m_jpeg, stored)) {
+        std::shared_ptr<const PreparedDraw> drawn;
+        if (std::optional<DecodedPicture> ready = m_lookAhead->take(m_jpeg, stored, &drawn)) {
             keepSpare();
             m_decoded = orientPicture(std::move(*ready), m_orientation);
+            m_drawn = std::move(drawn);
             return m_decoded;
         }
     }
@@ -56,6 +59,7 @@ const DecodedPicture &DisplayPicture::pixelsFor(QSize target, const DecodeProgre
     // so that a later request can try again.
     keepSpare();
     m_decoded = DecodedPicture();
+    m_drawn.reset();
     ++m_decodeCount;
     // Only a full-size decode writes into the spare, so a smaller one never takes it away.
     const bool fullSize = JpegDecoder::chooseScale(m_header.size, stored) == 8;

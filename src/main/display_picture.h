@@ -6,10 +6,12 @@
 
 #include <QByteArray>
 #include <QSize>
+#include <memory>
 
 namespace pictavo {
 
 class LookAheadDecoder;
+class PreparedDraw;
 
 // The photo of the current record: its compressed bytes and the best decode made of
 // them so far. Redraws (mode changes, resizes, Refresh) are served from that decode;
@@ -45,6 +47,9 @@ public:
 
     // The held decode, possibly null; never decodes.
     const DecodedPicture &decoded() const { return m_decoded; }
+    // What the look-ahead's draw step made of the held decode, or null; it goes with
+    // that decode and is let go with it.
+    const PreparedDraw *preparedDraw() const { return m_drawn.get(); }
     bool covers(QSize target) const;
 
     // Decodes run since construction; lets callers and tests see the cache working.
@@ -65,6 +70,7 @@ private:
     JpegHeader m_header;
     Orientation m_orientation = Orientation::Upright;
     DecodedPicture m_decoded;
+    std::shared_ptr<const PreparedDraw> m_drawn;
     QByteArray m_spare;
     int m_decodeCount = 0;
 };

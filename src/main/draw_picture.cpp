@@ -1,6 +1,7 @@
 #include "main/draw_picture.h"
 
 #include "main/display_picture.h"
+#include "main/look_ahead_decoder.h"
 #include "main/picture_fit.h"
 
 #include <QImage>
@@ -24,7 +25,33 @@ QImage wrap(const DecodedPicture &picture)
         [](void *info) { delete static_cast<QByteArray *>(info); }, keep);
 }
 
+// The one scale of a decode to its fitted size, wherever it runs, so that a slide scaled
+// ahead on a worker and one scaled here show the same pixels.
+QImage fittedImage(const QImage &decoded, QSize fitted)
+{
+    return decoded.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+class FittedImage : public PreparedDraw
+{
+public:
+    explicit FittedImage(QImage fitted) : image(std::move(fitted)) {}
+    const QImage image;
+};
+
 } // namespace
+
+std::shared_ptr<const PreparedDraw> prepareFittedDraw(const DecodedPicture &picture, QSize area)
+{
+    const QSize fitted = FitAndCentrePicture(picture.fullSize, area).size();
+    if (picture.isNull() || picture.size == fitted)
+        return nullptr;
+    // Only read here, and only while the caller holds the picture.
+    const QImage decoded(reinterpret_cast<const uchar *>(picture.pixels.constData()),
+                         picture.size.width(), picture.size.height(), picture.bytesPerLine,
+                         QImage::Format_RGB32);
+    return std::make_shared<const FittedImage>(fittedImage(decoded, fitted));
+}
 
 void setUpPictureArea(QScrollArea *area, QLabel *target)
 {
@@ -47,11 +74,15 @@ void DrawPicture(DisplayPicture &source, QLabel *target, QScrollArea *area, bool
         const QSize areaSize = area->size();
         const QRect placed = FitAndCentrePicture(full, areaSize);
         const DecodedPicture &decoded = source.pixelsFor(placed.size());
-        const QImage image = wrap(decoded);
-        target->setPixmap(QPixmap::fromImage(
-            image.size() == placed.size()
-                ? image
-                : image.scaled(placed.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+        // Scaled already on the worker that decoded it, when the look-ahead made it.
+        const auto *ready = dynamic_cast<const FittedImage *>(source.preparedDraw());
+        if (ready != nullptr && ready->image.size() == placed.size()) {
+            target->setPixmap(QPixmap::fromImage(ready->image));
+        } else {
+            const QImage image = wrap(decoded);
+            target->setPixmap(QPixmap::fromImage(
+                image.size() == placed.size() ? image : fittedImage(image, placed.size())));
+        }
         // The canvas takes the area's size exactly, so no scroll bar is needed.
         canvas->resize(areaSize);
         target->setGeometry(placed);

@@ -1,5 +1,6 @@
 #include "main/look_ahead_decoder.h"
 
+#include "main/exif_orientation.h"
 #include "main/picture_fit.h"
 
 #include <algorithm>
@@ -34,26 +35,64 @@ void LookAheadDecoder::prepare(const std::vector<QByteArray> &photos, QSize area
 {
     if (!m_enabled)
         return;
+    std::vector<Upcoming> upcoming;
+    for (const QByteArray &jpeg : photos) {
+        if (upcoming.size() == m_maxAhead)
+            break;
+        if (!jpeg.isEmpty())
+            upcoming.push_back({-1, jpeg});
+    }
+    place(std::move(upcoming), area);
+}
+
+void LookAheadDecoder::prepare(const std::vector<qint64> &keys, QSize area,
+                               const std::function<QByteArray(size_t)> &read)
+{
+    if (!m_enabled)
+        return;
+    std::vector<Upcoming> upcoming;
+    for (size_t i = 0; i < keys.size() && upcoming.size() < m_maxAhead; ++i) {
+        const bool held = [&] {
+            if (keys[i] < 0)
+                return false;
+            const std::lock_guard lock(m_mutex);
+            return std::any_of(m_slots.begin(), m_slots.end(), [&](const Slot &slot) {
+                return slot.key == keys[i] && slot.area == area;
+            });
+        }();
+        // Only this thread removes slots, so one found here is still there in place().
+        if (held) {
+            upcoming.push_back({keys[i], QByteArray()});
+            continue;
+        }
+        QByteArray jpeg = read(i);
+        if (!jpeg.isEmpty())
+            upcoming.push_back({keys[i], std::move(jpeg)});
+    }
+    place(std::move(upcoming), area);
+}
+
+void LookAheadDecoder::place(std::vector<Upcoming> upcoming, QSize area)
+{
     {
         const std::lock_guard lock(m_mutex);
         std::vector<Slot> kept;
-        for (const QByteArray &jpeg : photos) {
-            if (jpeg.isEmpty())
-                continue;
-            if (kept.size() == m_maxAhead)
-                break;
+        for (Upcoming &next : upcoming) {
             // Already on its way (it was the photo after next a moment ago): its decode,
             // done or not, goes on being of use.
             const auto held = std::find_if(m_slots.begin(), m_slots.end(), [&](const Slot &slot) {
-                return slot.area == area && slot.jpeg == jpeg;
+                return slot.area == area &&
+                       (next.jpeg.isEmpty() ? slot.key == next.key : slot.jpeg == next.jpeg);
             });
             if (held != m_slots.end()) {
+                held->key = next.key;
                 kept.push_back(std::move(*held));
                 m_slots.erase(held);
-            } else {
+            } else if (!next.jpeg.isEmpty()) {
                 Slot slot;
                 slot.id = ++m_lastId;
-                slot.jpeg = jpeg;
+                slot.key = next.key;
+                slot.jpeg = std::move(next.jpeg);
                 slot.area = area;
                 kept.push_back(std::move(slot));
             }
@@ -67,8 +106,11 @@ void LookAheadDecoder::prepare(const std::vector<QByteArray> &photos, QSize area
     m_wake.notify_all();
 }
 
-std::optional<DecodedPicture> LookAheadDecoder::take(const QByteArray &jpeg, QSize target)
+std::optional<DecodedPicture> LookAheadDecoder::take(const QByteArray &jpeg, QSize target,
+                                                     std::shared_ptr<const PreparedDraw> *drawn)
 {
+    if (drawn != nullptr)
+        drawn->reset();
     std::unique_lock lock(m_mutex);
     if (m_slots.empty())
         return std::nullopt;
@@ -96,6 +138,10 @@ std::optional<DecodedPicture> LookAheadDecoder::take(const QByteArray &jpeg, QSi
         slot.picture.scaleEighths != JpegDecoder::chooseScale(slot.picture.fullSize, target))
         return std::nullopt;
     ++m_hits;
+    if (drawn != nullptr && slot.drawn) {
+        *drawn = std::move(slot.drawn);
+        ++m_drawnHits;
+    }
     return std::move(slot.picture);
 }
 
@@ -154,10 +200,16 @@ void LookAheadDecoder::work()
         }
         bool ok = false;
         DecodedPicture picture;
+        std::shared_ptr<const PreparedDraw> drawn;
+        Orientation orientation = Orientation::Upright;
         try {
+            // Fitted as the photo stands upright, as the window fits it; the decoder
+            // sees the stored picture, so the size is turned back for it.
             const JpegHeader header = m_decoder.probe(jpeg);
-            const QSize fitted = FitAndCentrePicture(header.size, area).size();
-            picture = m_decoder.decode(jpeg, fitted, [this, id](int) {
+            orientation = readExifOrientation(jpeg);
+            const QSize fitted =
+                FitAndCentrePicture(orientedSize(header.size, orientation), area).size();
+            picture = m_decoder.decode(jpeg, orientedSize(fitted, orientation), [this, id](int) {
                 const std::lock_guard lock(m_mutex);
                 if (findLocked(id) == nullptr)
                     throw Abandoned();
@@ -169,6 +221,19 @@ void LookAheadDecoder::work()
             // The caller decodes this photo itself and meets the failure there.
             picture = DecodedPicture();
         }
+        // A photo to be turned is turned by the window, which then scales it too. Without
+        // what the step makes, the window only does the work itself.
+        const auto wanted = [this, id] {
+            const std::lock_guard lock(m_mutex);
+            return findLocked(id) != nullptr;
+        };
+        if (ok && m_drawStep && orientation == Orientation::Upright && wanted()) {
+            try {
+                drawn = m_drawStep(picture, area);
+            } catch (...) {
+                drawn.reset();
+            }
+        }
         {
             const std::lock_guard lock(m_mutex);
             Slot *slot = findLocked(id);
@@ -177,6 +242,7 @@ void LookAheadDecoder::work()
             slot->finished = true;
             slot->ok = ok;
             slot->picture = std::move(picture);
+            slot->drawn = std::move(drawn);
         }
         m_finished.notify_all();
     }

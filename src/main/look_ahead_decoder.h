@@ -6,12 +6,28 @@
 #include <QByteArray>
 #include <QSize>
 #include <condition_variable>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
 #include <vector>
 
 namespace pictavo {
+
+// What the drawing layer makes of a decode ahead of time, on the worker that decoded it
+// (the picture scaled to the size it will be drawn at, say), so that the thread that
+// draws has less to do.
+class PreparedDraw
+{
+public:
+    virtual ~PreparedDraw() = default;
+};
+
+// Runs on a worker right after a decode for `area`, with the upright decode; may return
+// null. It must use only what it is handed and must not throw.
+using DrawStep =
+    std::function<std::shared_ptr<const PreparedDraw>(const DecodedPicture &picture, QSize area)>;
 
 // Decodes the photos that are likely to be shown next on worker threads while the current
 // one is on screen: up to kMaxAhead photos, each on a worker of its own, so that two
@@ -40,6 +56,14 @@ public:
     // Does nothing while disabled.
     void prepare(const std::vector<QByteArray> &photos, QSize area);
     void prepare(const QByteArray &jpeg, QSize area) { prepare(std::vector{jpeg}, area); }
+    // The same for records named by `keys` (a number that stays with its record, such
+    // as its serial; -1 for none), whose bytes `read(i)` gives for keys[i]. A photo
+    // already prepared under its key for this area is kept without reading it again;
+    // take() still compares its bytes with those asked for, so a record whose photo
+    // changed meanwhile is decoded afresh. `read` is called on this thread, with no lock
+    // held; what it throws is passed on.
+    void prepare(const std::vector<qint64> &keys, QSize area,
+                 const std::function<QByteArray(size_t)> &read);
 
     // The prepared decode of exactly these bytes, when it covers `target` as a direct
     // decode would (same DCT scale); waits for its worker if it is still decoding. Empty
@@ -47,7 +71,14 @@ public:
     // decodes itself and meets the failure there). The photo asked for, and those
     // prepared to come before it, are let go either way; asking for a photo that was not
     // prepared leaves the prepared ones to the next prepare() or drop().
-    std::optional<DecodedPicture> take(const QByteArray &jpeg, QSize target);
+    // With `drawn`, what the draw step made of that decode is handed over there too
+    // (null when there is none).
+    std::optional<DecodedPicture> take(const QByteArray &jpeg, QSize target,
+                                       std::shared_ptr<const PreparedDraw> *drawn = nullptr);
+
+    // Each prepared decode is handed to `step` on its worker. Set it before the first
+    // prepare().
+    void setDrawStep(DrawStep step) { m_drawStep = std::move(step); }
 
     // Lets go of every prepared photo; a decode under way stops at its next progress step.
     void drop();
@@ -62,31 +93,45 @@ public:
 
     // Decodes handed out by take(); for tests and benchmarks.
     int hits() const { return m_hits; }
+    // Decodes handed out by take() with what the draw step made of them; for tests.
+    int drawnHits() const { return m_drawnHits; }
     // Time take() spent waiting for a worker to finish, in milliseconds; for benchmarks.
     double waitedMs() const { return m_waitedMs; }
     // Photos held now, decoded or under way; for tests.
     int preparedCount();
 
 private:
+    // A photo for prepare(): its bytes, or none when the slot held under `key` is kept.
+    struct Upcoming
+    {
+        qint64 key = -1;
+        QByteArray jpeg;
+    };
+
     struct Slot
     {
         quint64 id = 0;
+        qint64 key = -1;
         QByteArray jpeg;
         QSize area;
         bool started = false;
         bool finished = false;
         bool ok = false;
         DecodedPicture picture;
+        std::shared_ptr<const PreparedDraw> drawn;
     };
 
+    void place(std::vector<Upcoming> upcoming, QSize area);
     void work();
     // Under the lock.
     Slot *findLocked(quint64 id);
 
     JpegDecoder m_decoder;
+    DrawStep m_drawStep;
     bool m_enabled = true;
     size_t m_maxAhead = kMaxAhead;
     int m_hits = 0;
+    int m_drawnHits = 0;
     double m_waitedMs = 0;
 
     std::mutex m_mutex;

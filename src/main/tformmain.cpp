@@ -68,6 +68,7 @@ TformMain::TformMain(Prompter &prompter, QWidget *parent)
     timerWaitTime->setObjectName(QStringLiteral("timerWaitTime"));
     connect(timerWaitTime, &QTimer::timeout, this, &TformMain::timerWaitTimeTimer);
     imageTmp.setLookAhead(&m_lookAhead);
+    m_lookAhead.setDrawStep(prepareFittedDraw);
     auto *central = new QWidget(this);
     auto *row = new QHBoxLayout(central);
     row->setContentsMargins(0, 0, 0, 0);

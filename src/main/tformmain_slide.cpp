@@ -122,13 +122,20 @@ void TformMain::prepareNextRecord(QSize area, int ahead)
         return;
     // Only a help: a photo that cannot be read now is read, and its failure reported,
     // when the move to it happens. Records without a photo are passed over, as a show
-    // passes over them.
+    // passes over them. A photo already prepared is not read again: the serial names
+    // its record, and the move reads it anyway and hands it in for comparison.
     try {
-        std::vector<QByteArray> photos;
+        const int first = queryAlbum.recNo() + 1;
         const int last = std::min(queryAlbum.recNo() + ahead, queryAlbum.recordCount() - 1);
-        for (int row = queryAlbum.recNo() + 1; row <= last; ++row)
-            photos.push_back(queryAlbum.readBlobAt(row, QStringLiteral("IMAGE")));
-        m_lookAhead.prepare(photos, area);
+        const int serial = queryAlbum.fieldIndex(QStringLiteral("SERIAL"));
+        std::vector<qint64> keys;
+        for (int row = first; row <= last; ++row) {
+            const QVariant value = serial >= 0 ? queryAlbum.valueAt(row, serial) : QVariant();
+            keys.push_back(value.isNull() ? -1 : value.toLongLong());
+        }
+        m_lookAhead.prepare(keys, area, [this, first](size_t i) {
+            return queryAlbum.readBlobAt(first + int(i), QStringLiteral("IMAGE"));
+        });
     } catch (const Error &) {
         m_lookAhead.drop();
     }

@@ -33,10 +33,19 @@ bool samePixels(const DecodedPicture &a, const DecodedPicture &b)
            a.bytesPerLine == b.bytesPerLine && a.pixels == b.pixels;
 }
 
+// What the draw step saw: it must come back with the very decode it was made from.
+struct Stamp : PreparedDraw
+{
+    Stamp(const DecodedPicture &seen, QSize forArea) : picture(seen), area(forArea) {}
+    DecodedPicture picture;
+    QSize area;
+};
+
 } // namespace
 
-// The look-ahead decoder against direct decodes: random prepares, takes and drops, with
-// the worker caught at random points of its decode.
+// The look-ahead decoder against direct decodes: random prepares (of bytes, or of records
+// named by key whose photos change now and then), takes and drops, with the worker caught
+// at random points of its decode.
 class TestLookAheadDecoder : public QObject
 {
     Q_OBJECT
@@ -62,20 +71,85 @@ void TestLookAheadDecoder::randomStepsMatchDirectDecodes()
                              QSize(3000, 3000)};
     QRandomGenerator random(20261208);
     LookAheadDecoder lookAhead;
+    lookAhead.setDrawStep([](const DecodedPicture &picture, QSize area) {
+        return std::make_shared<const Stamp>(picture, area);
+    });
+    // Records named by key, each with a photo that a step may replace.
+    QList<int> recordPhoto;
+    for (int r = 0; r < 6; ++r)
+        recordPhoto.append(random.bounded(int(photos.size())));
     // The model: what was prepared and not yet taken or dropped, in the order prepared.
     struct Prepared
     {
         int photo;
         QSize area;
+        qint64 key = -1;
     };
     QList<Prepared> prepared;
     const auto randomPhoto = [&] { return random.bounded(int(photos.size())); };
     int hits = 0;
     int misses = 0;
     int keptOnTheWay = 0; // prepares that went on with a photo prepared the step before
-    for (int step = 0; step < 600; ++step) {
-        const int action = random.bounded(12);
-        if (action < 6) {
+    int readsSaved = 0;   // keyed prepares that kept a photo without reading it
+    int staleKept = 0;    // ... whose record's photo had changed meanwhile
+    for (int step = 0; step < 900; ++step) {
+        const int action = random.bounded(13);
+        if (action < 6 && random.bounded(2) == 0) {
+            // Records by key, the show's way or at random; now and then one with no key.
+            const QSize area = random.bounded(3) != 0 && !prepared.isEmpty()
+                                   ? prepared.first().area
+                                   : areas[random.bounded(int(areas.size()))];
+            std::vector<qint64> keys;
+            if (random.bounded(4) != 0)
+                for (const Prepared &p : prepared)
+                    keys.push_back(p.key);
+            for (int n = random.bounded(1, 4) - int(keys.size()); n > 0; --n)
+                keys.push_back(random.bounded(8) == 0 ? -1
+                                                      : random.bounded(int(recordPhoto.size())));
+            QList<int> keyless; // the photo read for a key of -1
+            for (size_t i = 0; i < keys.size(); ++i)
+                keyless.append(randomPhoto());
+            const auto photoOf = [&](size_t i) {
+                return keys[i] < 0 ? keyless[int(i)] : recordPhoto[int(keys[i])];
+            };
+            QList<size_t> reads;
+            lookAhead.prepare(keys, area, [&](size_t i) {
+                reads.append(i);
+                return photos[photoOf(i)];
+            });
+
+            QList<size_t> expectedReads;
+            QList<Prepared> left = prepared;
+            QList<Prepared> next;
+            QList<bool> held;
+            for (size_t i = 0; i < keys.size() && held.size() < LookAheadDecoder::kMaxAhead; ++i) {
+                held.append(keys[i] >= 0 &&
+                            std::any_of(prepared.begin(), prepared.end(), [&](const Prepared &e) {
+                                return e.key == keys[i] && e.area == area;
+                            }));
+                if (!held.last())
+                    expectedReads.append(i);
+            }
+            for (qsizetype i = 0; i < held.size(); ++i) {
+                const auto match = std::find_if(left.begin(), left.end(), [&](const Prepared &e) {
+                    return e.area == area &&
+                           (held[i] ? e.key == keys[size_t(i)]
+                                    : photos[e.photo] == photos[photoOf(size_t(i))]);
+                });
+                if (match != left.end()) {
+                    if (held[i]) {
+                        ++readsSaved;
+                        staleKept += match->photo != photoOf(size_t(i)) ? 1 : 0;
+                    }
+                    next.append({match->photo, area, keys[size_t(i)]});
+                    left.erase(match);
+                } else if (!held[i]) {
+                    next.append({photoOf(size_t(i)), area, keys[size_t(i)]});
+                }
+            }
+            QCOMPARE(reads, expectedReads);
+            prepared = next;
+        } else if (action < 6) {
             // One to three photos, sometimes the show's way: those still prepared come
             // first, one more after them.
             const QSize area = random.bounded(3) != 0 && !prepared.isEmpty()
@@ -93,9 +167,19 @@ void TestLookAheadDecoder::randomStepsMatchDirectDecodes()
             for (int p : asked)
                 bytes.push_back(photos[p]);
             lookAhead.prepare(bytes, area);
+            // Prepared by bytes, a photo is named by no key.
             prepared.clear();
             for (int p : asked.mid(0, LookAheadDecoder::kMaxAhead))
-                prepared.append({p, area});
+                prepared.append({p, area, -1});
+        } else if (action == 12) {
+            // A record's photo replaced, most often one prepared under its key: that slot
+            // now holds the old bytes.
+            const auto keyed = std::find_if(prepared.begin(), prepared.end(),
+                                            [](const Prepared &e) { return e.key >= 0; });
+            const int record = keyed != prepared.end()
+                                   ? int(keyed->key)
+                                   : random.bounded(int(recordPhoto.size()));
+            recordPhoto[record] = randomPhoto();
         } else if (action < 11) {
             // Another copy of the same bytes must be found too.
             const int p = random.bounded(3) != 0 && !prepared.isEmpty()
@@ -121,7 +205,8 @@ void TestLookAheadDecoder::randomStepsMatchDirectDecodes()
             // Sometimes the workers are far along or done, sometimes they have just begun.
             if (random.bounded(3) == 0)
                 std::this_thread::sleep_for(std::chrono::milliseconds(random.bounded(20)));
-            const std::optional<DecodedPicture> taken = lookAhead.take(asked, target);
+            std::shared_ptr<const PreparedDraw> drawn;
+            const std::optional<DecodedPicture> taken = lookAhead.take(asked, target, &drawn);
 
             bool expected = false;
             if (found != prepared.end() && !header.size.isEmpty()) {
@@ -137,8 +222,13 @@ void TestLookAheadDecoder::randomStepsMatchDirectDecodes()
             QCOMPARE(taken.has_value(), expected);
             if (taken) {
                 QVERIFY(samePixels(*taken, direct(asked, target)));
+                const auto *stamp = dynamic_cast<const Stamp *>(drawn.get());
+                QVERIFY(stamp != nullptr);
+                QCOMPARE(stamp->area, found->area);
+                QVERIFY(samePixels(stamp->picture, *taken));
                 ++hits;
             } else {
+                QVERIFY(!drawn);
                 ++misses;
             }
             // The photo taken and those before it are let go; a photo not prepared leaves
@@ -153,10 +243,13 @@ void TestLookAheadDecoder::randomStepsMatchDirectDecodes()
         QCOMPARE(lookAhead.preparedCount(), int(prepared.size()));
     }
     QCOMPARE(lookAhead.hits(), hits);
+    QCOMPARE(lookAhead.drawnHits(), hits);
     // The walk must have tried every way for the comparison to mean anything.
     QVERIFY(hits > 30);
     QVERIFY(misses > 30);
     QVERIFY(keptOnTheWay > 30);
+    QVERIFY(readsSaved > 30);
+    QVERIFY(staleKept > 3);
 }
 
 void TestLookAheadDecoder::disabledPreparesNothing()

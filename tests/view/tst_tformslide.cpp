@@ -453,8 +453,10 @@ void TestFormSlide::lookAheadShowsWhatDirectDecodesShow()
     QVERIFY(nextMoves > 20);
     QVERIFY(form.lookAhead().hits() > nextMoves / 2);
 
-    // A show with no wait: each slide as a direct decode draws it on the screen.
+    // A show with no wait: each slide as a direct decode draws it on the screen, whether
+    // the worker scaled it or this thread did.
     const int hitsBefore = form.lookAhead().hits();
+    const int drawnBefore = form.lookAhead().drawnHits();
     SlideRecorder recorder(*m_slide, form.queryAlbum);
     form.navigatorMove->click(DbNavigator::First);
     form.SetWaitTime(0);
@@ -468,6 +470,14 @@ void TestFormSlide::lookAheadShowsWhatDirectDecodesShow()
         QVERIFY2(recorder.images[i] == directDrawing(jpegs[i], screen),
                  qPrintable(QString::number(i)));
     QCOMPARE(form.lookAhead().hits() - hitsBefore, records - 1);
+    int scaledAhead = 0; // every photo after the first that is not drawn as decoded
+    for (int i = 1; i < records; ++i) {
+        const QSize fitted = FitAndCentrePicture(sizes[i], screen).size();
+        scaledAhead +=
+            JpegDecoder::scaledSize(sizes[i], JpegDecoder::chooseScale(sizes[i], fitted)) != fitted;
+    }
+    QVERIFY(scaledAhead > 0);
+    QCOMPARE(form.lookAhead().drawnHits() - drawnBefore, scaledAhead);
 }
 
 QTEST_MAIN(TestFormSlide)
