@@ -36,6 +36,41 @@ private:
     bool m_own;
 };
 
+// A walk over a whole index reads each page once. Given the file's page cache, every page
+// takes a fresh slot, and allocating those costs several times more than reading the
+// pages: a count of 100,000 records took 6 ms with the cache and under 1 ms with a few
+// slots used over and over. The cache is made small for the walk and given back after;
+// not while the file is being written, whose changed pages must stay in the cache.
+class BriefPageCache
+{
+public:
+    BriefPageCache(sqlite3 *db, const QString &schema)
+        : m_db(db), m_pragma(QStringLiteral("PRAGMA %1.cache_size").arg(quoted(schema)))
+    {
+        if (sqlite3_txn_state(m_db, schema.toUtf8().constData()) == SQLITE_TXN_WRITE)
+            return;
+        SqliteStatement size(m_db, m_pragma);
+        if (!size.step())
+            return;
+        m_size = size.columnInt64(0);
+        size.reset();
+        execSql(m_db, m_pragma + QStringLiteral("=16"));
+    }
+    ~BriefPageCache()
+    {
+        if (m_size != 0)
+            sqlite3_exec(m_db, (m_pragma + QStringLiteral("=%1").arg(m_size)).toUtf8().constData(),
+                         nullptr, nullptr, nullptr);
+    }
+    BriefPageCache(const BriefPageCache &) = delete;
+    BriefPageCache &operator=(const BriefPageCache &) = delete;
+
+private:
+    sqlite3 *m_db;
+    QString m_pragma;
+    qint64 m_size = 0;
+};
+
 } // namespace
 
 std::vector<qint64> DataSet::listRowIds(int limit) const
@@ -60,9 +95,13 @@ void DataSet::loadRowIds()
     if (!m_plan.countSql.isEmpty()) {
         m_database->warmIndexesOf(m_plan.countSql);
         ReadTogether together(m_database->handle());
-        auto count = prepareQuery(m_plan.countSql);
-        const qint64 records = count->step() ? count->columnInt64(0) : 0;
-        count->reset();
+        qint64 records = 0;
+        {
+            const BriefPageCache cache(m_database->handle(), m_plan.base.schema);
+            auto count = prepareQuery(m_plan.countSql);
+            records = count->step() ? count->columnInt64(0) : 0;
+            count->reset();
+        }
         if (records > m_rowsListedAtOpen) {
             m_rowIds = listRowIds(m_rowsListedAtOpen);
             m_liveCount =
@@ -80,7 +119,11 @@ void DataSet::completeRowIds() const
     if (int(m_rowIds.size()) >= m_liveCount)
         return;
     m_database->warmIndexesOf(m_plan.keySql);
-    std::vector<qint64> all = listRowIds(-1);
+    std::vector<qint64> all;
+    {
+        const BriefPageCache cache(m_database->handle(), m_plan.base.schema);
+        all = listRowIds(-1);
+    }
     if (int(all.size()) == m_liveCount &&
         std::equal(m_rowIds.begin(), m_rowIds.end(), all.begin())) {
         m_rowIds = std::move(all);
