@@ -92,26 +92,26 @@ void DataSet::loadRowIds()
 {
     m_rowIds.clear();
     m_liveCount = 0;
-    if (!m_plan.countSql.isEmpty()) {
-        m_database->warmIndexesOf(m_plan.countSql);
-        ReadTogether together(m_database->handle());
-        qint64 records = 0;
-        {
-            const BriefPageCache cache(m_database->handle(), m_plan.base.schema);
-            auto count = prepareQuery(m_plan.countSql);
-            records = count->step() ? count->columnInt64(0) : 0;
-            count->reset();
-        }
-        if (records > m_rowsListedAtOpen) {
-            m_rowIds = listRowIds(m_rowsListedAtOpen);
-            m_liveCount =
-                int(m_rowIds.size()) < m_rowsListedAtOpen ? int(m_rowIds.size()) : int(records);
-            return;
-        }
+    if (m_plan.countSql.isEmpty()) {
+        m_database->warmIndexesOf(m_plan.keySql);
+        m_rowIds = listRowIds(-1);
+        m_liveCount = int(m_rowIds.size());
+        return;
     }
-    m_database->warmIndexesOf(m_plan.keySql);
-    m_rowIds = listRowIds(-1);
-    m_liveCount = int(m_rowIds.size());
+    // The count's pages are asked for first, so that the disk brings them in while the
+    // first records are listed.
+    m_database->warmIndexesOf(m_plan.countSql);
+    ReadTogether together(m_database->handle());
+    m_rowIds = listRowIds(m_rowsListedAtOpen + 1);
+    if (int(m_rowIds.size()) <= m_rowsListedAtOpen) { // that was all of them
+        m_liveCount = int(m_rowIds.size());
+        return;
+    }
+    const BriefPageCache cache(m_database->handle(), m_plan.base.schema);
+    auto count = prepareQuery(m_plan.countSql);
+    const qint64 records = count->step() ? count->columnInt64(0) : 0;
+    count->reset();
+    m_liveCount = int(std::max<qint64>(records, qint64(m_rowIds.size())));
 }
 
 void DataSet::completeRowIds() const
