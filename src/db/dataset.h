@@ -141,6 +141,7 @@ private:
     std::vector<qint64> listRowIds(int limit) const;
     qint64 rowIdAt(int row) const;
     void completeRowIds() const;
+    qint64 lastRowId() const;
     void loadResult();
     void nameComputedFields(const SqliteStatement &statement);
     void setCurrent(int row, bool notify);
@@ -158,7 +159,8 @@ private:
     // live: the records in order; after a partial listing only the first ones, completed
     // when first needed (also by const readers, hence mutable)
     mutable std::vector<qint64> m_rowIds;
-    int m_liveCount = 0; // live: the records, listed or not
+    int m_liveCount = 0;          // live: the records, listed or not
+    qint64 m_lastRowIdAtOpen = 0; // live, while partly listed: the largest row id then
     int m_rowsListedAtOpen = 256;
     std::vector<Row> m_rows;            // read-only: the whole result
     mutable QHash<qint64, Row> m_cache; // live: rows read so far (bounded)

@@ -112,6 +112,36 @@ void DataSet::loadRowIds()
     const qint64 records = count->step() ? count->columnInt64(0) : 0;
     count->reset();
     m_liveCount = int(std::max<qint64>(records, qint64(m_rowIds.size())));
+    m_lastRowIdAtOpen = lastRowId();
+}
+
+// Which records there are: a record added later gets a larger row id. A table that
+// numbers its records itself (AUTOINCREMENT) keeps the largest it ever gave in
+// sqlite_sequence, one small page away; any other is asked for its largest.
+qint64 DataSet::lastRowId() const
+{
+    sqlite3 *db = m_database->handle();
+    const QString schema = quoted(m_plan.base.schema);
+    SqliteStatement hasSequence(db, QStringLiteral("SELECT 1 FROM %1.sqlite_master WHERE "
+                                                   "type='table' AND name='sqlite_sequence'")
+                                        .arg(schema));
+    const bool numbered = hasSequence.step();
+    hasSequence.reset();
+    if (numbered) {
+        SqliteStatement sequence(
+            db, QStringLiteral("SELECT seq FROM %1.sqlite_sequence WHERE name=?").arg(schema));
+        sequence.bind(1, m_plan.base.table);
+        const bool found = sequence.step();
+        const qint64 rowId = found ? sequence.columnInt64(0) : 0;
+        sequence.reset();
+        if (found)
+            return rowId;
+    }
+    SqliteStatement largest(
+        db, QStringLiteral("SELECT max(rowid) FROM %1.%2").arg(schema, quoted(m_plan.base.table)));
+    const qint64 rowId = largest.step() ? largest.columnInt64(0) : 0;
+    largest.reset();
+    return rowId;
 }
 
 void DataSet::completeRowIds() const
@@ -124,23 +154,21 @@ void DataSet::completeRowIds() const
         const BriefPageCache cache(m_database->handle(), m_plan.base.schema);
         all = listRowIds(-1);
     }
-    if (int(all.size()) == m_liveCount &&
-        std::equal(m_rowIds.begin(), m_rowIds.end(), all.begin())) {
-        m_rowIds = std::move(all);
-        return;
-    }
-    // Another connection added or deleted records after the first ones were listed. The
-    // rows shown keep their records and the count stays as it was, as with a list read
-    // whole, until the next refresh: the other rows take the records listed now, less
-    // those already shown. A row left over stays empty, as the row of a record deleted by
-    // another connection does; a record beyond the count waits for the refresh.
-    std::unordered_set<qint64> shown(m_rowIds.begin(), m_rowIds.end());
-    for (const qint64 rowId : all) {
-        if (int(m_rowIds.size()) == m_liveCount)
-            break;
-        if (!shown.count(rowId))
-            m_rowIds.push_back(rowId);
-    }
+    // With nothing committed by another connection since, this is the list read on.
+    // Otherwise the rows shown keep their records and the rest are the records of the
+    // time of the opening that are still there, as with a list read whole: records added
+    // since (their row ids are larger) wait for the next refresh, and rows of records
+    // deleted since stay empty, here at the end.
+    const bool samePrefix =
+        all.size() >= m_rowIds.size() && std::equal(m_rowIds.begin(), m_rowIds.end(), all.begin());
+    std::unordered_set<qint64> shown;
+    if (!samePrefix)
+        shown.insert(m_rowIds.begin(), m_rowIds.end());
+    m_rowIds.reserve(size_t(m_liveCount));
+    for (size_t i = samePrefix ? m_rowIds.size() : 0;
+         i < all.size() && int(m_rowIds.size()) < m_liveCount; ++i)
+        if (all[i] <= m_lastRowIdAtOpen && !shown.count(all[i]))
+            m_rowIds.push_back(all[i]);
     m_rowIds.resize(size_t(m_liveCount), -1);
 }
 
