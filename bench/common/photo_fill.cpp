@@ -44,6 +44,7 @@ void fillPhotoTable(const QString &dir, int records,
         for (int i = 0; i < records; ++i) {
             if (i % batch == 0)
                 checkSqlite(db, sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), "begin");
+            record.name = QByteArray::number(i + 1).rightJustified(6, '0');
             next(i, record);
             text(1, record.prefix);
             text(2, record.name);

@@ -96,7 +96,6 @@ void fillDatabase(const QString &dir, int records)
     QByteArray blob(kBlobSize, '\0');
     bench::fillPhotoTable(dir, records, [&](int i, bench::PhotoRecord &record) {
         record.prefix = prefixes[prefix(rng)];
-        record.name = QByteArray::number(i + 1).rightJustified(6, '0');
         record.ext = i % 7 == 0 ? ".JPG" : ".jpg";
         record.keyword = keywordString(rng, word).toUtf8();
         for (char &c : blob)

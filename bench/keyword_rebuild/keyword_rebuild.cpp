@@ -145,10 +145,7 @@ void fillDatabase(const QString &dir, int records, KeywordStrings &strings, int 
 {
     std::uniform_int_distribution<int> byte(0, 255);
     QByteArray blob(blobSize, '\0');
-    bench::fillPhotoTable(dir, records, [&](int i, bench::PhotoRecord &record) {
-        record.prefix = "IMG";
-        record.ext = ".jpg";
-        record.name = QByteArray::number(i + 1).rightJustified(6, '0');
+    bench::fillPhotoTable(dir, records, [&](int, bench::PhotoRecord &record) {
         record.keyword = strings.next();
         for (int b = 0; b < blob.size(); b += 64) // no two photos alike
             blob[b] = char(byte(rng));

@@ -80,9 +80,6 @@ void fillDatabase(const QString &dir, int records)
     std::uniform_int_distribution<int> byte(0, 255);
     QByteArray blob(kBlobSize, '\0');
     bench::fillPhotoTable(dir, records, [&](int i, bench::PhotoRecord &record) {
-        record.prefix = "IMG";
-        record.ext = ".jpg";
-        record.name = QByteArray::number(i + 1).rightJustified(6, '0');
         record.keyword = keywordString(rng, i % 2 == 0);
         for (char &c : blob)
             c = char(byte(rng));

@@ -46,11 +46,7 @@ std::shared_ptr<const PreparedDraw> prepareFittedDraw(const DecodedPicture &pict
     const QSize fitted = FitAndCentrePicture(picture.fullSize, area).size();
     if (picture.isNull() || picture.size == fitted)
         return nullptr;
-    // Only read here, and only while the caller holds the picture.
-    const QImage decoded(reinterpret_cast<const uchar *>(picture.pixels.constData()),
-                         picture.size.width(), picture.size.height(), picture.bytesPerLine,
-                         QImage::Format_RGB32);
-    return std::make_shared<const FittedImage>(fittedImage(decoded, fitted));
+    return std::make_shared<const FittedImage>(fittedImage(wrap(picture), fitted));
 }
 
 void setUpPictureArea(QScrollArea *area, QLabel *target)
