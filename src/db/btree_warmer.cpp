@@ -74,6 +74,64 @@ void askForPages(int fd, std::vector<unsigned> pages, unsigned pageSize)
     }
 }
 
+constexpr unsigned char kLeafTablePage = 0x0d;
+constexpr int kDeepestTree = 20;
+
+// A varint as SQLite writes it, read no further than `end`; 0 bytes when it runs past.
+int readVarint(const unsigned char *p, const unsigned char *end, quint64 &value)
+{
+    value = 0;
+    for (int i = 0; i < 9 && p + i < end; ++i) {
+        if (i == 8) {
+            value = value << 8 | p[i];
+            return 9;
+        }
+        value = value << 7 | (p[i] & 0x7f);
+        if ((p[i] & 0x80) == 0)
+            return i + 1;
+    }
+    return 0;
+}
+
+// The overflow pages of the record `rowId` on the table leaf `page`: where they start and
+// how many there are, as the record's size says. {0, 0} when it has none, or when the
+// page does not hold it in a form that can be trusted.
+std::pair<unsigned, unsigned> overflowOf(const std::vector<unsigned char> &page,
+                                         const FileShape &shape, qint64 rowId)
+{
+    const unsigned usable = shape.usableSize;
+    const unsigned char *end = page.data() + usable;
+    const unsigned cells = be16(&page[3]);
+    for (unsigned c = 0; c < cells && 8 + 2 * c + 2 <= usable; ++c) {
+        const unsigned offset = be16(&page[8 + 2 * c]);
+        if (offset >= usable)
+            continue;
+        const unsigned char *cell = page.data() + offset;
+        quint64 payload = 0, key = 0;
+        const int sizeLength = readVarint(cell, end, payload);
+        const int keyLength = sizeLength ? readVarint(cell + sizeLength, end, key) : 0;
+        if (keyLength == 0 || qint64(key) != rowId)
+            continue;
+        // How much of a record stays on its leaf, by SQLite's file format.
+        const quint64 maxLocal = usable - 35;
+        if (payload <= maxLocal)
+            return {0, 0};
+        const quint64 minLocal = (usable - 12) * 32 / 255 - 23;
+        quint64 local = minLocal + (payload - minLocal) % (usable - 4);
+        if (local > maxLocal)
+            local = minLocal;
+        const unsigned char *pointer = cell + sizeLength + keyLength;
+        if (quint64(end - pointer) < local + 4)
+            return {0, 0};
+        const unsigned first = be32(pointer + local);
+        const quint64 count = (payload - local + usable - 5) / (usable - 4);
+        if (first < 1 || first > shape.pageCount || count > shape.pageCount - first + 1)
+            return {0, 0};
+        return {first, unsigned(count)};
+    }
+    return {0, 0};
+}
+
 } // namespace
 
 BtreeWarmer::~BtreeWarmer()
@@ -110,6 +168,109 @@ void BtreeWarmer::warmIndexesOf(sqlite3 *db, const QString &sql)
     } catch (const EngineError &) {
         // Only a hint: the statement itself will meet and report any real trouble.
     }
+}
+
+void BtreeWarmer::warmRows(sqlite3 *db, const QString &schema, const QString &table,
+                           const std::vector<qint64> &rowIds)
+{
+    if (rowIds.empty())
+        return;
+    try {
+        SqliteStatement root(db, QStringLiteral("SELECT rootpage FROM %1.sqlite_master WHERE "
+                                                "type='table' AND name=?")
+                                     .arg(quoted(schema)));
+        root.bind(1, table);
+        if (root.step())
+            if (const int fd = fileOf(db, schema); fd >= 0)
+                warmTableRows(fd, unsigned(root.columnInt64(0)), rowIds);
+        root.reset();
+    } catch (const EngineError &) {
+        // Only a hint, as above.
+    }
+}
+
+BtreeWarmer::RowPages BtreeWarmer::warmTableRows(int fd, unsigned root,
+                                                 const std::vector<qint64> &rowIds)
+{
+    RowPages asked;
+    FileShape shape;
+    if (rowIds.empty() || !readShape(fd, shape) || root < 1 || root > shape.pageCount)
+        return asked;
+    const qint64 first = rowIds.front();
+    std::vector<qint64> sorted = rowIds;
+    std::sort(sorted.begin(), sorted.end());
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+
+    // Level by level from the root: each page, and the rows sought under it. Only the
+    // interior pages on the way are read, and the first leaf.
+    std::vector<std::pair<unsigned, std::vector<qint64>>> level{{root, sorted}};
+    std::vector<unsigned char> page(shape.pageSize);
+    for (int depth = 0; depth < kDeepestTree && !level.empty(); ++depth) {
+        std::vector<unsigned> pages;
+        for (const auto &entry : level)
+            pages.push_back(entry.first);
+        if (depth > 0)
+            askForPages(fd, pages, shape.pageSize);
+        std::vector<std::pair<unsigned, std::vector<qint64>>> next;
+        for (const auto &[number, sought] : level) {
+            if (::pread(fd, page.data(), shape.pageSize, off_t(number - 1) * shape.pageSize) !=
+                ssize_t(shape.pageSize))
+                return asked;
+            const unsigned header = number == 1 ? 100 : 0;
+            if (page[header] == kLeafTablePage) {
+                // The pages of one level are all of a kind: these are the leaves, asked for
+                // already. The first record's photo is read next, so its pages are asked
+                // for too, as one run: a photo written in one go lies in neighbouring pages.
+                asked.leaves = pages;
+                if (header == 0 && std::binary_search(sought.begin(), sought.end(), first)) {
+                    const auto [overflow, count] = overflowOf(page, shape, first);
+                    if (overflow != 0)
+                        ::posix_fadvise(fd, off_t(overflow - 1) * shape.pageSize,
+                                        off_t(count) * shape.pageSize, POSIX_FADV_WILLNEED);
+                    asked.overflowFirst = overflow;
+                    asked.overflowCount = count;
+                }
+                return asked;
+            }
+            if (page[header] != kInteriorTablePage)
+                return asked;
+            // Each cell points to the subtree of the keys up to its own; the right-most
+            // pointer to the rest.
+            const unsigned cells = be16(&page[header + 3]);
+            const unsigned pointers = header + kInteriorHeaderSize;
+            std::size_t s = 0;
+            for (unsigned c = 0;
+                 c < cells && s < sought.size() && pointers + 2 * c + 2 <= shape.usableSize; ++c) {
+                const unsigned cell = be16(&page[pointers + 2 * c]);
+                quint64 key = 0;
+                if (cell + 4 >= shape.usableSize ||
+                    readVarint(&page[cell + 4], page.data() + shape.usableSize, key) == 0)
+                    return asked;
+                const std::size_t from = s;
+                while (s < sought.size() && sought[s] <= qint64(key))
+                    ++s;
+                if (s > from)
+                    next.emplace_back(be32(&page[cell]),
+                                      std::vector<qint64>(sought.begin() + qint64(from),
+                                                          sought.begin() + qint64(s)));
+            }
+            if (s < sought.size())
+                next.emplace_back(be32(&page[header + 8]),
+                                  std::vector<qint64>(sought.begin() + qint64(s), sought.end()));
+        }
+        for (const auto &entry : next)
+            if (entry.first < 1 || entry.first > shape.pageCount)
+                return asked;
+        // The page on the way to the first record goes first: of the leaves, only the
+        // first is read, and it must be that record's.
+        const auto holdsFirst = std::find_if(next.begin(), next.end(), [&](const auto &entry) {
+            return std::binary_search(entry.second.begin(), entry.second.end(), first);
+        });
+        if (holdsFirst != next.end())
+            std::rotate(next.begin(), holdsFirst, holdsFirst + 1);
+        level = std::move(next);
+    }
+    return asked;
 }
 
 std::vector<std::pair<QString, unsigned>> BtreeWarmer::indexRootsOf(sqlite3 *db, const QString &sql)

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QtGlobal>
 #include <cstddef>
 #include <utility>
 #include <vector>
@@ -29,6 +30,11 @@ public:
     // Warms every index b-tree that `sql`, prepared on `db`, opens for reading.
     void warmIndexesOf(sqlite3 *db, const QString &sql);
 
+    // Asks for the table leaves that hold the records `rowIds` of `table` (the rows a
+    // grid shows first), and for the overflow pages of the first one's photo.
+    void warmRows(sqlite3 *db, const QString &schema, const QString &table,
+                  const std::vector<qint64> &rowIds);
+
     // Lets go of the file attached under `schema`. Call it only after SQLite has closed
     // that file: closing any descriptor of a file drops every POSIX lock the process
     // holds on it, SQLite's included, so a file opened here stays open until then.
@@ -40,6 +46,18 @@ public:
     // Warms the b-tree rooted at page `root` of the SQLite file open as `fd`, level by
     // level, and returns the pages asked for, at most `limit`, each once.
     static std::vector<unsigned> warmTree(int fd, unsigned root, std::size_t limit);
+
+    // What warmTableRows asked for: the leaves, and the run of pages taken for the first
+    // record's overflow pages (none when it has none).
+    struct RowPages
+    {
+        std::vector<unsigned> leaves;
+        unsigned overflowFirst = 0;
+        unsigned overflowCount = 0;
+    };
+    // Follows the table b-tree rooted at `root` to the leaves of `rowIds`, reading only
+    // the interior pages on the way and the first leaf.
+    static RowPages warmTableRows(int fd, unsigned root, const std::vector<qint64> &rowIds);
 
 private:
     int fileOf(sqlite3 *db, const QString &schema);

@@ -56,6 +56,12 @@ public:
     // Asks the OS for the pages of the indexes `sql` will scan, all at once, so that a
     // cold open does not wait for them one by one.
     void warmIndexesOf(const QString &sql) { m_warmer.warmIndexesOf(m_db, sql); }
+    // Asks the OS for the pages of those records of an attached table, and the first
+    // one's photo, all at once.
+    void warmRows(const QString &schema, const QString &table, const std::vector<qint64> &rowIds)
+    {
+        m_warmer.warmRows(m_db, schema, table, rowIds);
+    }
 
 private:
     explicit Database(const QString &directory);

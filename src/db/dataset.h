@@ -142,6 +142,7 @@ private:
     qint64 rowIdAt(int row) const;
     void completeRowIds() const;
     qint64 lastRowId() const;
+    void warmFirstRows() const;
     void loadResult();
     void nameComputedFields(const SqliteStatement &statement);
     void setCurrent(int row, bool notify);

@@ -12,6 +12,9 @@ namespace pictavo {
 
 namespace {
 
+// Rows that a grid shows on opening, about; their pages are asked for together.
+constexpr std::size_t kFirstScreenRows = 40;
+
 // Reads that must see one state of the database: outside a transaction they are made in
 // one of their own, so no other connection can commit between them.
 class ReadTogether
@@ -96,6 +99,7 @@ void DataSet::loadRowIds()
         m_database->warmIndexesOf(m_plan.keySql);
         m_rowIds = listRowIds(-1);
         m_liveCount = int(m_rowIds.size());
+        warmFirstRows();
         return;
     }
     // The count's pages are asked for first, so that the disk brings them in while the
@@ -103,6 +107,7 @@ void DataSet::loadRowIds()
     m_database->warmIndexesOf(m_plan.countSql);
     ReadTogether together(m_database->handle());
     m_rowIds = listRowIds(m_rowsListedAtOpen + 1);
+    warmFirstRows();
     if (int(m_rowIds.size()) <= m_rowsListedAtOpen) { // that was all of them
         m_liveCount = int(m_rowIds.size());
         return;
@@ -113,6 +118,15 @@ void DataSet::loadRowIds()
     count->reset();
     m_liveCount = int(std::max<qint64>(records, qint64(m_rowIds.size())));
     m_lastRowIdAtOpen = lastRowId();
+}
+
+// The first screen's records lie each on a page of its own when photos are large, and are
+// read one after another: asked for at once, they come in while the rest is counted.
+void DataSet::warmFirstRows() const
+{
+    const std::size_t rows = std::min(m_rowIds.size(), kFirstScreenRows);
+    m_database->warmRows(m_plan.base.schema, m_plan.base.table,
+                         std::vector<qint64>(m_rowIds.begin(), m_rowIds.begin() + qint64(rows)));
 }
 
 // Which records there are: a record added later gets a larger row id. A table that

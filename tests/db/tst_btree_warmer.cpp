@@ -101,6 +101,66 @@ unsigned rootOf(const QString &path, const char *name)
     return page;
 }
 
+// Where SQLite's own page list (dbstat) puts each record of a table: its leaf, and the
+// overflow pages of each cell, so that the warmer's walk is checked against another route.
+struct TableLayout
+{
+    std::vector<qint64> rowIds;             // ascending, as the leaves hold them
+    std::vector<unsigned> leafOfRow;        // same order
+    std::vector<QString> cellOfRow;         // the cell's path, as dbstat names overflow
+    QHash<QString, unsigned> overflowFirst; // cell path -> its first overflow page
+    QHash<QString, unsigned> overflowCount; // cell path -> how many
+};
+
+std::vector<int> pathNumbers(const QString &path)
+{
+    std::vector<int> numbers;
+    for (const QString &part : path.split(QLatin1Char('/'), Qt::SkipEmptyParts))
+        numbers.push_back(part.toInt(nullptr, 16));
+    return numbers;
+}
+
+TableLayout layoutOf(const QString &path, const char *table)
+{
+    TableLayout layout;
+    sqlite3 *db = nullptr;
+    sqlite3_open(QFile::encodeName(path).constData(), &db);
+    sqlite3_stmt *pages = nullptr;
+    sqlite3_prepare_v2(db, "SELECT path, pageno, pagetype, ncell FROM dbstat WHERE name=?", -1,
+                       &pages, nullptr);
+    sqlite3_bind_text(pages, 1, table, -1, SQLITE_STATIC);
+    std::vector<std::tuple<std::vector<int>, QString, unsigned, int>> leaves;
+    while (sqlite3_step(pages) == SQLITE_ROW) {
+        const QString where =
+            QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(pages, 0)));
+        const unsigned page = unsigned(sqlite3_column_int64(pages, 1));
+        const QByteArray type = reinterpret_cast<const char *>(sqlite3_column_text(pages, 2));
+        if (type == "leaf") {
+            leaves.emplace_back(pathNumbers(where), where, page, sqlite3_column_int(pages, 3));
+        } else if (type == "overflow") {
+            const QString cell = where.section(QLatin1Char('+'), 0, 0);
+            layout.overflowCount[cell] += 1;
+            if (where.section(QLatin1Char('+'), 1).toInt(nullptr, 16) == 0)
+                layout.overflowFirst[cell] = page;
+        }
+    }
+    sqlite3_finalize(pages);
+    std::sort(leaves.begin(), leaves.end());
+    for (const auto &[numbers, where, page, cells] : leaves)
+        for (int c = 0; c < cells; ++c) {
+            layout.leafOfRow.push_back(page);
+            layout.cellOfRow.push_back(where + QString::asprintf("%03x", c));
+        }
+    sqlite3_stmt *rows = nullptr;
+    sqlite3_prepare_v2(db, QByteArray("SELECT rowid FROM ") + table + " ORDER BY rowid", -1, &rows,
+                       nullptr);
+    while (sqlite3_step(rows) == SQLITE_ROW)
+        layout.rowIds.push_back(sqlite3_column_int64(rows, 0));
+    sqlite3_finalize(rows);
+    sqlite3_close(db);
+    return layout;
+}
+
 struct File
 {
     explicit File(const QString &path) : fd(::open(QFile::encodeName(path).constData(), O_RDONLY))
@@ -153,6 +213,51 @@ private slots:
         }
     }
 
+    // Warming the first rows of a grid asks for exactly the leaves that hold them, and for
+    // the overflow pages of the first one's photo, whatever the rows and the tree's shape.
+    void warmsTheLeavesOfRowsAndTheFirstPhoto()
+    {
+        QTemporaryDir dir;
+        QRandomGenerator random(77);
+        for (quint32 seed = 1; seed <= 24; ++seed) {
+            const QString path = dir.filePath(QStringLiteral("t%1.db").arg(seed));
+            makeTableFile(path, seed);
+            const TableLayout layout = layoutOf(path, "t");
+            QCOMPARE(layout.leafOfRow.size(), layout.rowIds.size());
+            const File file(path);
+            const unsigned root = rootOf(path, "t");
+            QVERIFY(BtreeWarmer::warmTableRows(file.fd, root, {}).leaves.empty());
+            for (int pick = 0; pick < 8 && !layout.rowIds.empty(); ++pick) {
+                // A screen of neighbours somewhere, or rows from anywhere, first one at random.
+                const int n = int(layout.rowIds.size());
+                const int wanted = 1 + random.bounded(std::min(n, 40));
+                const int start = random.bounded(n - wanted + 1);
+                std::vector<int> rows;
+                for (int i = 0; i < wanted; ++i)
+                    rows.push_back(pick % 2 ? random.bounded(n) : start + i);
+                std::swap(rows[0], rows[size_t(random.bounded(wanted))]);
+                std::vector<qint64> rowIds;
+                std::set<unsigned> leaves;
+                for (const int row : rows) {
+                    rowIds.push_back(layout.rowIds[size_t(row)]);
+                    leaves.insert(layout.leafOfRow[size_t(row)]);
+                }
+                const BtreeWarmer::RowPages asked =
+                    BtreeWarmer::warmTableRows(file.fd, root, rowIds);
+                const std::set<unsigned> distinct(asked.leaves.begin(), asked.leaves.end());
+                const QByteArray where =
+                    QStringLiteral("seed %1, pick %2").arg(seed).arg(pick).toUtf8();
+                QCOMPARE(distinct.size(), asked.leaves.size());
+                QVERIFY2(distinct == leaves, where.constData());
+                const QString cell = layout.cellOfRow[size_t(rows[0])];
+                QVERIFY2(asked.overflowFirst == layout.overflowFirst.value(cell),
+                         where.constData());
+                QVERIFY2(asked.overflowCount == layout.overflowCount.value(cell),
+                         where.constData());
+            }
+        }
+    }
+
     // A damaged file never sends the walk outside the file, round in circles or past
     // its limit, whatever its pages say.
     void damagedFilesStayInBounds()
@@ -171,8 +276,15 @@ private slots:
         QVERIFY(soundFile.open(QIODevice::ReadOnly));
         const QByteArray bytes = soundFile.readAll();
         const unsigned root = rootOf(sound, "k_index");
+        const unsigned tableRoot = rootOf(sound, "t");
+        // The table's walk reads its interior pages and a leaf's cells: some leaves too.
+        std::set<unsigned> table = treePages(sound, "t");
+        while (table.size() > 64)
+            table.erase(std::prev(table.end()));
+        interior.insert(table.begin(), table.end());
         const std::vector<unsigned> targets(interior.begin(), interior.end());
         QVERIFY(targets.size() >= 2);
+        const qint64 lastRowId = qint64(layoutOf(sound, "t").rowIds.back());
         const int pageSize = (uchar(bytes[16]) << 8 | uchar(bytes[17])) == 1
                                  ? 65536
                                  : (uchar(bytes[16]) << 8 | uchar(bytes[17]));
@@ -207,6 +319,18 @@ private slots:
             const unsigned pages = unsigned(damaged.size() / 512); // the smallest page size
             for (const unsigned page : warmed)
                 QVERIFY2(page >= 1 && page <= pages, qPrintable(QString::number(run)));
+
+            std::vector<qint64> rowIds(1 + random.bounded(40));
+            for (qint64 &rowId : rowIds)
+                rowId = random.bounded(lastRowId + 2);
+            const BtreeWarmer::RowPages rows =
+                BtreeWarmer::warmTableRows(file.fd, tableRoot, rowIds);
+            QVERIFY(rows.leaves.size() <= rowIds.size());
+            for (const unsigned page : rows.leaves)
+                QVERIFY2(page >= 1 && page <= pages, qPrintable(QString::number(run)));
+            if (rows.overflowFirst != 0)
+                QVERIFY2(rows.overflowFirst + rows.overflowCount - 1 <= pages,
+                         qPrintable(QString::number(run)));
         }
     }
 
