@@ -102,9 +102,6 @@ void DataSet::loadRowIds()
         warmFirstRows();
         return;
     }
-    // The count's pages are asked for first, so that the disk brings them in while the
-    // first records are listed.
-    m_database->warmIndexesOf(m_plan.countSql);
     ReadTogether together(m_database->handle());
     m_rowIds = listRowIds(m_rowsListedAtOpen + 1);
     warmFirstRows();
@@ -112,6 +109,9 @@ void DataSet::loadRowIds()
         m_liveCount = int(m_rowIds.size());
         return;
     }
+    // The count's pages are asked for after the first screen's: the count waits for all
+    // of them anyway, and the screen's few reads would otherwise queue behind them.
+    m_database->warmIndexesOf(m_plan.countSql);
     const BriefPageCache cache(m_database->handle(), m_plan.base.schema);
     auto count = prepareQuery(m_plan.countSql);
     const qint64 records = count->step() ? count->columnInt64(0) : 0;
