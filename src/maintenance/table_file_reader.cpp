@@ -6,10 +6,26 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QUrl>
+#include <mutex>
+#include <vector>
 
 #include <sqlite3.h>
 
 namespace pictavo {
+namespace {
+
+// Abandoned connections and their blob handles (see TableFileReader::read), kept rather
+// than lost.
+void keepForever(sqlite3 *db, sqlite3_blob *blob)
+{
+    static std::mutex mutex;
+    // Never destroyed, so the connections are still held at exit.
+    static auto *const kept = new std::vector<std::pair<sqlite3 *, sqlite3_blob *>>;
+    const std::lock_guard lock(mutex);
+    kept->emplace_back(db, blob);
+}
+
+} // namespace
 
 TableFileReader::TableFileReader(const QString &path, PageReads reads) : m_path(path)
 {
@@ -63,6 +79,7 @@ void TableFileReader::read(const std::function<void()> &steps)
     // leak once per unreadable file, and the only safe choice. The read lock is on a file
     // this process only reads (the live database is read with PageReads::Copied).
     m_abandoned = true;
+    keepForever(m_db, m_blob);
     throw UnreadableTableFile();
 }
 
