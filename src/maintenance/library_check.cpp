@@ -7,6 +7,7 @@
 #include "keyword/keyword_string.h"
 #include "main/jpeg_decoder.h"
 #include "maintenance/file_read_ahead.h"
+#include "maintenance/mapped_read_guard.h"
 #include "maintenance/table_file_reader.h"
 
 #include <QFile>
@@ -129,7 +130,7 @@ private:
             break;
         }
         if (m_options.report)
-            m_options.report(CheckFinding{kind, serial, text});
+            outsideMappedReads([&] { m_options.report(CheckFinding{kind, serial, text}); });
     }
     void tableFault(const QString &fileName, const QString &text)
     {
@@ -223,8 +224,9 @@ private:
             checkPhoto(decoder, serial, rows.isNull(3), rows.columnInt64(3), photo);
             if (photo.length() > 0)
                 checkDuplicate(file, rowid, serial, photo);
+            ++done;
             if (m_options.progress)
-                m_options.progress(++done, std::max(done, m_total));
+                outsideMappedReads([&] { m_options.progress(done, std::max(done, m_total)); });
         }
         file.closeBlob();
     }

@@ -15,9 +15,9 @@ struct GuardedRead
     GuardedRead *outer;
 };
 
-// Read by the signal handler. readMapped() sets it on its own thread before the read, so
-// the thread's storage for it exists before any fault can look for it.
-thread_local GuardedRead *t_read = nullptr;
+// Read by the signal handler. Initial-exec: found at a fixed offset from the thread
+// pointer, without a call that might allocate the thread's storage inside the handler.
+[[gnu::tls_model("initial-exec")]] thread_local GuardedRead *t_read = nullptr;
 
 // SIGBUS's action before ours, given back to a signal that is not a guarded read's.
 struct sigaction g_before;
@@ -88,6 +88,17 @@ bool readMapped(const std::function<void()> &read)
     }
     t_read = guarded.outer;
     return true;
+}
+
+void outsideMappedReads(const std::function<void()> &call)
+{
+    struct Restore
+    {
+        GuardedRead *read;
+        ~Restore() { t_read = read; }
+    } restore{t_read};
+    t_read = nullptr;
+    call();
 }
 
 } // namespace pictavo

@@ -20,4 +20,9 @@ namespace pictavo {
 // its own.
 bool readMapped(const std::function<void()> &read);
 
+// Runs `call` outside any guarded read of this thread, even from inside one: for the
+// callbacks a read makes to others (a report, a progress bar that lets a window process its
+// events), where a SIGBUS is none of the read's and must not jump back across their frames.
+void outsideMappedReads(const std::function<void()> &call);
+
 } // namespace pictavo

@@ -166,6 +166,9 @@ void TestMappedReadGuard::otherBusErrorsStillEndTheProcess_data()
     }) << killed;
     QTest::newRow("sent during a guarded read")
         << Body([=] { guarded([] { ::raise(SIGBUS); }); }) << killed;
+    QTest::newRow("a fault in a callback of a guarded read") << Body([=] {
+        guarded([&] { pictavo::outsideMappedReads([&] { (void)*unbackedPage(file); }); });
+    }) << killed;
     QTest::newRow("a fault after a guarded read that failed") << Body([=] {
         if (guarded([&] { (void)*unbackedPage(file); }) != 7)
             ::_exit(8);
