@@ -68,7 +68,8 @@ void copyTableFile(const QString &source, int targetFd, const QString &target,
 {
     if (copySnapshot(source, targetFd, target, report))
         return;
-    const TableFileReader from(source);
+    // The live database is read with read(), never from a map (see PageReads).
+    const TableFileReader from(source, PageReads::Copied);
     {
         const Connection to(target);
         sqlite3_backup *backup = sqlite3_backup_init(to.handle(), "main", from.handle(), "main");

@@ -7,6 +7,7 @@
 #include "keyword/keyword_string.h"
 #include "main/jpeg_decoder.h"
 #include "maintenance/file_read_ahead.h"
+#include "maintenance/mapped_read_guard.h"
 #include "maintenance/table_file_reader.h"
 
 #include <QFile>
@@ -92,27 +93,16 @@ public:
             readAhead.emplace(photoPath);
         std::unique_ptr<TableFileReader> photos = openTable(schema::kPhotoTableFile);
         std::unique_ptr<TableFileReader> keywords = openTable(schema::kKeywordTableFile);
-        if (photos)
-            checkIntegrity(*photos, schema::kPhotoTableFile);
-        if (keywords)
-            checkIntegrity(*keywords, schema::kKeywordTableFile);
-        bool keywordsRead = false;
-        if (photos) {
-            try {
-                findEqualSizes(*photos);
-                scanPhotos(*photos);
-                keywordsRead = true;
-            } catch (const EngineError &error) {
-                tableFault(schema::kPhotoTableFile, error.text());
-            }
-        }
-        if (keywords && keywordsRead) {
-            try {
-                compareKeywordTable(*keywords);
-            } catch (const EngineError &error) {
-                tableFault(schema::kKeywordTableFile, error.text());
-            }
-        }
+        readTable(photos, schema::kPhotoTableFile,
+                  [&] { checkIntegrity(*photos, schema::kPhotoTableFile); });
+        readTable(keywords, schema::kKeywordTableFile,
+                  [&] { checkIntegrity(*keywords, schema::kKeywordTableFile); });
+        const bool keywordsRead = readTable(photos, schema::kPhotoTableFile, [&] {
+            findEqualSizes(*photos);
+            scanPhotos(*photos);
+        });
+        if (keywordsRead)
+            readTable(keywords, schema::kKeywordTableFile, [&] { compareKeywordTable(*keywords); });
         return m_summary;
     }
 
@@ -140,7 +130,7 @@ private:
             break;
         }
         if (m_options.report)
-            m_options.report(CheckFinding{kind, serial, text});
+            outsideMappedReads([&] { m_options.report(CheckFinding{kind, serial, text}); });
     }
     void tableFault(const QString &fileName, const QString &text)
     {
@@ -167,19 +157,33 @@ private:
         }
     }
 
-    void checkIntegrity(TableFileReader &file, const QString &fileName)
+    // One step of reading a table file; false when it failed, as a fault of the file. A
+    // page that could not be read ends the reading of the file for good: its reader is
+    // abandoned and let go (see TableFileReader::read).
+    bool readTable(std::unique_ptr<TableFileReader> &file, const QString &fileName,
+                   const std::function<void()> &step)
     {
+        if (!file)
+            return false;
         try {
-            SqliteStatement check(
-                file.handle(),
-                QStringLiteral("PRAGMA integrity_check(%1)").arg(kIntegrityMessages));
-            while (check.step()) {
-                const QString line = check.columnText(0);
-                if (line != QLatin1String("ok"))
-                    tableFault(fileName, line);
-            }
+            file->read(step);
+            return true;
         } catch (const EngineError &error) {
             tableFault(fileName, error.text());
+            if (file->abandoned())
+                file.reset();
+            return false;
+        }
+    }
+
+    void checkIntegrity(TableFileReader &file, const QString &fileName)
+    {
+        SqliteStatement check(file.handle(),
+                              QStringLiteral("PRAGMA integrity_check(%1)").arg(kIntegrityMessages));
+        while (check.step()) {
+            const QString line = check.columnText(0);
+            if (line != QLatin1String("ok"))
+                tableFault(fileName, line);
         }
     }
 
@@ -220,8 +224,9 @@ private:
             checkPhoto(decoder, serial, rows.isNull(3), rows.columnInt64(3), photo);
             if (photo.length() > 0)
                 checkDuplicate(file, rowid, serial, photo);
+            ++done;
             if (m_options.progress)
-                m_options.progress(++done, std::max(done, m_total));
+                outsideMappedReads([&] { m_options.progress(done, std::max(done, m_total)); });
         }
         file.closeBlob();
     }

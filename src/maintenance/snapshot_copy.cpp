@@ -117,7 +117,9 @@ bool copySnapshot(const QString &source, int targetFd, const QString &target,
         // Made before the connection, so closed after it (see FileDescriptor).
         const FileDescriptor sourceFile(
             ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC));
-        const TableFileReader from(source);
+        // Where the kernel cannot copy, the file is read through SQLite's own handle, with
+        // read() rather than from a map: it is the live database.
+        const TableFileReader from(source, PageReads::Copied);
         sqlite3 *db = from.handle();
         {
             SqliteStatement mode(db, QStringLiteral("PRAGMA journal_mode"));
@@ -125,8 +127,6 @@ bool copySnapshot(const QString &source, int targetFd, const QString &target,
                 mode.columnText(0).compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0)
                 return false;
         }
-        // Where the kernel cannot copy, the file is read through SQLite's own handle.
-        execSql(db, QStringLiteral("PRAGMA mmap_size=0"));
         bool inKernel = sourceFile.fd >= 0;
         sqlite3_file *file = nullptr;
         if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||

@@ -1,17 +1,33 @@
 #include "maintenance/table_file_reader.h"
 
-#include "db/engine_error.h"
 #include "db/sqlite_statement.h"
+#include "maintenance/mapped_read_guard.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QUrl>
+#include <mutex>
+#include <vector>
 
 #include <sqlite3.h>
 
 namespace pictavo {
+namespace {
 
-TableFileReader::TableFileReader(const QString &path) : m_path(path)
+// Abandoned connections and their blob handles (see TableFileReader::read), kept rather
+// than lost.
+void keepForever(sqlite3 *db, sqlite3_blob *blob)
+{
+    static std::mutex mutex;
+    // Never destroyed, so the connections are still held at exit.
+    static auto *const kept = new std::vector<std::pair<sqlite3 *, sqlite3_blob *>>;
+    const std::lock_guard lock(mutex);
+    kept->emplace_back(db, blob);
+}
+
+} // namespace
+
+TableFileReader::TableFileReader(const QString &path, PageReads reads) : m_path(path)
 {
     const QString uri =
         QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QLatin1String("?mode=ro");
@@ -23,17 +39,21 @@ TableFileReader::TableFileReader(const QString &path) : m_path(path)
     }
     sqlite3_extended_result_codes(m_db, 1);
     sqlite3_busy_timeout(m_db, 5000);
-    // Pages are read through a memory map rather than copied in by one system call each:
-    // the check and the backup read every page of files of gigabytes.
-    sqlite3_exec(m_db, "PRAGMA mmap_size=2147418112", nullptr, nullptr, nullptr);
+    if (reads == PageReads::Mapped)
+        sqlite3_exec(m_db, "PRAGMA mmap_size=2147418112", nullptr, nullptr, nullptr);
     try {
-        SqliteStatement tables(m_db, QStringLiteral("SELECT name FROM sqlite_master WHERE "
-                                                    "type='table' AND name NOT LIKE 'sqlite\\_%' "
-                                                    "ESCAPE '\\' ORDER BY rowid"));
-        if (!tables.step())
-            throw EngineError(QStringLiteral("the file holds no table."));
-        m_name = tables.columnText(0);
+        read([this] {
+            SqliteStatement tables(m_db,
+                                   QStringLiteral("SELECT name FROM sqlite_master WHERE "
+                                                  "type='table' AND name NOT LIKE 'sqlite\\_%' "
+                                                  "ESCAPE '\\' ORDER BY rowid"));
+            if (!tables.step())
+                throw EngineError(QStringLiteral("the file holds no table."));
+            m_name = tables.columnText(0);
+        });
         m_table = quoted(m_name);
+    } catch (const UnreadableTableFile &) {
+        throw; // abandoned: see read()
     } catch (...) {
         sqlite3_close_v2(m_db);
         throw;
@@ -42,8 +62,25 @@ TableFileReader::TableFileReader(const QString &path) : m_path(path)
 
 TableFileReader::~TableFileReader()
 {
+    if (m_abandoned)
+        return; // see read()
     closeBlob();
     sqlite3_close_v2(m_db);
+}
+
+void TableFileReader::read(const std::function<void()> &steps)
+{
+    Q_ASSERT(!m_abandoned);
+    if (readMapped(steps))
+        return;
+    // SQLite was left in the middle of a statement: its connection, statements and blob
+    // handle are in no state to be stepped, reset or closed. They are left as they are,
+    // with their memory, descriptor, map and read lock, for the rest of the process: a
+    // leak once per unreadable file, and the only safe choice. The read lock is on a file
+    // this process only reads (the live database is read with PageReads::Copied).
+    m_abandoned = true;
+    keepForever(m_db, m_blob);
+    throw UnreadableTableFile();
 }
 
 qint64 TableFileReader::openBlob(const char *column, qint64 rowid)

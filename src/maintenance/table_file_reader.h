@@ -1,11 +1,38 @@
 #pragma once
 
+#include "db/engine_error.h"
+
 #include <QString>
+#include <functional>
 
 struct sqlite3;
 struct sqlite3_blob;
 
 namespace pictavo {
+
+// A page of a table file could not be read through its memory map (see
+// TableFileReader::read).
+class UnreadableTableFile : public EngineError
+{
+public:
+    UnreadableTableFile()
+        : EngineError(QStringLiteral("a page could not be read (a read error, or the file was "
+                                     "cut short while it was read)"))
+    {
+    }
+};
+
+// How a reader gets the file's pages from the OS.
+enum class PageReads
+{
+    // Through a memory map: the check and the backup's check read every page of files of
+    // gigabytes, and the map spares them a system call and a copy per page.
+    Mapped,
+    // Copied in by read(): for the live database, the one a program may hold open and
+    // write. A read error then comes back as SQLite's error, and the connection can still
+    // be closed, which gives up its read lock.
+    Copied,
+};
 
 // One table file of a database directory opened on its own connection, read-only, so
 // that the maintenance commands can never change it. The busy timeout lets them wait
@@ -14,13 +41,24 @@ class TableFileReader
 {
 public:
     // Opens the file; throws EngineError with SQLite's text when it cannot be opened or
-    // holds no table.
-    explicit TableFileReader(const QString &path);
+    // holds no table, UnreadableTableFile when its first pages cannot be read.
+    explicit TableFileReader(const QString &path, PageReads reads = PageReads::Mapped);
     ~TableFileReader();
     TableFileReader(const TableFileReader &) = delete;
     TableFileReader &operator=(const TableFileReader &) = delete;
 
-    sqlite3 *handle() const { return m_db; }
+    // Runs `steps`, which read the file through handle() and the blob functions. Every read
+    // of a mapped reader belongs inside one. When a page of the map cannot be read, the
+    // steps end there and UnreadableTableFile is thrown; the reader is then abandoned: it
+    // may only be destroyed. Other exceptions of the steps pass through.
+    void read(const std::function<void()> &steps);
+    bool abandoned() const { return m_abandoned; }
+
+    sqlite3 *handle() const
+    {
+        Q_ASSERT(!m_abandoned);
+        return m_db;
+    }
     const QString &path() const { return m_path; }
     // The table the file holds, quoted for SQL.
     const QString &table() const { return m_table; }
@@ -40,6 +78,7 @@ private:
     QString m_table;
     sqlite3 *m_db = nullptr;
     sqlite3_blob *m_blob = nullptr;
+    bool m_abandoned = false;
     QByteArray m_blobColumn;
 };
 
