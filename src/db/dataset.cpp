@@ -192,6 +192,7 @@ void DataSet::close()
     // window's modified flag) does not go on believing in it.
     if (m_state != State::Browse)
         cancel();
+    keepCountForNextOpening();
     m_state = State::Inactive;
     m_rowIds.clear();
     m_liveCount = 0;

@@ -142,6 +142,8 @@ private:
     qint64 rowIdAt(int row) const;
     void completeRowIds() const;
     qint64 lastRowId() const;
+    qint64 countRecords(qint64 atLeast) const;
+    void keepCountForNextOpening() const;
     void warmFirstRows() const;
     void loadResult();
     void nameComputedFields(const SqliteStatement &statement);

@@ -2,7 +2,9 @@
 // whole table counted and listed only as far as the first screens until more is needed.
 #include "db/dataset.h"
 
+#include "db/count_cache.h"
 #include "db/database.h"
+#include "db/engine_error.h"
 #include "db/sqlite_statement.h"
 
 #include <sqlite3.h>
@@ -109,15 +111,28 @@ void DataSet::loadRowIds()
         m_liveCount = int(m_rowIds.size());
         return;
     }
+    m_liveCount =
+        int(std::max<qint64>(countRecords(qint64(m_rowIds.size())), qint64(m_rowIds.size())));
+    m_lastRowIdAtOpen = lastRowId();
+}
+
+// The count kept from the last opening of an unchanged file, or a fresh one, kept. A kept
+// count below `atLeast`, the records already seen, is not believed.
+qint64 DataSet::countRecords(qint64 atLeast) const
+{
+    sqlite3 *db = m_database->handle();
+    const std::optional<qint64> kept = CountCache::find(db, m_plan.base.schema, m_plan.base.table);
+    if (kept && *kept >= atLeast)
+        return *kept;
     // The count's pages are asked for after the first screen's: the count waits for all
     // of them anyway, and the screen's few reads would otherwise queue behind them.
     m_database->warmIndexesOf(m_plan.countSql);
-    const BriefPageCache cache(m_database->handle(), m_plan.base.schema);
+    const BriefPageCache cache(db, m_plan.base.schema);
     auto count = prepareQuery(m_plan.countSql);
     const qint64 records = count->step() ? count->columnInt64(0) : 0;
     count->reset();
-    m_liveCount = int(std::max<qint64>(records, qint64(m_rowIds.size())));
-    m_lastRowIdAtOpen = lastRowId();
+    CountCache::keep(db, m_plan.base.schema, m_plan.base.table, records);
+    return records;
 }
 
 // The first screen's records lie each on a page of its own when photos are large, and are
@@ -127,6 +142,26 @@ void DataSet::warmFirstRows() const
     const std::size_t rows = std::min(m_rowIds.size(), kFirstScreenRows);
     m_database->warmRows(m_plan.base.schema, m_plan.base.table,
                          std::vector<qint64>(m_rowIds.begin(), m_rowIds.begin() + qint64(rows)));
+}
+
+// A whole table that was counted and has changed since (by this program or another) is
+// counted again on closing, while its pages are still in memory, so that the next
+// opening finds its count kept. Only a cache: nothing here may fail a close.
+void DataSet::keepCountForNextOpening() const
+{
+    if (!m_plan.live || m_plan.countSql.isEmpty() || m_liveCount <= m_rowsListedAtOpen)
+        return;
+    try {
+        sqlite3 *db = m_database->handle();
+        ReadTogether together(db);
+        SqliteStatement touch(db, QStringLiteral("SELECT 1 FROM %1.sqlite_master LIMIT 1")
+                                      .arg(quoted(m_plan.base.schema)));
+        touch.step();
+        if (sqlite3_txn_state(db, m_plan.base.schema.toUtf8().constData()) == SQLITE_TXN_READ)
+            countRecords(0);
+        touch.reset();
+    } catch (const EngineError &) {
+    }
 }
 
 // Which records there are: a record added later gets a larger row id. A table that

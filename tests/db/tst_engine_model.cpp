@@ -5,8 +5,10 @@
 #include <QRandomGenerator>
 #include <QtTest>
 #include <map>
+#include <optional>
 #include <set>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 using namespace pictavo;
 using pictavo::test::patternBytes;
@@ -46,6 +48,7 @@ private slots:
     void randomEditsKeepEveryPhoto_data();
     void randomEditsKeepEveryPhoto();
     void otherWritersBeforeTheRestIsListed();
+    void keptCountsHoldOnlyForTheFileAsCounted();
 
 private:
     void checkCurrent(const Query &album, const Model &model);
@@ -321,6 +324,146 @@ void TestEngineModel::otherWritersBeforeTheRestIsListed()
         if (now.size() > 40) // keeps the table small
             for (size_t i = 0; i < now.size() / 2; ++i)
                 other.run(QStringLiteral("DELETE FROM photodb WHERE SERIAL=%1").arg(now[i]));
+    }
+}
+
+// A whole table's count is kept beside its file for the next opening. Whatever happens to
+// the file between openings (writes by another program, in WAL mode too, an older copy put
+// back in its place, the count file damaged), every opening shows the table's true count;
+// and a library left unchanged, after edits through the program too, is not counted again.
+void TestEngineModel::keptCountsHoldOnlyForTheFileAsCounted()
+{
+    PhotoDbFixture db;
+    const QString photoFile = db.dir() + QStringLiteral("/photodb.db");
+    const QString countFile = photoFile + QStringLiteral("-count");
+    // Reopened around a copy put back: SQLite trusts its cached pages while the change
+    // counter is the same, and the copy's may be.
+    std::optional<OtherWriter> writer(std::in_place, db.dir());
+    QRandomGenerator random(1210);
+    int nextName = 0;
+    const auto write = [&] {
+        const std::vector<qint64> now = writer->serials();
+        if (now.size() < 8 || random.bounded(2) == 0)
+            writer->run(
+                QStringLiteral("INSERT INTO photodb(PREFIX,NAME,EXT,KEYWORD,COUNT,"
+                               "IMAGE_SIZE,IMAGE) VALUES('P','%1','.jpg','k',0,3,x'ffd8ff')")
+                    .arg(nextName++));
+        else
+            writer->run(QStringLiteral("DELETE FROM photodb WHERE SERIAL=%1")
+                            .arg(now[random.bounded(quint32(now.size()))]));
+    };
+    const auto countFileInode = [&] {
+        struct stat info;
+        return ::stat(QFile::encodeName(countFile).constData(), &info) == 0 ? qint64(info.st_ino)
+                                                                            : qint64(-1);
+    };
+    for (int i = 0; i < 12; ++i)
+        write();
+    QByteArray older;
+    int expected = 0;
+    for (int round = 0; round < 200; ++round) {
+        const int action = random.bounded(8);
+        QString what;
+        if (action == 0) {
+            what = QStringLiteral("nothing");
+        } else if (action <= 2) {
+            what = QStringLiteral("writes");
+            for (int w = 1 + random.bounded(3); w > 0; --w)
+                write();
+        } else if (action == 3) {
+            // A copy taken now is put back later, in place, often after as many commits
+            // as the file had when it was counted.
+            what = QStringLiteral("copy taken");
+            QFile file(photoFile);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            older = file.readAll();
+            write();
+        } else if (action == 4 && !older.isEmpty()) {
+            what = QStringLiteral("copy put back, written once");
+            writer.reset();
+            QFile file(photoFile);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.write(older) == older.size());
+            QVERIFY(file.resize(older.size()));
+            file.close();
+            writer.emplace(db.dir());
+            write();
+        } else if (action == 5) {
+            what = QStringLiteral("count file damaged");
+            QFile file(countFile);
+            if (file.open(QIODevice::ReadWrite)) {
+                QByteArray bytes = file.readAll();
+                QList<QByteArray> lines = bytes.split('\n');
+                if (lines.size() > 3 && !lines[3].isEmpty() && random.bounded(2) == 0) {
+                    // Where it matters most: the count itself, still a number.
+                    QByteArray &count = lines[3];
+                    const int at = random.bounded(int(count.size()));
+                    count[at] = char('0' + (count[at] - '0' + 1 + random.bounded(9)) % 10);
+                    bytes = lines.join('\n');
+                } else if (!bytes.isEmpty()) {
+                    bytes[random.bounded(int(bytes.size()))] = char('0' + random.bounded(10));
+                    if (random.bounded(3) == 0)
+                        bytes.truncate(random.bounded(int(bytes.size())));
+                }
+                file.seek(0);
+                file.write(bytes);
+                file.resize(bytes.size());
+            }
+        } else if (action == 6) {
+            // Committed in WAL mode and left in the log: the table file itself is as it
+            // was, until the program opens it and takes it back to a rollback journal.
+            what = QStringLiteral("written in WAL mode, left in the log");
+            writer.reset();
+            sqlite3 *raw = nullptr;
+            sqlite3_open(QFile::encodeName(photoFile).constData(), &raw);
+            sqlite3_db_config(raw, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+            QString sql = QStringLiteral("PRAGMA journal_mode=WAL;");
+            for (int w = 1 + random.bounded(3); w > 0; --w)
+                sql +=
+                    QStringLiteral("INSERT INTO photodb(PREFIX,NAME,EXT,KEYWORD,COUNT,IMAGE_SIZE,"
+                                   "IMAGE) VALUES('P','%1','.jpg','k',0,3,x'ffd8ff');")
+                        .arg(nextName++);
+            QCOMPARE(sqlite3_exec(raw, sql.toUtf8().constData(), nullptr, nullptr, nullptr),
+                     SQLITE_OK);
+            sqlite3_stmt *count = nullptr;
+            sqlite3_prepare_v2(raw, "SELECT count(*) FROM photodb", -1, &count, nullptr);
+            sqlite3_step(count);
+            expected = sqlite3_column_int(count, 0);
+            sqlite3_finalize(count);
+            sqlite3_close(raw);
+        } else {
+            what = QStringLiteral("edited through the program");
+        }
+        if (writer)
+            expected = int(writer->serials().size());
+        const qint64 inodeBefore = countFileInode();
+        Query album;
+        album.setRowsListedAtOpen(3);
+        album.setDatabaseName(db.dir());
+        album.setSql({QStringLiteral("select * from PHOTODB.DB ;")});
+        const QString context = QStringLiteral("round %1: %2").arg(round).arg(what);
+        try {
+            album.open();
+        } catch (const EngineError &error) {
+            QFAIL(qPrintable(context + QStringLiteral(": ") + error.text()));
+        }
+        QVERIFY2(album.recordCount() == expected, qPrintable(context));
+        if (what == QLatin1String("nothing"))
+            QVERIFY2(countFileInode() == inodeBefore && inodeBefore >= 0, qPrintable(context));
+        if (what == QLatin1String("edited through the program")) {
+            album.last();
+            album.remove();
+            album.append();
+            album.setValue(QStringLiteral("NAME"), QString::number(nextName++));
+            album.setValue(QStringLiteral("KEYWORD"), QStringLiteral("k"));
+            album.setValue(QStringLiteral("COUNT"), 0);
+            album.setValue(QStringLiteral("IMAGE_SIZE"), 3);
+            album.setBlob(QStringLiteral("IMAGE"), QByteArray("\xff\xd8\xff", 3));
+            album.post();
+        }
+        album.close();
+        if (!writer)
+            writer.emplace(db.dir());
     }
 }
 
