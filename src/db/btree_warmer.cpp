@@ -1,5 +1,6 @@
 #include "db/btree_warmer.h"
 
+#include "db/big_endian.h"
 #include "db/engine_error.h"
 #include "db/sqlite_statement.h"
 
@@ -24,16 +25,6 @@ constexpr std::size_t kPageLimit = 1u << 16;
 constexpr unsigned char kInteriorIndexPage = 0x02;
 constexpr unsigned char kInteriorTablePage = 0x05;
 constexpr int kInteriorHeaderSize = 12;
-
-unsigned be16(const unsigned char *p)
-{
-    return unsigned(p[0]) << 8 | p[1];
-}
-
-unsigned be32(const unsigned char *p)
-{
-    return unsigned(p[0]) << 24 | unsigned(p[1]) << 16 | unsigned(p[2]) << 8 | p[3];
-}
 
 struct FileShape
 {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "db/database.h"
+
+#include <QByteArray>
 #include <QString>
 #include <optional>
 
@@ -16,19 +19,28 @@ namespace pictavo {
 // by any program, a copy put in its place, a damaged or foreign count file) means the
 // table is counted again. The count file is only a cache: it is never needed, and
 // failing to write it (a read-only folder) changes nothing.
-//
-// Both calls must be made inside a read transaction on `schema`, so that no commit can
-// fall between the count and the state of the file it is kept with.
 class CountCache
 {
 public:
-    // The count kept for `table` of the file attached as `schema`, if it still holds.
-    static std::optional<qint64> find(sqlite3 *db, const QString &schema, const QString &table);
-    // Keeps `count` for `table`, as the file stands now.
-    static void keep(sqlite3 *db, const QString &schema, const QString &table, qint64 count);
+    // Notes the state of the attached table file `file` as it stands now. Make it inside
+    // a read transaction on the file, and count in the same one, so that no commit can
+    // fall between the count and the state it is kept with.
+    CountCache(sqlite3 *db, const Database::TableFile &file);
+
+    // The count kept for the table, if it still holds.
+    std::optional<qint64> kept() const;
+    // Keeps `count` for the table, as its file stood when this was made.
+    void keep(qint64 count) const;
 
     // The count file of a table file.
     static QString pathFor(const QString &tableFile);
+
+private:
+    QByteArray text(qint64 count) const;
+
+    QString m_countFile;
+    QByteArray m_table;
+    QByteArray m_stamp; // empty: the state cannot be told, nothing is kept or believed
 };
 
 } // namespace pictavo

@@ -121,8 +121,8 @@ void DataSet::loadRowIds()
 qint64 DataSet::countRecords(qint64 atLeast) const
 {
     sqlite3 *db = m_database->handle();
-    const std::optional<qint64> kept = CountCache::find(db, m_plan.base.schema, m_plan.base.table);
-    if (kept && *kept >= atLeast)
+    const CountCache counts(db, m_plan.base);
+    if (const std::optional<qint64> kept = counts.kept(); kept && *kept >= atLeast)
         return *kept;
     // The count's pages are asked for after the first screen's: the count waits for all
     // of them anyway, and the screen's few reads would otherwise queue behind them.
@@ -131,7 +131,7 @@ qint64 DataSet::countRecords(qint64 atLeast) const
     auto count = prepareQuery(m_plan.countSql);
     const qint64 records = count->step() ? count->columnInt64(0) : 0;
     count->reset();
-    CountCache::keep(db, m_plan.base.schema, m_plan.base.table, records);
+    counts.keep(records);
     return records;
 }
 
