@@ -32,8 +32,11 @@ constexpr int kPageCacheKiB = 32 * 1024;
 
 QString normalizedDirectory(const QString &directory)
 {
-    const QString path = directory.isEmpty() ? QDir::currentPath() : directory;
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    // An empty name would be the process's current folder, which is nobody's database:
+    // the tables and work files found or made there would be a stranger's.
+    if (directory.isEmpty())
+        throw EngineError(QStringLiteral("No database directory."));
+    return QDir::cleanPath(QFileInfo(directory).absoluteFilePath());
 }
 
 // The connection is shared per directory. Nothing here is used from more than one

@@ -41,8 +41,12 @@ AssistEntries loadAssistEntries(const AssistEntries &previous, const QStringList
                          });
     }
     forEachKeyword(keywordString, [&entries](const QString &keyword) {
-        const auto found =
-            std::find_if(entries.begin(), entries.end(), [&keyword](const AssistEntry &entry) {
+        // An exact match wins: with "CAT" and "cat" both listed, "cat" is ticked, so that
+        // Enter writes the record back as it was.
+        auto found = std::find_if(entries.begin(), entries.end(),
+                                  [&keyword](const AssistEntry &entry) { return entry.text == keyword; });
+        if (found == entries.end())
+            found = std::find_if(entries.begin(), entries.end(), [&keyword](const AssistEntry &entry) {
                 return QString::compare(entry.text, keyword, Qt::CaseInsensitive) == 0;
             });
         if (found != entries.end())

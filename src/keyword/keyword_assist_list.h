@@ -24,9 +24,9 @@ bool assistListLess(const QString &a, const QString &b);
 // Keyword Table's keywords and what the list held before:
 // - when the Keyword Table has keywords, the list is those keywords, unchecked; when it has
 //   none, the previous entries stay, with their check marks;
-// - then, for each keyword of the record in turn, the first entry equal to it with letter
-//   case ignored is checked, or, when there is none, the keyword is added checked in its
-//   sorted place. An empty keyword ("cat,,dog") is looked up and added like any other.
+// - then, for each keyword of the record in turn, the entry equal to it is checked, else
+//   the first entry equal to it with letter case ignored, or, when there is none, the
+//   keyword is added checked in its sorted place. An empty keyword ("cat,,dog") is looked up and added like any other.
 AssistEntries loadAssistEntries(const AssistEntries &previous, const QStringList &tableKeywords,
                                 const QString &keywordString);
 

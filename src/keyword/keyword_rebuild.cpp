@@ -14,7 +14,6 @@ namespace pictavo {
 
 namespace {
 
-constexpr int kKeywordSize = 32;
 const QString kWorkTableFile = QStringLiteral("work.db");
 
 bool isBlank(char c)
@@ -23,9 +22,11 @@ bool isBlank(char c)
 }
 
 // The first maxChars characters: a character starts at every byte that is not a
-// continuation byte (10xxxxxx).
+// continuation byte (10xxxxxx). No declared size (0) means no limit, as in the engine.
 std::string_view firstCharacters(std::string_view text, int maxChars)
 {
+    if (maxChars <= 0)
+        return text;
     int chars = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80)
@@ -74,7 +75,9 @@ int keywordFieldSize(const Database::TableFile &keywordTable)
     if (field < 0)
         throw EngineError(QStringLiteral("Field 'KEYWORD' not found."));
     const FieldDef &def = keywordTable.info.fields[field];
-    return def.type == FieldType::String && def.size > 0 ? def.size : kKeywordSize;
+    // A keyword is known by as many characters as the field holds; one without a
+    // declared size keeps them all.
+    return def.type == FieldType::String ? def.size : 0;
 }
 
 } // namespace
@@ -126,10 +129,12 @@ std::vector<KeywordTally::Entry> KeywordTally::sortedEntries() const
 RebuildResult rebuildKeywordTable(const QString &directory, RebuildProgress *progress)
 {
     const std::shared_ptr<Database> database = Database::forDirectory(directory);
-    if (database->tableExists(kWorkTableFile))
-        database->deleteTable(kWorkTableFile);
+    // Both tables first: a folder without them is no photo database, and nothing in it
+    // (a work.db of the user's own) may be deleted.
     const Database::TableFile photos = database->attach(schema::kPhotoTableFile);
     const Database::TableFile keywords = database->attach(schema::kKeywordTableFile);
+    if (database->tableExists(kWorkTableFile))
+        database->deleteTable(kWorkTableFile);
     const QString photoTable = quoted(photos.schema) + QLatin1Char('.') + quoted(photos.table);
     const QString keywordTable =
         quoted(keywords.schema) + QLatin1Char('.') + quoted(keywords.table);

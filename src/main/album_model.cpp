@@ -2,6 +2,8 @@
 
 #include "db/dataset.h"
 
+#include <QLineEdit>
+#include <QPointer>
 #include <QScopedValueRollback>
 
 namespace pictavo {
@@ -76,9 +78,29 @@ bool AlbumModel::setData(const QModelIndex &index, const QVariant &value, int ro
 QWidget *AlbumDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &option,
                                      const QModelIndex &index) const
 {
-    if (!m_model.beginEdit(index.row()))
-        return nullptr;
-    return QStyledItemDelegate::createEditor(parent, option, index);
+    QWidget *editor = QStyledItemDelegate::createEditor(parent, option, index);
+    auto *text = qobject_cast<QLineEdit *>(editor);
+    if (!text && editor)
+        text = editor->findChild<QLineEdit *>();
+    if (!text)
+        return editor; // the record's edit then begins when the editor's value is set
+    // Only a change starts the edit: an editor opened and left as it was must leave the
+    // record, its state and its modified mark alone.
+    const QPersistentModelIndex cell(index);
+    auto *self = const_cast<AlbumDelegate *>(this);
+    connect(text, &QLineEdit::textEdited, self, [self, cell, editor = QPointer<QWidget>(editor)] {
+        if (!cell.isValid() || self->m_model.beginEdit(cell.row()))
+            return;
+        // The edit was refused and reported; the text typed has nowhere to go.
+        QMetaObject::invokeMethod(
+            self,
+            [self, editor] {
+                if (editor)
+                    emit self->closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+            },
+            Qt::QueuedConnection);
+    });
+    return editor;
 }
 
 QVariant AlbumModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -54,8 +54,8 @@ private:
     bool m_rowsChanging = false;
 };
 
-// Starts the record's edit when a cell editor opens, so the record counts as modified
-// from the first key typed.
+// Starts the record's edit at the first change of a cell editor's text, so the record
+// counts as modified from the first key typed, and not before.
 class AlbumDelegate : public QStyledItemDelegate
 {
     Q_OBJECT

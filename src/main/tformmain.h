@@ -191,6 +191,8 @@ private:
     // them again, counting the records in between.
     void bindDatabase(const QString &directory);
     void openAtStartup(const QString &directory);
+    // False, after the warning "No database.", when no database is open.
+    bool requireDatabase();
     // Runs a command inside the general error report; false when it failed.
     bool guard(const std::function<void()> &command);
     // Keyword windows.

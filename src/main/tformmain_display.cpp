@@ -118,13 +118,8 @@ void TformMain::setExpertFilter(TformExpertFilter *form)
 
 void TformMain::menuDisplayEasyFilterClick()
 {
-    if (!m_easyFilter)
-        return;
-    if (!queryAlbum.active()) {
-        m_prompter.warning(QStringLiteral("No database."));
-        return;
-    }
-    m_easyFilter->exec();
+    if (m_easyFilter && requireDatabase())
+        m_easyFilter->exec();
 }
 
 void TformMain::menuDisplayExpertFilterClick()
@@ -141,7 +136,7 @@ void TformMain::setKeywordList(TformKeywordList *form)
 
 void TformMain::menuDisplayKeywordListClick()
 {
-    if (m_keywordList)
+    if (m_keywordList && requireDatabase())
         m_keywordList->exec();
 }
 

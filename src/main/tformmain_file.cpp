@@ -68,26 +68,48 @@ void TformMain::openAtStartup(const QString &directory)
 {
     tableKeyword.close();
     tableKeyword.setDatabaseName(directory);
-    if (!directory.isEmpty()) {
-        try {
-            tableKeyword.open();
-        } catch (const Error &) {
-            tableKeyword.close();
-            m_prompter.warning(
-                QStringLiteral("Could not open Keyword Table in \"%1\".").arg(directory));
-        }
-    }
     queryAlbum.close();
     queryAlbum.setDatabaseName(directory);
     if (directory.isEmpty())
         return;
+    // Whatever fails here fails again at every start until the settings change, so
+    // nothing may escape: the program starts, without the library if need be.
+    try {
+        tableKeyword.open();
+    } catch (...) {
+        tableKeyword.close();
+        m_prompter.warning(
+            QStringLiteral("Could not open Keyword Table in \"%1\".").arg(directory));
+    }
+    // A failure is shown by the general error report, from inside its handler.
+    const auto report = [this] { guard([] { throw; }); };
     try {
         queryAlbum.open();
         ShowRecordCount();
+        return;
     } catch (const Error &) {
-        queryAlbum.close();
-        m_prompter.warning(QStringLiteral("Could not open Photo Table in \"%1\".").arg(directory));
+        // The set opened and only its first photo failed: one damaged photo must not
+        // lock the user out of the library, so it stays open, as a later opening keeps it.
+        if (queryAlbum.active()) {
+            ShowRecordCount();
+            report();
+            return;
+        }
+    } catch (...) {
+        report(); // not the engine's: its own text says more than the warning
     }
+    queryAlbum.close();
+    hidePicture();
+    ShowRecordCount();
+    m_prompter.warning(QStringLiteral("Could not open Photo Table in \"%1\".").arg(directory));
+}
+
+bool TformMain::requireDatabase()
+{
+    if (queryAlbum.active())
+        return true;
+    m_prompter.warning(QStringLiteral("No database."));
+    return false;
 }
 
 void TformMain::setSelector(TformSelector *form)
@@ -98,21 +120,14 @@ void TformMain::setSelector(TformSelector *form)
 
 void TformMain::menuFileInportFileClick()
 {
-    if (!m_selector)
-        return;
-    if (!queryAlbum.active()) {
-        m_prompter.warning(QStringLiteral("No database."));
-        return;
-    }
-    m_selector->exec();
+    if (m_selector && requireDatabase())
+        m_selector->exec();
 }
 
 void TformMain::menuFileDeleteClick()
 {
-    if (!queryAlbum.active()) {
-        m_prompter.warning(QStringLiteral("No database."));
+    if (!requireDatabase())
         return;
-    }
     if (m_prompter.message(Prompter::Kind::Confirmation,
                            QStringLiteral("The program will delete current image.\rAre you sure?"),
                            Prompter::Ok | Prompter::Cancel) != Prompter::Ok)

@@ -46,12 +46,14 @@ void TformMain::setKeywordEdit(TformKeywordEdit *form)
 
 void TformMain::menuDisplayKeywordEditClick()
 {
-    if (m_keywordEdit)
+    if (m_keywordEdit && requireDatabase())
         m_keywordEdit->exec();
 }
 
 void TformMain::menuDisplayKeywordAssistClick()
 {
+    if (!requireDatabase())
+        return;
     if (!FormExists(kAssistName) || !m_keywordAssist)
         m_keywordAssist = new TformKeywordAssist(m_assistHost, m_prompter, this);
     m_keywordAssist->show();

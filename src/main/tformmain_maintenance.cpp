@@ -42,10 +42,8 @@ private:
 
 void TformMain::menuFileBackupClick()
 {
-    if (!queryAlbum.active()) {
-        m_prompter.warning(QStringLiteral("No database."));
+    if (!requireDatabase())
         return;
-    }
     const std::optional<QString> destination =
         m_prompter.chooseDirectory(QStringLiteral("Backup Database"), QString(), true);
     if (!destination)
@@ -75,12 +73,8 @@ void TformMain::menuFileBackupClick()
 
 void TformMain::filesDropped(const QStringList &paths)
 {
-    if (!m_selector)
+    if (!m_selector || !requireDatabase())
         return;
-    if (!queryAlbum.active()) {
-        m_prompter.warning(QStringLiteral("No database."));
-        return;
-    }
     // Only selected: nothing is stored until the user presses "Inport" there.
     m_selector->selectDroppedFiles(paths);
     m_selector->exec();

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QUrl>
 
 namespace pictavo {
 
@@ -42,6 +43,12 @@ QString locateHelpPage(const QString &relativePath, const HelpLocations &where)
             return QDir::cleanPath(info.absoluteFilePath());
     }
     return {};
+}
+
+QString manualAddress(const HelpLocations &where)
+{
+    const QString index = locateHelpPage(QStringLiteral("..\\manual\\index.html"), where);
+    return index.isEmpty() ? QStringLiteral("none") : QUrl::fromLocalFile(index).toString();
 }
 
 int openHelpPage(const QString &relativePath, const HelpLocations &where, DocumentOpener &opener)

@@ -33,6 +33,10 @@ struct HelpLocations
 // The absolute path of the first existing file of the page, or empty when there is none.
 QString locateHelpPage(const QString &relativePath, const HelpLocations &where);
 
+// The manual's first page, where the Help menu would find it, as a file:// address; "none"
+// when it is nowhere.
+QString manualAddress(const HelpLocations &where);
+
 // Opens the page and returns a result code in the desktop shell's terms: kHelpNotFound,
 // kHelpNoOpener or kHelpOpened.
 int openHelpPage(const QString &relativePath, const HelpLocations &where, DocumentOpener &opener);

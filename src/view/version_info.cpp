@@ -1,6 +1,7 @@
 #include "view/version_info.h"
 
 #include "version_config.h"
+#include "view/help_launcher.h"
 
 #include <QHash>
 
@@ -14,9 +15,11 @@ QString ReadVersionString(const QString &name)
         {QStringLiteral("FileVersion"), QStringLiteral(PICTAVO_VERSION)},
         {QStringLiteral("ProductVersion"), QStringLiteral(PICTAVO_VERSION)},
         {QStringLiteral("LegalCopyright"), QString::fromUtf8(PICTAVO_COPYRIGHT)},
-        {QStringLiteral("Homepage"), QString::fromUtf8(PICTAVO_HOMEPAGE)},
         {QStringLiteral("InternalName"), QStringLiteral("pictavo")},
     };
+    // There is no web home page: the line points at the manual the Help menu opens.
+    if (name == QLatin1String("Homepage"))
+        return manualAddress(HelpLocations::ofThisProgram());
     return strings.value(name);
 }
 

@@ -250,6 +250,7 @@ void TestKeywordRebuild::missingTables_data()
         << "photodb.db" << QStringLiteral("Table \"photodb.db\" does not exist in \"%1\".");
     QTest::newRow("no Keyword Table")
         << "keyword.db" << QStringLiteral("Table \"keyword.db\" does not exist in \"%1\".");
+    QTest::newRow("no directory") << "" << QStringLiteral("No database directory.");
 }
 
 void TestKeywordRebuild::missingTables()
@@ -258,8 +259,15 @@ void TestKeywordRebuild::missingTables()
     QFETCH(QString, message);
     PhotoDbFixture db;
     writeKeywordStrings(db.dir(), {"sky"});
-    QVERIFY(QFile::remove(QDir(db.dir()).filePath(remove)));
-    QCOMPARE(errorOf([&] { rebuildKeywordTable(db.dir()); }), message.arg(db.dir()));
+    // A work.db in a folder that is no photo database is the user's own, and stays.
+    QFile work(QDir(db.dir()).filePath(QStringLiteral("work.db")));
+    QVERIFY(work.open(QIODevice::WriteOnly) && work.write("mine") == 4);
+    work.close();
+    const QString dir = remove.isEmpty() ? QString() : db.dir();
+    if (!remove.isEmpty())
+        QVERIFY(QFile::remove(QDir(db.dir()).filePath(remove)));
+    QCOMPARE(errorOf([&] { rebuildKeywordTable(dir); }), message.arg(db.dir()));
+    QVERIFY(work.exists());
 }
 
 QTEST_GUILESS_MAIN(TestKeywordRebuild)

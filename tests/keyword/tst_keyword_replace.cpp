@@ -1,4 +1,6 @@
 #include "db/table.h"
+#include "db/schema.h"
+#include "keyword/keyword_rebuild.h"
 #include "keyword/keyword_replace.h"
 #include "support/engine_error_text.h"
 #include "support/photo_db_fixture.h"
@@ -126,6 +128,7 @@ private slots:
     void generatedReplaces();
     void refused_data();
     void refused();
+    void undeclaredSizeNeverCuts();
 };
 
 // Random Keyword Strings and random replaces from a fixed seed, each checked against the
@@ -265,6 +268,44 @@ void TestKeywordReplace::refused()
     QVERIFY2(text.startsWith(error), qPrintable(text));
     if (tableThere)
         QCOMPARE(db.rows({"select KEYWORD from PHOTODB.DB"}), QStringList{"cat"});
+}
+
+// A table made by another program may declare no size for KEYWORD: no write path cuts
+// its texts then (a cut to "0 characters" would empty them).
+void TestKeywordReplace::undeclaredSizeNeverCuts()
+{
+    QTemporaryDir dir;
+    QList<FieldDef> photoFields = schema::photoFields();
+    QList<FieldDef> keywordFields = schema::keywordFields();
+    for (QList<FieldDef> *fields : {&photoFields, &keywordFields})
+        for (FieldDef &field : *fields)
+            if (field.name == QLatin1String("KEYWORD"))
+                field.size = 0;
+    Table table;
+    table.setDatabaseName(dir.path());
+    table.setTableName(schema::kKeywordTableFile);
+    table.createTable(keywordFields, schema::keywordIndexes());
+    table.setTableName(schema::kPhotoTableFile);
+    table.createTable(photoFields, schema::photoIndexes());
+    const QString longKeyword = QString(300, QLatin1Char('k'));
+    table.open();
+    table.append();
+    table.setValue(QStringLiteral("NAME"), "a");
+    table.setValue(QStringLiteral("KEYWORD"), "cat," + longKeyword);
+    table.setValue(QStringLiteral("COUNT"), 0);
+    table.setValue(QStringLiteral("IMAGE_SIZE"), 2);
+    table.setBlob(QStringLiteral("IMAGE"), "\xFF\xD8");
+    table.post();
+    QCOMPARE(replaceKeywordInPhotoTable(dir.path(), "cat", "dog").changed, 1);
+    table.close();
+    table.open();
+    QCOMPARE(table.asString(QStringLiteral("KEYWORD")), "dog," + longKeyword);
+    rebuildKeywordTable(dir.path());
+    table.close();
+    table.setTableName(schema::kKeywordTableFile);
+    table.open();
+    table.last();
+    QCOMPARE(table.asString(QStringLiteral("KEYWORD")), longKeyword);
 }
 
 QTEST_GUILESS_MAIN(TestKeywordReplace)

@@ -123,6 +123,7 @@ private slots:
     void rebuildFailureLeavesTableAndOk();
     void editsInTheList_data();
     void editsInTheList();
+    void editorOpenedAndLeftChangesNothing();
     void duplicateKeywordTwoMessages();
     void deleteAsksFirst();
     void ordersAndCheckMarksKept();
@@ -225,6 +226,43 @@ void TestKeywordWindows::editsInTheList()
     w.click(DbNavigator::Post);
     QCOMPARE(w.prompter.texts(), QStringList());
     QCOMPARE(keywordRows(w.db.dir()), rows);
+}
+
+// An editor opened by its key and left without typing leaves the record alone, in the
+// list and in the main window's grid; the first key typed starts the edit.
+void TestKeywordWindows::editorOpenedAndLeftChangesNothing()
+{
+    KeywordWindows w({"cat"}, {"cat|7", "dog|3"});
+    w.formKeywordList->show();
+    QTableView *list = w.formKeywordList->dbgridKeyword;
+    QVERIFY(QTest::qWaitForWindowActive(w.formKeywordList.get()));
+    for (const int column : {0, 1}) {
+        list->setFocus();
+        list->setCurrentIndex(list->model()->index(0, column));
+        QTest::keyClick(list, Qt::Key_F2);
+        QVERIFY(list->indexWidget(list->currentIndex()) || list->focusWidget() != list);
+        QTest::keyClick(list->focusWidget(), Qt::Key_Down);
+        QTRY_COMPARE(list->currentIndex().row(), 1);
+        QCOMPARE(w.formKeywordList->queryKeyword.state(), DataSet::State::Browse);
+        QCOMPARE(keywordRows(w.db.dir()), (QStringList{"cat|7", "dog|3"}));
+    }
+    QTest::keyClick(list, Qt::Key_F2);
+    QTest::keyClick(list->focusWidget(), Qt::Key_X);
+    QCOMPARE(w.formKeywordList->queryKeyword.state(), DataSet::State::Edit);
+    QCOMPARE(w.grid()[1], "dog|0");
+    w.click(DbNavigator::Cancel);
+    w.formKeywordList->hide();
+
+    w.formMain->show();
+    QTableView *grid = w.formMain->dbgridAlbum;
+    QVERIFY(QTest::qWaitForWindowActive(w.formMain.get()));
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(0, 3));
+    QTest::keyClick(grid, Qt::Key_F2);
+    QTest::keyClick(grid->focusWidget(), Qt::Key_Escape);
+    QCOMPARE(w.formMain->queryAlbum.state(), DataSet::State::Browse);
+    QVERIFY(!w.formMain->RecordModified);
+    QCOMPARE(w.prompter.texts(), QStringList());
 }
 
 void TestKeywordWindows::duplicateKeywordTwoMessages()
@@ -344,6 +382,15 @@ void TestKeywordWindows::openedFromTheMainWindow()
 
     TformMain bare(w.prompter); // a main window without the list offers no command
     QVERIFY(!bare.menuDisplayKeywordList->isVisible());
+    // Without a database the list is not shown on whatever folder is current.
+    bare.queryAlbum.close();
+    bare.queryAlbum.setDatabaseName(QString());
+    bare.setKeywordList(w.formKeywordList.get());
+    whenShown(w.formKeywordList.get(), [&] { w.formKeywordList->menuFileClose->trigger(); });
+    w.prompter.calls.clear();
+    bare.menuDisplayKeywordList->trigger();
+    QCOMPARE(w.prompter.texts(), QStringList{"No database."});
+    QCOMPARE(w.prompter.last().kind, Prompter::Kind::Warning);
 }
 
 void TestKeywordWindows::buttonsCentred()

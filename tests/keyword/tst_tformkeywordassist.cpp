@@ -118,6 +118,9 @@ void TestFormKeywordAssist::listAndEnter_data()
     QTest::newRow("case variants in the table: the first in list order")
         << QStringList{"cat", "Cat", "dog"} << "CAT,dog" << QStringList{"+Cat", "cat", "+dog"}
         << QStringList() << "Cat,dog";
+    QTest::newRow("case variants in the table: the exact one wins")
+        << QStringList{"CAT", "cat", "dog"} << "cat,dog" << QStringList{"CAT", "+cat", "+dog"}
+        << QStringList() << "cat,dog";
     QTest::newRow("empty keyword")
         << QStringList{"cat", "dog"} << "cat,,dog" << QStringList{"+", "+cat", "+dog"}
         << QStringList() << "cat,dog";
