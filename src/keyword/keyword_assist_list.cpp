@@ -43,12 +43,14 @@ AssistEntries loadAssistEntries(const AssistEntries &previous, const QStringList
     forEachKeyword(keywordString, [&entries](const QString &keyword) {
         // An exact match wins: with "CAT" and "cat" both listed, "cat" is ticked, so that
         // Enter writes the record back as it was.
-        auto found = std::find_if(entries.begin(), entries.end(),
-                                  [&keyword](const AssistEntry &entry) { return entry.text == keyword; });
+        auto found =
+            std::find_if(entries.begin(), entries.end(),
+                         [&keyword](const AssistEntry &entry) { return entry.text == keyword; });
         if (found == entries.end())
-            found = std::find_if(entries.begin(), entries.end(), [&keyword](const AssistEntry &entry) {
-                return QString::compare(entry.text, keyword, Qt::CaseInsensitive) == 0;
-            });
+            found =
+                std::find_if(entries.begin(), entries.end(), [&keyword](const AssistEntry &entry) {
+                    return QString::compare(entry.text, keyword, Qt::CaseInsensitive) == 0;
+                });
         if (found != entries.end())
             found->checked = true;
         else

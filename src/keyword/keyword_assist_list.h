@@ -26,7 +26,8 @@ bool assistListLess(const QString &a, const QString &b);
 //   none, the previous entries stay, with their check marks;
 // - then, for each keyword of the record in turn, the entry equal to it is checked, else
 //   the first entry equal to it with letter case ignored, or, when there is none, the
-//   keyword is added checked in its sorted place. An empty keyword ("cat,,dog") is looked up and added like any other.
+//   keyword is added checked in its sorted place. An empty keyword ("cat,,dog") is looked
+//   up and added like any other.
 AssistEntries loadAssistEntries(const AssistEntries &previous, const QStringList &tableKeywords,
                                 const QString &keywordString);
 

@@ -1,5 +1,5 @@
-#include "db/table.h"
 #include "db/schema.h"
+#include "db/table.h"
 #include "keyword/keyword_rebuild.h"
 #include "keyword/keyword_replace.h"
 #include "support/engine_error_text.h"
