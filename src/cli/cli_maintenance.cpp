@@ -83,6 +83,8 @@ int backup(const QStringList &args, QTextStream &out, QTextStream &err)
                    .arg(result.check.photos)
                    .arg(result.bytes)
             << Qt::endl;
+        if (result.leftoversRemoved > 0)
+            out << leftoversRemovedText(result) << Qt::endl;
         return 0;
     } catch (const Error &error) {
         progress.finish();

@@ -66,9 +66,12 @@ void TformMain::menuFileBackupClick()
             QCoreApplication::processEvents();
         });
     }
-    m_prompter.information(QStringLiteral("Backup is completed in \"%1\".\r%2 photos are checked.")
-                               .arg(result.destination)
-                               .arg(result.check.photos));
+    QString text = QStringLiteral("Backup is completed in \"%1\".\r%2 photos are checked.")
+                       .arg(result.destination)
+                       .arg(result.check.photos);
+    if (result.leftoversRemoved > 0)
+        text += QLatin1Char('\r') + leftoversRemovedText(result);
+    m_prompter.information(text);
 }
 
 void TformMain::filesDropped(const QStringList &paths)

@@ -3,13 +3,13 @@
 #include "base/error.h"
 #include "db/schema.h"
 #include "import/import_files.h"
+#include "maintenance/backup_folder.h"
 #include "maintenance/snapshot_copy.h"
 #include "maintenance/table_file_reader.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <atomic>
 #include <memory>
 #include <thread>
@@ -117,6 +117,13 @@ void putInPlace(const QString &copy, const QString &destination, const QString &
 
 } // namespace
 
+QString leftoversRemovedText(const BackupResult &result)
+{
+    return QStringLiteral("Removed %1 folders of backups cut short, freeing %2 bytes.")
+        .arg(result.leftoversRemoved)
+        .arg(result.bytesFreed);
+}
+
 BackupResult backupLibrary(const QString &directory, const QString &destination,
                            const std::function<void(int percent)> &progress)
 {
@@ -136,10 +143,7 @@ BackupResult backupLibrary(const QString &directory, const QString &destination,
         throw Error(
             QStringLiteral("The backup folder \"%1\" is the database folder.").arg(destination));
 
-    QTemporaryDir work(QDir(destination).filePath(QStringLiteral(".pictavo-backup-XXXXXX")));
-    if (!work.isValid())
-        throw Error(
-            QStringLiteral("Could not write in \"%1\": %2").arg(destination, work.errorString()));
+    const BackupFolder work(destination);
     // Copying is most of the work; the check of the copy reads it from memory.
     const auto percent = [&](double fraction) {
         if (progress)
@@ -174,6 +178,8 @@ BackupResult backupLibrary(const QString &directory, const QString &destination,
 
     BackupResult result;
     result.destination = destination;
+    result.leftoversRemoved = work.leftoversRemoved();
+    result.bytesFreed = work.bytesFreed();
     result.bytes = 0;
     for (const QString &fileName : tableFiles())
         result.bytes += QFileInfo(work.filePath(fileName)).size();

@@ -6,11 +6,13 @@
 #include "db/text_rules.h"
 #include "keyword/keyword_string.h"
 #include "main/jpeg_decoder.h"
+#include "maintenance/backup_folder.h"
 #include "maintenance/file_read_ahead.h"
 #include "maintenance/mapped_read_guard.h"
 #include "maintenance/table_file_reader.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QMap>
 #include <QVector>
@@ -127,6 +129,9 @@ private:
             break;
         case CheckFinding::Kind::Warning:
             ++m_summary.warnings;
+            break;
+        case CheckFinding::Kind::Leftover:
+            ++m_summary.leftovers;
             break;
         }
         if (m_options.report)
@@ -374,12 +379,23 @@ QString CheckSummary::text() const
         .arg(damagedPhotos)
         .arg(duplicates)
         .arg(tableFaults)
-        .arg(keywordDifferences);
+        .arg(keywordDifferences) +
+           (leftovers > 0 ? QStringLiteral(", %1 backup leftovers").arg(leftovers) : QString());
 }
 
 CheckSummary checkLibrary(const QString &directory, const CheckOptions &options)
 {
-    return Checker(directory, options).run();
+    CheckSummary summary = Checker(directory, options).run();
+    for (const BackupLeftover &leftover : findBackupLeftovers(directory)) {
+        ++summary.leftovers;
+        if (options.report)
+            options.report({CheckFinding::Kind::Leftover, 0,
+                            QStringLiteral("%1: left by a backup that was cut short (%2 bytes); "
+                                           "the next backup into this folder removes it")
+                                .arg(QFileInfo(leftover.path).fileName())
+                                .arg(leftover.bytes)});
+    }
+    return summary;
 }
 
 } // namespace pictavo

@@ -15,6 +15,7 @@ struct CheckFinding
         Duplicate, // a record holds the same photo bytes as an earlier one
         Keyword,   // the Keyword Table differs from what a rebuild would make
         Warning,   // a photo decodes, but libjpeg had to recover from damaged data
+        Leftover,  // the folder of a backup into this folder that was cut short
     };
     Kind kind;
     qint64 serial = 0; // of the record, for Photo, Duplicate and Warning
@@ -51,9 +52,11 @@ struct CheckSummary
     int duplicates = 0;
     int keywordDifferences = 0;
     int warnings = 0;
+    int leftovers = 0;
 
     bool sound() const { return tableFaults == 0 && damagedPhotos == 0 && duplicates == 0; }
-    // "N photos, N damaged, N duplicates, N table faults, N keyword differences"
+    // "N photos, N damaged, N duplicates, N table faults, N keyword differences", and
+    // ", N backup leftovers" when there are any
     QString text() const;
 };
 
@@ -62,7 +65,8 @@ struct CheckSummary
 // IMAGE_SIZE equal to its length, a JPEG header libjpeg reads, or a whole decode);
 // records holding equal photo bytes (found by size, then bytes); and the Keyword Table
 // against the keywords of all photos. Photos are read once, in rowid order, one at a
-// time. Never writes.
+// time. Last, the folders of backups into `directory` that were cut short, which the
+// next backup there removes. Never writes.
 CheckSummary checkLibrary(const QString &directory, const CheckOptions &options = {});
 
 } // namespace pictavo
