@@ -14,6 +14,7 @@
 #include "view/tformsplash.h"
 
 #include <QApplication>
+#include <QScopeGuard>
 
 namespace {
 
@@ -45,8 +46,11 @@ int run(pictavo::Prompter &prompter)
     TformKeywordEdit formKeywordEdit(album, prompter, &formMain);
     formMain.setKeywordEdit(&formKeywordEdit);
     formSelector.setEasyFilterReset([&formEasyFilter] { formEasyFilter.ClearAll(); });
-    // The busy window is created last and stays hidden.
+    // The busy window is created last and stays hidden, unless a query of the main
+    // window runs long: it then offers to stop it.
     TformProcessing formProcessing(&formMain);
+    formMain.queryAlbum.setWatcher(&formProcessing);
+    const auto unwatch = qScopeGuard([&formMain] { formMain.queryAlbum.setWatcher(nullptr); });
     formMain.show();
     return QApplication::exec();
 }

@@ -2,8 +2,10 @@
 
 #include "base/error.h"
 #include "cli/console_prompter.h"
-#include "main/create_database.h"
+#include "cli/stop_signals.h"
+#include "db/engine_error.h"
 #include "db/query.h"
+#include "main/create_database.h"
 #include "main/photo_export.h"
 
 #include <QDir>
@@ -51,9 +53,17 @@ int query(const QStringList &args, QTextStream &out, QTextStream &err)
         err << "usage: pictavo-cli query DIR LINE..." << Qt::endl;
         return 2;
     }
+    // Ctrl-C stops a statement that runs too long, or the printing of a long result.
+    StopSignals stopSignals;
     Query q;
     q.setDatabaseName(args[0]);
     q.setSql(args.mid(1));
+    q.setWatcher(&stopSignals);
+    const auto stopped = [&] {
+        out.flush();
+        err << QueryStopped().text() << Qt::endl;
+        return stopSignals.exitStatus();
+    };
     try {
         q.open();
         QStringList header;
@@ -62,6 +72,8 @@ int query(const QStringList &args, QTextStream &out, QTextStream &err)
         out << header.join(QLatin1Char('\t')) << '\n';
         const int count = q.recordCount();
         for (int row = 0; row < count; ++row) {
+            if (stopSignals.received())
+                return stopped();
             QStringList fields;
             for (int f = 0; f < q.fieldCount(); ++f) {
                 const QVariant value = q.valueAt(row, f);
@@ -73,6 +85,8 @@ int query(const QStringList &args, QTextStream &out, QTextStream &err)
             out << fields.join(QLatin1Char('\t')) << '\n';
         }
         out.flush();
+    } catch (const QueryStopped &) {
+        return stopped();
     } catch (const Error &error) {
         err << error.text() << Qt::endl;
         return 1;

@@ -2,6 +2,7 @@
 
 #include "db/engine_error.h"
 #include "db/sqlite_statement.h"
+#include "db/statement_watcher.h"
 
 #include <QDir>
 #include <QFile>
@@ -27,6 +28,11 @@ bool directoryCanBeRead(const QString &directory)
 }
 
 const QString kPrimaryIndexName = QStringLiteral("primary_key");
+// Virtual-machine steps between two questions to a watcher: about a millisecond of a
+// join on an idle core, a few under load.
+constexpr int kStepsPerProgressCall = 100000;
+static_assert(QueryStopped::kInterrupted == SQLITE_INTERRUPT);
+
 // Each table file's page cache, in KiB (see attach()).
 constexpr int kPageCacheKiB = 32 * 1024;
 
@@ -271,6 +277,46 @@ void Database::detach(const QString &key)
     execSql(m_db, QStringLiteral("DETACH DATABASE %1").arg(quoted(found->schema)));
     m_warmer.forget(found->schema);
     m_attached.erase(found);
+}
+
+Database::Watch::Watch(Database &database, StatementWatcher *watcher)
+    : m_database(database), m_watcher(watcher), m_start(std::chrono::steady_clock::now())
+{
+    if (m_database.m_watch)
+        throw EngineError(QStringLiteral("Another query of this database is still running."));
+    if (!m_watcher)
+        return;
+    m_database.m_watch = this;
+    sqlite3_progress_handler(m_database.m_db, kStepsPerProgressCall, &Watch::progress, this);
+}
+
+Database::Watch::~Watch()
+{
+    if (!m_watcher)
+        return;
+    sqlite3_progress_handler(m_database.m_db, 0, nullptr, nullptr);
+    m_database.m_watch = nullptr;
+    try {
+        m_watcher->finished();
+    } catch (...) {
+    }
+}
+
+int Database::Watch::progress(void *self)
+{
+    auto *watch = static_cast<Watch *>(self);
+    // Once stopped, whatever else the opening would still run is stopped too.
+    if (watch->m_stopped)
+        return 1;
+    try {
+        const auto running = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - watch->m_start);
+        watch->m_stopped = !watch->m_watcher->keepGoing(running);
+    } catch (...) {
+        // Nothing may be thrown through SQLite; a watcher that fails stops the statement.
+        watch->m_stopped = true;
+    }
+    return watch->m_stopped ? 1 : 0;
 }
 
 void Database::createTable(const QString &fileName, const QVector<FieldDef> &fields,

@@ -5,11 +5,14 @@
 
 #include <QHash>
 #include <QString>
+#include <chrono>
 #include <memory>
 
 struct sqlite3;
 
 namespace pictavo {
+
+class StatementWatcher;
 
 // A database directory and its one SQLite connection. Each table is a file of the
 // directory holding one SQLite table; the files a statement names are attached to the
@@ -53,6 +56,34 @@ public:
     // Deletes every row of the table.
     void emptyTable(const QString &fileName);
 
+    // While it lives, the statements run on the connection are watched: SQLite's progress
+    // handler asks the watcher every few milliseconds whether they may go on, and a "no"
+    // interrupts the one running (it fails with SQLITE_INTERRUPT). A null watcher
+    // watches nothing. Only one watch at a time: the watcher runs inside a statement, and
+    // anything it lets happen must keep off this connection.
+    class Watch
+    {
+    public:
+        // Throws when a watched statement is running, that is when called from inside its
+        // watcher; so even an unwatched statement cannot start there.
+        Watch(Database &database, StatementWatcher *watcher);
+        ~Watch();
+        Watch(const Watch &) = delete;
+        Watch &operator=(const Watch &) = delete;
+        // The watcher said stop.
+        bool stopped() const { return m_stopped; }
+
+    private:
+        static int progress(void *watch);
+
+        Database &m_database;
+        StatementWatcher *m_watcher;
+        std::chrono::steady_clock::time_point m_start;
+        bool m_stopped = false;
+    };
+    // A watched statement is running, so the connection must not start another.
+    bool watched() const { return m_watch != nullptr; }
+
     // Asks the OS for the pages of the indexes `sql` will scan, all at once, so that a
     // cold open does not wait for them one by one.
     void warmIndexesOf(const QString &sql) { m_warmer.warmIndexesOf(m_db, sql); }
@@ -73,6 +104,7 @@ private:
     sqlite3 *m_db = nullptr;
     QHash<QString, TableFile> m_attached; // key: lower-case file name
     BtreeWarmer m_warmer;                 // after m_db closes: it holds the files open
+    Watch *m_watch = nullptr;
 };
 
 } // namespace pictavo

@@ -7,6 +7,7 @@
 #include "db/local_sql.h"
 #include "db/sqlite_statement.h"
 
+#include <optional>
 #include <sqlite3.h>
 
 namespace pictavo {
@@ -141,8 +142,12 @@ void DataSet::open()
 {
     if (active())
         return;
+    // Made before anything of this data set changes: it refuses an opening from inside
+    // the watcher of one that is running, which may be this data set's own.
+    const std::shared_ptr<Database> database = Database::forDirectory(m_databaseName);
+    std::optional<Database::Watch> watch(std::in_place, *database, m_watcher);
     try {
-        m_database = Database::forDirectory(m_databaseName);
+        m_database = database;
         const LocalStatement statement = LocalSql::parse(statementText());
         m_plan = QueryPlan::build(*m_database, statement);
         if (m_plan.live) {
@@ -152,13 +157,23 @@ void DataSet::open()
             nameComputedFields(*m_rowStatement);
         }
         loadRows();
+        // A stop that met only a statement whose failure is a mere hint (the warmer's)
+        // still stops the opening: nothing half-read is shown as a result.
+        if (watch->stopped())
+            throw QueryStopped();
+        watch.reset(); // the hooks below may open other data sets
     } catch (...) {
+        const bool stopped = watch && watch->stopped();
+        watch.reset();
         m_rowIds.clear();
         m_liveCount = 0;
         m_rows.clear();
         m_rowStatement.reset();
         m_plan = QueryPlan();
         m_database.reset();
+        // Whatever SQLite made of the interruption, the statement was stopped.
+        if (stopped)
+            throw QueryStopped();
         throw;
     }
     m_state = State::Browse;

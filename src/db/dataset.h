@@ -17,6 +17,7 @@ namespace pictavo {
 
 class Database;
 class SqliteStatement;
+class StatementWatcher;
 
 // A cursor over the records of a table or a query: open and close, move, read fields,
 // edit, append, post, cancel and delete, with the hooks a window attaches to. It keeps
@@ -60,8 +61,12 @@ public:
     void setDatabaseName(const QString &directory);
     const QString &databaseName() const { return m_databaseName; }
 
+    // Runs the statement. With a watcher set, it may be stopped while it runs: the opening
+    // then fails with QueryStopped and the data set stays closed.
     void open();
     void close();
+    // Asked while open() runs; null (the default) for none. Not owned.
+    void setWatcher(StatementWatcher *watcher) { m_watcher = watcher; }
     // Reads the record list again, so records that others wrote appear; stays on the
     // same record when it is still there.
     void refresh();
@@ -157,6 +162,7 @@ private:
 
     QString m_databaseName;
     std::shared_ptr<Database> m_database;
+    StatementWatcher *m_watcher = nullptr;
     QueryPlan m_plan;
     State m_state = State::Inactive;
     // live: the records in order; after a partial listing only the first ones, completed

@@ -19,4 +19,13 @@ private:
     int m_code;
 };
 
+// A statement stopped on request while it ran (a Stop in the busy window, a signal to the
+// command-line tool): not a fault of the statement, and nothing was read or changed.
+class QueryStopped : public EngineError
+{
+public:
+    static constexpr int kInterrupted = 9; // SQLITE_INTERRUPT
+    QueryStopped() : EngineError(QStringLiteral("The query was stopped."), kInterrupted) {}
+};
+
 } // namespace pictavo

@@ -24,6 +24,25 @@ void Query::setSql(const QStringList &lines)
     m_sql = lines;
 }
 
+void Query::openInstead(const QStringList &lines)
+{
+    const QStringList previous = m_sql;
+    const bool wasOpen = active();
+    const int previousRow = recNo();
+    setSql(lines);
+    try {
+        open();
+    } catch (const QueryStopped &) {
+        setSql(previous);
+        if (wasOpen) {
+            open();
+            if (previousRow > 0)
+                moveTo(previousRow);
+        }
+        throw;
+    }
+}
+
 void Query::setParam(const QString &name, const QVariant &value)
 {
     m_params.insert(parameterKey(name), value);

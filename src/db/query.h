@@ -15,6 +15,11 @@ public:
     // Replacing the text closes the query, as its records no longer match it.
     void setSql(const QStringList &lines);
     const QStringList &sql() const { return m_sql; }
+    // Opens the query on `lines` in place of its statement. When that opening is stopped
+    // (QueryStopped, which is then thrown), the previous statement is put back and, if it
+    // was open, opened again on the record it was on: a stop shows the records shown
+    // before. Any other failure leaves the query closed on the new lines, as open() does.
+    void openInstead(const QStringList &lines);
 
     // ":SIZE" and "SIZE" name the same parameter; letter case is ignored.
     void setParam(const QString &name, const QVariant &value);

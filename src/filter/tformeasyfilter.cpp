@@ -1,5 +1,7 @@
 #include "filter/tformeasyfilter.h"
 
+#include "base/prompter.h"
+#include "db/engine_error.h"
 #include "db/query.h"
 #include "keyword/keyword_table.h"
 #include "main/album_host.h"
@@ -235,13 +237,16 @@ EasyFilterEntries TformEasyFilter::entries() const
 void TformEasyFilter::menuFileExecuteClick()
 {
     Query &album = m_album.albumQuery();
-    album.setSql(buildEasyFilterStatement(entries()));
-    album.close();
     // A refused statement leaves the query closed and goes to the error report as it is.
     // When the records were read but the first photo could not be shown, the count is
-    // still brought up to date before that error is reported.
+    // still brought up to date before that error is reported. A stopped one brings back
+    // the records shown before.
     try {
-        album.open();
+        album.openInstead(buildEasyFilterStatement(entries()));
+    } catch (const QueryStopped &stopped) {
+        m_album.showRecordCount();
+        m_prompter.information(stopped.text());
+        return;
     } catch (...) {
         if (album.active())
             m_album.showRecordCount();

@@ -1,6 +1,7 @@
 #include "filter/tformexpertfilter.h"
 
 #include "base/prompter.h"
+#include "db/engine_error.h"
 #include "db/query.h"
 #include "main/album_host.h"
 #include "view/help_menu.h"
@@ -111,13 +112,17 @@ void TformExpertFilter::menuFileExecuteClick()
         return;
     }
     Query &album = m_album.albumQuery();
-    album.setSql(lines);
-    album.close();
     // Only a query that did not open is a wrong statement. One that opened but whose
     // first photo could not be shown ran well; that error is reported after the count.
     std::exception_ptr displayError;
     try {
-        album.open();
+        album.openInstead(lines);
+    } catch (const QueryStopped &stopped) {
+        // Stopped by the user, not refused: the records shown before are back, and the
+        // easy filter's entries still describe them.
+        m_album.showRecordCount();
+        m_prompter.information(stopped.text());
+        return;
     } catch (...) {
         if (album.active()) {
             displayError = std::current_exception();

@@ -3,6 +3,7 @@
 
 #include <QRegularExpression>
 #include <QtTest>
+#include <csignal>
 
 using pictavo::test::cli;
 using pictavo::test::patternBytes;
@@ -15,6 +16,16 @@ QByteArray contents(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+// The process catches the signal (its SigCgt mask has the bit).
+bool catches(qint64 pid, int sig)
+{
+    const QByteArray status = contents(QStringLiteral("/proc/%1/status").arg(pid));
+    const qsizetype at = status.indexOf("SigCgt:");
+    const qulonglong mask =
+        status.mid(at + 7, status.indexOf('\n', at) - at - 7).trimmed().toULongLong(nullptr, 16);
+    return at >= 0 && (mask >> (sig - 1)) & 1;
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)
@@ -36,6 +47,7 @@ private slots:
     void queryPrintsRows();
     void queryFailures_data();
     void queryFailures();
+    void queryStoppedBySignal();
     void exportRoundTrip();
     void exportOverwrite();
     void exportFailures_data();
@@ -130,6 +142,30 @@ void TestCli::queryFailures()
     QCOMPARE(run.out, QString());
     QCOMPARE(run.err, message.contains(QStringLiteral("%1")) ? message.arg(db.dir()) : message);
     QCOMPARE(db.rows({"select NAME from PHOTODB.DB"}), QStringList{"a"});
+}
+
+void TestCli::queryStoppedBySignal()
+{
+    PhotoDbFixture db;
+    for (int i = 0; i < 3; ++i)
+        db.addPhoto("IMG", QString::number(i), "k", patternBytes(100, i));
+    const QByteArray before = contents(db.dir() + "/photodb.db");
+    QString endless = "select count(*) from PHOTODB.DB t0"; // 3^24 rows
+    for (int i = 1; i < 24; ++i)
+        endless += QStringLiteral(", PHOTODB.DB t%1").arg(i);
+    QProcess process;
+    process.start(PICTAVO_CLI, {"query", db.dir(), endless});
+    // Once it runs (this test's own handlers gone), it catches SIGINT from just before
+    // the statement starts.
+    QVERIFY(process.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(catches(process.processId(), SIGINT), 60000);
+    QCOMPARE(::kill(pid_t(process.processId()), SIGINT), 0);
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 130);
+    QCOMPARE(process.readAllStandardOutput(), QByteArray());
+    QCOMPARE(process.readAllStandardError(), QByteArray("The query was stopped.\n"));
+    QCOMPARE(contents(db.dir() + "/photodb.db"), before);
 }
 
 void TestCli::exportRoundTrip()

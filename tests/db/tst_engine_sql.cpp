@@ -1,16 +1,37 @@
+#include "db/database.h"
 #include "db/engine_error.h"
 #include "db/query.h"
 #include "db/schema.h"
+#include "db/statement_watcher.h"
 #include "db/table.h"
 #include "support/engine_error_text.h"
 #include "support/photo_db_fixture.h"
 
 #include <QtTest>
+#include <sqlite3.h>
 
 using namespace pictavo;
 using pictavo::test::errorOf;
 using pictavo::test::patternBytes;
 using pictavo::test::PhotoDbFixture;
+
+namespace {
+
+// Says stop at its stopAt-th question, after trying to open another query meanwhile.
+struct Watcher : StatementWatcher
+{
+    bool keepGoing(std::chrono::milliseconds) override
+    {
+        inside = errorOf([this] { other.open(); });
+        return ++asked != stopAt;
+    }
+    void finished() override { ++ended; }
+    int stopAt = 3, asked = 0, ended = 0;
+    Query other;
+    QString inside;
+};
+
+} // namespace
 
 // Every statement the program writes or shows as an example, run on a real database.
 class TestEngineSql : public QObject
@@ -31,6 +52,7 @@ private slots:
     void readOnlyResultsHandOutTheirPhotos();
     void refusedStatementsChangeNothing_data();
     void refusedStatementsChangeNothing();
+    void stoppedStatementBringsBackThePreviousSet();
 
 private:
     QStringList column(const QStringList &sql, const QString &field) const;
@@ -382,6 +404,34 @@ void TestEngineSql::refusedStatementsChangeNothing()
     QCOMPARE(column({"select * from PHOTODB.DB where KEYWORD like \"%Sea%\""}, "NAME"),
              QStringList{"c"});
     QVERIFY(!QFileInfo::exists(m_db->dir() + QStringLiteral("/x.db")));
+}
+
+void TestEngineSql::stoppedStatementBringsBackThePreviousSet()
+{
+    const QStringList setA{"select * from PHOTODB.DB where PREFIX = \"IMG\";"};
+    Query album;
+    album.setDatabaseName(m_db->dir());
+    album.setSql(setA);
+    album.open();
+    album.moveTo(2);
+    Watcher watcher;
+    watcher.other.setDatabaseName(m_db->dir());
+    watcher.other.setSql(setA);
+    album.setWatcher(&watcher);
+    QStringList endless{"select count(*) from PHOTODB.DB"}; // 5^20 rows
+    for (int i = 1; i < 20; ++i)
+        endless << QStringLiteral(", PHOTODB.DB t%1").arg(i);
+    QCOMPARE(errorOf([&] { album.openInstead(endless); }), "The query was stopped.");
+    // Nothing could start on the connection meanwhile, not even another opening.
+    QCOMPARE(watcher.inside, QStringLiteral("Another query of this database is still running."));
+    QCOMPARE(watcher.asked, 3);
+    QCOMPARE(watcher.ended, 2); // the stopped opening, and the one that brought set A back
+    QCOMPARE(album.sql(), setA);
+    QCOMPARE(album.recordCount(), 3);
+    QCOMPARE(album.recNo(), 2);
+    QCOMPARE(album.asString("SERIAL"), QStringLiteral("1"));
+    // No read transaction is left to lock out another process's writes.
+    QVERIFY(sqlite3_get_autocommit(Database::forDirectory(m_db->dir())->handle()));
 }
 
 QTEST_GUILESS_MAIN(TestEngineSql)

@@ -20,6 +20,9 @@ FilterWindows::FilterWindows()
 FilterWindows::~FilterWindows()
 {
     // The filters refer to the main window.
+    if (formMain)
+        formMain->queryAlbum.setWatcher(nullptr);
+    formProcessing.reset();
     formExpertFilter.reset();
     formEasyFilter.reset();
     album.reset();
@@ -46,6 +49,8 @@ void FilterWindows::open()
     album->easyFilterReset = [this] { formEasyFilter->ClearAll(); };
     formMain->setEasyFilter(formEasyFilter.get());
     formMain->setExpertFilter(formExpertFilter.get());
+    formProcessing = std::make_unique<TformProcessing>(formMain.get());
+    formMain->queryAlbum.setWatcher(formProcessing.get());
     formMain->show();
     if (!QTest::qWaitForWindowExposed(formMain.get()))
         qFatal("main window not shown");

@@ -6,6 +6,7 @@
 #include "main/tformmain.h"
 #include "support/photo_db_fixture.h"
 #include "support/scripted_prompter.h"
+#include "view/tformprocessing.h"
 
 #include <QStringList>
 #include <QTemporaryDir>
@@ -13,8 +14,8 @@
 
 namespace pictavo::test {
 
-// The main window on a new photo database, shown, with both filter windows registered
-// the way start-up does it. Settings live in a temporary directory.
+// The main window on a new photo database, shown, with both filter windows and the busy
+// window registered the way start-up does it. Settings live in a temporary directory.
 class FilterWindows
 {
 public:
@@ -36,6 +37,7 @@ public:
     std::unique_ptr<MainWindowAlbum> album;
     std::unique_ptr<TformEasyFilter> formEasyFilter;
     std::unique_ptr<TformExpertFilter> formExpertFilter;
+    std::unique_ptr<TformProcessing> formProcessing; // watches the Album Query
 
 private:
     QTemporaryDir m_settings;

@@ -35,6 +35,7 @@ private slots:
     void undecodableFirstPhotoIsNotAWrongStatement();
     void readOnlyResultShowsItsPhotos();
     void enterInEditorMakesNewLine();
+    void stopBringsBackThePreviousSet();
 
 private:
     void fillEasyFilter();
@@ -252,6 +253,41 @@ void TestFormExpertFilter::enterInEditorMakesNewLine()
     QTest::keyClick(form->memoSQL, Qt::Key_Escape);
     QVERIFY(!form->isVisible());
     QCOMPARE(w->prompter.calls.size(), 0);
+}
+
+void TestFormExpertFilter::stopBringsBackThePreviousSet()
+{
+    form->show();
+    const QStringList setA{"select * from PHOTODB.DB where KEYWORD like \"%girl%\";"};
+    form->memoSQL->setPlainText(setA.join('\n'));
+    form->bitbtnExecute->click();
+    w->formMain->queryAlbum.moveTo(1);
+    fillEasyFilter();
+    // 3^24 rows; once the busy window offers Stop, modal, the user takes it.
+    QString endless = "select count(*) from PHOTODB.DB t0";
+    for (int i = 1; i < 24; ++i)
+        endless += QStringLiteral(",\nPHOTODB.DB t%1").arg(i);
+    form->memoSQL->setPlainText(endless);
+    TformProcessing &busy = *w->formProcessing;
+    bool offered = false;
+    QTimer user;
+    connect(&user, &QTimer::timeout, &busy, [&] {
+        offered = offered || (busy.isVisible() && busy.windowModality() == Qt::ApplicationModal);
+        if (offered)
+            QTest::mouseClick(busy.bitbtnStop, Qt::LeftButton);
+    });
+    user.start(20);
+    form->bitbtnExecute->click();
+    QVERIFY(offered && !busy.isVisible());
+    QCOMPARE(w->prompter.texts(), QStringList{"The query was stopped."});
+    QCOMPARE(w->prompter.last().kind, Prompter::Kind::Information);
+    // Set A as shown before, and the easy filter still describing it.
+    QCOMPARE(w->formMain->queryAlbum.sql(), setA);
+    QCOMPARE(w->gridNames(), QStringList({"0001", "0002"}));
+    QCOMPARE(w->counter(), QStringLiteral("2"));
+    QCOMPARE(w->formMain->queryAlbum.recNo(), 1);
+    QVERIFY(!w->formMain->imageViewArea->isHidden());
+    QCOMPARE(w->formEasyFilter->editPrefix->text(), QStringLiteral("IMG"));
 }
 
 QTEST_MAIN(TestFormExpertFilter)
