@@ -1,6 +1,8 @@
 #include "cli/cli_import.h"
 
 #include "cli/console_prompter.h"
+#include "db/database.h"
+#include "db/engine_error.h"
 #include "db/query.h"
 #include "db/table.h"
 #include "import/import_pipeline.h"
@@ -183,6 +185,9 @@ int importFiles(const QStringList &args, QTextStream &out, QTextStream &err)
         album.query.setDatabaseName(options.dir);
         album.query.setSql({QStringLiteral("SELECT * FROM PHOTODB.DB;")});
         album.query.open();
+        // One refusal that names the reason, rather than one failure for every file.
+        if (album.query.libraryReadOnly())
+            throw EngineError(readOnlyLibraryText(options.dir));
     } catch (const Error &error) {
         err << error.text() << Qt::endl;
         return 1;

@@ -9,7 +9,9 @@
 #include <QFileInfo>
 #include <QUrl>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 namespace pictavo {
 
@@ -43,6 +45,13 @@ QString normalizedDirectory(const QString &directory)
     if (directory.isEmpty())
         throw EngineError(QStringLiteral("No database directory."));
     return QDir::cleanPath(QFileInfo(directory).absoluteFilePath());
+}
+
+// Asked with the process's effective rights: root that gave up its override of the
+// permission bits, or a read-only mount, gets "no".
+bool folderWritable(const QString &directory)
+{
+    return ::faccessat(AT_FDCWD, QFile::encodeName(directory).constData(), W_OK, AT_EACCESS) == 0;
 }
 
 // The connection is shared per directory. Nothing here is used from more than one
@@ -114,6 +123,22 @@ QString quotedList(const QStringList &names)
 }
 
 } // namespace
+
+QString readOnlyLibraryText(const QString &directory)
+{
+    return QStringLiteral("The library in \"%1\" is read-only: its files cannot be written.")
+        .arg(directory);
+}
+
+bool Database::readOnly() const
+{
+    if (!folderWritable(m_directory))
+        return true;
+    for (const TableFile &file : m_attached)
+        if (file.readOnly)
+            return true;
+    return false;
+}
 
 std::shared_ptr<Database> Database::forDirectory(const QString &directory)
 {
@@ -208,6 +233,8 @@ const Database::TableFile &Database::attach(const QString &fileName)
         throw EngineError(
             QStringLiteral("Could not open table \"%1\": %2").arg(fileName, error.text()));
     }
+    file.readOnly = sqlite3_db_readonly(m_db, file.schema.toUtf8().constData()) == 1 ||
+                    !folderWritable(m_directory);
     m_attached.insert(key, file);
     try {
         readSchema(m_attached[key]);

@@ -14,6 +14,9 @@ namespace pictavo {
 
 class StatementWatcher;
 
+// What a write to a library that cannot be written fails with.
+QString readOnlyLibraryText(const QString &directory);
+
 // A database directory and its one SQLite connection. Each table is a file of the
 // directory holding one SQLite table; the files a statement names are attached to the
 // connection under a schema name of their own. Every table and query bound to the same
@@ -28,6 +31,9 @@ public:
         QString schema; // attached schema name
         QString table;  // name of the table inside the file
         TableSchema info;
+        // The file, or the folder its journal is made in, cannot be written (a read-only
+        // file system, or permissions): it can only be read.
+        bool readOnly = false;
     };
 
     // The shared database of a directory; created on first use, released with its
@@ -38,6 +44,8 @@ public:
     Database &operator=(const Database &) = delete;
 
     const QString &directory() const { return m_directory; }
+    // Whether the attached table files, or the folder, cannot be written.
+    bool readOnly() const;
     sqlite3 *handle() const { return m_db; }
 
     // The path of the table file with that name, letter case ignored; empty if none.

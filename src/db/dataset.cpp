@@ -73,6 +73,11 @@ QVariant fieldValue(const SqliteStatement &statement, int column, const FieldDef
 DataSet::DataSet() = default;
 DataSet::~DataSet() = default;
 
+bool DataSet::libraryReadOnly() const
+{
+    return active() && m_database && m_database->readOnly();
+}
+
 void DataSet::setDatabaseName(const QString &directory)
 {
     if (active())

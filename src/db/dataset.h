@@ -73,6 +73,11 @@ public:
     bool active() const { return m_state != State::Inactive; }
     State state() const { return m_state; }
     bool isLive() const { return m_plan.live; }
+    // Records can be edited, appended and deleted: the set is live and its table's file
+    // can be written.
+    bool canModify() const { return m_plan.live && !m_plan.base.readOnly; }
+    // The files of the open database cannot be written (a read-only disk, permissions).
+    bool libraryReadOnly() const;
     // How many records a list of a whole table reads when it is opened; the others are
     // listed when first needed, so a large table opens as fast as a small one. The
     // default covers the first screens of a grid.

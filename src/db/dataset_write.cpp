@@ -18,6 +18,8 @@ void DataSet::requireLive(const char *) const
     requireActive();
     if (!m_plan.live)
         throw EngineError(QStringLiteral("Cannot modify a read-only dataset."));
+    if (m_plan.base.readOnly)
+        throw EngineError(readOnlyLibraryText(m_database->directory()));
 }
 
 QVariant DataSet::convert(int f, const QVariant &value) const

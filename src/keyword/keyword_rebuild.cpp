@@ -133,6 +133,8 @@ RebuildResult rebuildKeywordTable(const QString &directory, RebuildProgress *pro
     // (a work.db of the user's own) may be deleted.
     const Database::TableFile photos = database->attach(schema::kPhotoTableFile);
     const Database::TableFile keywords = database->attach(schema::kKeywordTableFile);
+    if (keywords.readOnly)
+        throw EngineError(readOnlyLibraryText(database->directory()));
     if (database->tableExists(kWorkTableFile))
         database->deleteTable(kWorkTableFile);
     const QString photoTable = quoted(photos.schema) + QLatin1Char('.') + quoted(photos.table);

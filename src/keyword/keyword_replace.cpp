@@ -48,6 +48,8 @@ KeywordReplaceResult replaceKeywordInPhotoTable(const QString &directory, const 
         throw Error(QStringLiteral("New Keyword is empty."));
     const std::shared_ptr<Database> database = Database::forDirectory(directory);
     const Database::TableFile &file = database->attach(kPhotoTable);
+    if (file.readOnly)
+        throw EngineError(readOnlyLibraryText(database->directory()));
     const int fieldSize = keywordFieldSize(file);
     const QString table = quoted(file.schema) + QLatin1Char('.') + quoted(file.table);
     sqlite3 *db = database->handle();

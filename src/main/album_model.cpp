@@ -44,7 +44,7 @@ QVariant AlbumModel::data(const QModelIndex &index, int role) const
 Qt::ItemFlags AlbumModel::flags(const QModelIndex &index) const
 {
     Qt::ItemFlags flags = QAbstractTableModel::flags(index);
-    if (index.isValid() && m_dataSet.active() && m_dataSet.isLive())
+    if (index.isValid() && m_dataSet.active() && m_dataSet.canModify())
         flags |= Qt::ItemIsEditable;
     return flags;
 }

@@ -35,11 +35,22 @@ bool RecordWithoutPhoto(const DataSet &album)
 
 void CountView(DataSet &album)
 {
+    // A library that can only be read is still shown; its views go uncounted.
+    if (album.isLive() && !album.canModify())
+        return;
     const QString countField = QStringLiteral("COUNT");
     const qint64 count = album.asInteger(countField);
+    const bool startedHere = album.state() == DataSet::State::Browse;
     album.edit();
-    album.setValue(countField, count + 1);
-    album.post();
+    try {
+        album.setValue(countField, count + 1);
+        album.post();
+    } catch (...) {
+        // A count that cannot be written leaves no edit behind that the user did not start.
+        if (startedHere)
+            album.cancel();
+        throw;
+    }
 }
 
 } // namespace pictavo

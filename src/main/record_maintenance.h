@@ -23,7 +23,8 @@ void CheckNewKeywords(const DataSet &album, Table &keywordTable, Prompter &promp
 bool RecordWithoutPhoto(const DataSet &album);
 
 // Adds one to the current record's view COUNT and posts it; the post runs the album's
-// hooks, new-keyword check included.
+// hooks, new-keyword check included. Nothing on a library that cannot be written; a
+// post that fails cancels the edit it started.
 void CountView(DataSet &album);
 
 } // namespace pictavo

@@ -394,6 +394,19 @@ void TformMain::ShowRecordCount()
 {
     const int count = queryAlbum.active() ? queryAlbum.recordCount() : 0;
     editCounter->setText(QString::number(count));
+    // Every opening ends here: the status bar says once, and for as long as it holds,
+    // that the library can only be read.
+    const bool readOnly = queryAlbum.libraryReadOnly();
+    if (readOnly && !labelReadOnly) {
+        labelReadOnly = new QLabel(QStringLiteral("Read-only: this library's files cannot be "
+                                                  "written."),
+                                   statusBar());
+        labelReadOnly->setObjectName(QStringLiteral("labelReadOnly"));
+        labelReadOnly->setAccessibleName(labelReadOnly->text());
+        statusBar()->addPermanentWidget(labelReadOnly);
+    }
+    if (labelReadOnly)
+        labelReadOnly->setVisible(readOnly);
     if (count == 0)
         imageViewArea->hide();
 }

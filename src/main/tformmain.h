@@ -122,6 +122,8 @@ public:
     QAction *menuFileOpen = nullptr;
     QAction *menuFileBackup = nullptr;
     QProgressBar *progressbarBackup = nullptr;
+    // In the status bar while the open library cannot be written.
+    QLabel *labelReadOnly = nullptr;
     QAction *menuFileInportFile = nullptr;
     QAction *menuFileDelete = nullptr;
     QAction *menuFileExportCurrent = nullptr;
@@ -193,6 +195,9 @@ private:
     void openAtStartup(const QString &directory);
     // False, after the warning "No database.", when no database is open.
     bool requireDatabase();
+    // The same, and false after a warning that names the reason when the open library
+    // cannot be written.
+    bool requireWritableDatabase();
     // Runs a command inside the general error report; false when it failed.
     bool guard(const std::function<void()> &command);
     // Keyword windows.

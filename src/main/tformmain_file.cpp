@@ -1,9 +1,10 @@
 // The main window's commands on databases and on the settings store.
 #include "base/prompter.h"
 #include "base/regutl.h"
-#include "main/create_database.h"
+#include "db/database.h"
 #include "db/engine_error.h"
 #include "import/tformselector.h"
+#include "main/create_database.h"
 #include "main/photo_export.h"
 #include "main/tformmain.h"
 
@@ -112,6 +113,16 @@ bool TformMain::requireDatabase()
     return false;
 }
 
+bool TformMain::requireWritableDatabase()
+{
+    if (!requireDatabase())
+        return false;
+    if (!queryAlbum.libraryReadOnly())
+        return true;
+    m_prompter.warning(readOnlyLibraryText(queryAlbum.databaseName()));
+    return false;
+}
+
 void TformMain::setSelector(TformSelector *form)
 {
     m_selector = form;
@@ -120,13 +131,13 @@ void TformMain::setSelector(TformSelector *form)
 
 void TformMain::menuFileInportFileClick()
 {
-    if (m_selector && requireDatabase())
+    if (m_selector && requireWritableDatabase())
         m_selector->exec();
 }
 
 void TformMain::menuFileDeleteClick()
 {
-    if (!requireDatabase())
+    if (!requireWritableDatabase())
         return;
     if (m_prompter.message(Prompter::Kind::Confirmation,
                            QStringLiteral("The program will delete current image.\rAre you sure?"),

@@ -46,7 +46,7 @@ void TformMain::setKeywordEdit(TformKeywordEdit *form)
 
 void TformMain::menuDisplayKeywordEditClick()
 {
-    if (m_keywordEdit && requireDatabase())
+    if (m_keywordEdit && requireWritableDatabase())
         m_keywordEdit->exec();
 }
 

@@ -76,7 +76,7 @@ void TformMain::menuFileBackupClick()
 
 void TformMain::filesDropped(const QStringList &paths)
 {
-    if (!m_selector || !requireDatabase())
+    if (!m_selector || !requireWritableDatabase())
         return;
     // Only selected: nothing is stored until the user presses "Inport" there.
     m_selector->selectDroppedFiles(paths);

@@ -2,6 +2,7 @@
 #include "db/query.h"
 #include "db/table.h"
 #include "main/record_maintenance.h"
+#include "support/file_permissions.h"
 #include "support/photo_db_fixture.h"
 #include "support/scripted_prompter.h"
 
@@ -78,7 +79,7 @@ private slots:
     void closedKeywordTableAbortsPost();
     void countView();
     void countViewAsksAboutNewKeyword();
-    void countViewFailureKeepsEditing();
+    void countViewFailureLeavesNoEdit();
 };
 
 void TestRecordMaintenance::questionText()
@@ -292,7 +293,9 @@ void TestRecordMaintenance::countViewAsksAboutNewKeyword()
     QCOMPARE(db.rows(kKeywordRows), QStringList{"sea|1"});
 }
 
-void TestRecordMaintenance::countViewFailureKeepsEditing()
+// The user started no edit: a count that cannot be written leaves none behind. On a
+// library that can only be read, views go uncounted and edits are refused, saying why.
+void TestRecordMaintenance::countViewFailureLeavesNoEdit()
 {
     PhotoDbFixture db;
     db.addPhoto(QString(), QStringLiteral("a"), QStringLiteral("sky"), "1");
@@ -300,9 +303,33 @@ void TestRecordMaintenance::countViewFailureKeepsEditing()
     album.keywords.close();
     QCOMPARE(errorOf([&] { CountView(album.query); }),
              QStringLiteral("Cannot perform this operation on a closed dataset."));
-    QCOMPARE(album.query.state(), DataSet::State::Edit);
-    QCOMPARE(album.query.asInteger(QStringLiteral("COUNT")), 1);
+    QCOMPARE(album.query.state(), DataSet::State::Browse);
+    QCOMPARE(album.query.asInteger(QStringLiteral("COUNT")), 0);
     QCOMPARE(db.rows(kPhotoRows), QStringList{"a|sky|0"});
+
+    album.keywords.open();
+    QVERIFY(!album.query.libraryReadOnly() && album.query.canModify());
+    album.query.close();
+    album.keywords.close();
+    for (const char *file : {"photodb.db", "keyword.db"})
+        QVERIFY(QFile::setPermissions(QDir(db.dir()).filePath(file), QFile::ReadOwner));
+    QVERIFY(QFile::setPermissions(db.dir(), QFile::ReadOwner | QFile::ExeOwner));
+    const auto restore = qScopeGuard([&] {
+        QFile::setPermissions(db.dir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    });
+    const test::FilePermissionsApply permissions;
+    if (!permissions.active())
+        QSKIP("file permissions cannot be made to bind this process");
+    Query readOnly;
+    readOnly.setDatabaseName(db.dir());
+    readOnly.setSql({QStringLiteral("select * from PHOTODB.DB ;")});
+    readOnly.open();
+    QVERIFY(readOnly.libraryReadOnly() && !readOnly.canModify());
+    CountView(readOnly);
+    QCOMPARE(readOnly.state(), DataSet::State::Browse);
+    QCOMPARE(errorOf([&] { readOnly.edit(); }),
+             "The library in \"" + db.dir() + "\" is read-only: its files cannot be written.");
+    QCOMPARE(readOnly.state(), DataSet::State::Browse);
 }
 
 QTEST_GUILESS_MAIN(TestRecordMaintenance)

@@ -6,17 +6,20 @@
 #include "main/tformmain.h"
 #include "maintenance/library_check.h"
 #include "support/exif_fixtures.h"
+#include "support/file_permissions.h"
 #include "support/jpeg_fixtures.h"
 #include "support/photo_db_fixture.h"
 #include "support/scripted_prompter.h"
 
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QTableView>
 #include <QtTest>
 
 #include <unistd.h>
@@ -90,6 +93,7 @@ private slots:
     void taggedPhotoShownUpright();
     void backupFromTheFileMenu();
     void dropOpensTheImportWindowSelected();
+    void readOnlyLibraryBrowsesAndRefusesWrites();
 
 private:
     void openWindow();
@@ -274,6 +278,34 @@ void TestFormMainMaintenance::dropOpensTheImportWindowSelected()
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(m_form.get(), &enter);
     QVERIFY(!enter.isAccepted());
+}
+
+// A library on a disk that cannot be written opens, says so in the status bar, and every
+// command that would write refuses with the reason, leaving no edit behind.
+void TestFormMainMaintenance::readOnlyLibraryBrowsesAndRefusesWrites()
+{
+    m_db->addPhoto(QString(), QStringLiteral("a"), QStringLiteral("sky"), markedPhoto(64, 48));
+    for (const char *file : {"photodb.db", "keyword.db"})
+        QVERIFY(QFile::setPermissions(QDir(m_db->dir()).filePath(file), QFile::ReadOwner));
+    QVERIFY(QFile::setPermissions(m_db->dir(), QFile::ReadOwner | QFile::ExeOwner));
+    const auto restore = qScopeGuard([&] {
+        QFile::setPermissions(m_db->dir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    });
+    const test::FilePermissionsApply permissions;
+    if (!permissions.active())
+        QSKIP("file permissions cannot be made to bind this process");
+    openWindow();
+    QVERIFY(m_form->labelReadOnly && m_form->labelReadOnly->isVisible());
+    QCOMPARE(m_form->editCounter->text(), "1");
+    QVERIFY(!(m_form->dbgridAlbum->model()->flags(m_form->dbgridAlbum->model()->index(0, 3)) &
+              Qt::ItemIsEditable));
+    const QString refusal =
+        "The library in \"" + m_db->dir() + "\" is read-only: its files cannot be written.";
+    m_form->menuFileDelete->trigger();
+    m_form->menuFileInportFile->trigger();
+    QCOMPARE(m_prompter.texts(), (QStringList{refusal, refusal}));
+    QCOMPARE(m_form->queryAlbum.state(), DataSet::State::Browse);
+    QVERIFY(!m_form->RecordModified);
 }
 
 QTEST_MAIN(TestFormMainMaintenance)
