@@ -340,7 +340,7 @@ void recordMove(Query &query, AreaRun &run, bool timed)
         run.faults << QStringLiteral("move to record %1 did not read its photo").arg(next);
     if (run.picture.decodeCount() != decodesBefore + 1 || pixels.isNull())
         run.faults << QStringLiteral("move to record %1 did not decode").arg(next);
-    else if (pixels.scaleEighths != JpegDecoder::chooseScale(full, fitted) ||
+    else if (pixels.scaleEighths != JpegDecoder::drawScale(full, fitted) ||
              pixels.size.width() < fitted.width() || pixels.size.height() < fitted.height())
         run.faults << QStringLiteral("decode at %1/8 (%2 x %3) for a fitted %4 x %5")
                           .arg(pixels.scaleEighths)
