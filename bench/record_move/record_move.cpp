@@ -1,8 +1,9 @@
 // Times a record move as the main window makes it: read the current record's photo from
-// the database, read its header, fit it to the picture area and decode it at the smallest
-// DCT scale that covers the fitted size. The yardstick is the djpeg tool decoding the same
-// 24-megapixel file at full size. Both are timed in the same rounds, so that a change in
-// the machine's load falls on both alike. A move may take at most 0.8 times djpeg's decode.
+// the database, read its header, fit it to the picture area and decode it at the DCT scale
+// a drawn picture is decoded at for the fitted size. The yardstick is the djpeg tool
+// decoding the same 24-megapixel file at full size. Both are timed in the same rounds, so
+// that a change in the machine's load falls on both alike. A move may take at most 0.8
+// times djpeg's decode.
 //
 // Exit status: 0 when every area meets the goal and every check holds, 1 otherwise, 2 for
 // bad options or a missing djpeg.
