@@ -1,8 +1,9 @@
 // Times a record move as the main window makes it: read the current record's photo from
-// the database, read its header, fit it to the picture area and decode it at the smallest
-// DCT scale that covers the fitted size. The yardstick is the djpeg tool decoding the same
-// 24-megapixel file at full size. Both are timed in the same rounds, so that a change in
-// the machine's load falls on both alike. A move may take at most 0.8 times djpeg's decode.
+// the database, read its header, fit it to the picture area and decode it at the DCT scale
+// a drawn picture is decoded at for the fitted size. The yardstick is the djpeg tool
+// decoding the same 24-megapixel file at full size. Both are timed in the same rounds, so
+// that a change in the machine's load falls on both alike. A move may take at most 0.8
+// times djpeg's decode.
 //
 // Exit status: 0 when every area meets the goal and every check holds, 1 otherwise, 2 for
 // bad options or a missing djpeg.
@@ -340,7 +341,7 @@ void recordMove(Query &query, AreaRun &run, bool timed)
         run.faults << QStringLiteral("move to record %1 did not read its photo").arg(next);
     if (run.picture.decodeCount() != decodesBefore + 1 || pixels.isNull())
         run.faults << QStringLiteral("move to record %1 did not decode").arg(next);
-    else if (pixels.scaleEighths != JpegDecoder::chooseScale(full, fitted) ||
+    else if (pixels.scaleEighths != JpegDecoder::drawScale(full, fitted) ||
              pixels.size.width() < fitted.width() || pixels.size.height() < fitted.height())
         run.faults << QStringLiteral("decode at %1/8 (%2 x %3) for a fitted %4 x %5")
                           .arg(pixels.scaleEighths)

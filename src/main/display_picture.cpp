@@ -61,12 +61,13 @@ const DecodedPicture &DisplayPicture::pixelsFor(QSize target, const DecodeProgre
     m_decoded = DecodedPicture();
     m_drawn.reset();
     ++m_decodeCount;
+    const int scale = JpegDecoder::drawScale(m_header.size, stored);
     // Only a full-size decode writes into the spare, so a smaller one never takes it away.
-    const bool fullSize = JpegDecoder::chooseScale(m_header.size, stored) == 8;
+    const bool fullSize = scale == 8;
     try {
-        m_decoded =
-            orientPicture(m_decoder.decode(m_jpeg, stored, progress, fullSize ? &m_spare : nullptr),
-                          m_orientation);
+        m_decoded = orientPicture(
+            m_decoder.decodeAt(m_jpeg, scale, progress, fullSize ? &m_spare : nullptr),
+            m_orientation);
     } catch (const DecodeError &) {
         clear();
         throw;

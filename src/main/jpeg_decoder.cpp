@@ -138,6 +138,7 @@ struct Request
 {
     const QByteArray *jpeg;
     QSize target;
+    int scaleEighths; // 0: chosen for the target
     qint64 maxPixelBytes;
     qint64 maxLibraryBytes;
     bool headerOnly;
@@ -196,7 +197,8 @@ Outcome runLibjpeg(Session &s, const Request &req, DecodedPicture &out)
 
     const bool cmyk = s.cinfo.jpeg_color_space == JCS_CMYK || s.cinfo.jpeg_color_space == JCS_YCCK;
     s.cinfo.out_color_space = cmyk ? JCS_CMYK : kPixelSpace;
-    out.scaleEighths = JpegDecoder::chooseScale(out.fullSize, req.target);
+    out.scaleEighths = req.scaleEighths > 0 ? req.scaleEighths
+                                            : JpegDecoder::chooseScale(out.fullSize, req.target);
     s.cinfo.scale_num = unsigned(out.scaleEighths);
     s.cinfo.scale_denom = 8;
     jpeg_start_decompress(&s.cinfo);
@@ -274,12 +276,24 @@ DecodedPicture run(const Request &req, const DecodeLimits &limits, const DecodeP
     return out;
 }
 
+DecodedPicture decodeWithProgress(const Request &request, const DecodeLimits &limits,
+                                  const DecodeProgress &progress)
+{
+    const DecodeProgress *callback = progress ? &progress : nullptr;
+    if (callback != nullptr)
+        progress(0);
+    DecodedPicture out = run(request, limits, callback, nullptr);
+    if (callback != nullptr)
+        progress(100);
+    return out;
+}
+
 } // namespace
 
 JpegHeader JpegDecoder::probe(const QByteArray &jpeg) const
 {
     JpegHeader header;
-    run(Request{&jpeg, QSize(), m_limits.maxPixelBytes, m_limits.maxLibraryBytes, true, nullptr},
+    run(Request{&jpeg, QSize(), 0, m_limits.maxPixelBytes, m_limits.maxLibraryBytes, true, nullptr},
         m_limits, nullptr, &header);
     return header;
 }
@@ -287,15 +301,19 @@ JpegHeader JpegDecoder::probe(const QByteArray &jpeg) const
 DecodedPicture JpegDecoder::decode(const QByteArray &jpeg, QSize target,
                                    const DecodeProgress &progress, QByteArray *reusablePixels) const
 {
-    const DecodeProgress *callback = progress ? &progress : nullptr;
-    if (callback != nullptr)
-        progress(0);
-    DecodedPicture out = run(Request{&jpeg, target, m_limits.maxPixelBytes,
-                                     m_limits.maxLibraryBytes, false, reusablePixels},
-                             m_limits, callback, nullptr);
-    if (callback != nullptr)
-        progress(100);
-    return out;
+    return decodeWithProgress(Request{&jpeg, target, 0, m_limits.maxPixelBytes,
+                                      m_limits.maxLibraryBytes, false, reusablePixels},
+                              m_limits, progress);
+}
+
+DecodedPicture JpegDecoder::decodeAt(const QByteArray &jpeg, int scaleEighths,
+                                     const DecodeProgress &progress,
+                                     QByteArray *reusablePixels) const
+{
+    return decodeWithProgress(Request{&jpeg, QSize(), std::clamp(scaleEighths, 1, 8),
+                                      m_limits.maxPixelBytes, m_limits.maxLibraryBytes, false,
+                                      reusablePixels},
+                              m_limits, progress);
 }
 
 int JpegDecoder::chooseScale(QSize fullSize, QSize target)
@@ -308,6 +326,12 @@ int JpegDecoder::chooseScale(QSize fullSize, QSize target)
             return m;
     }
     return 8;
+}
+
+int JpegDecoder::drawScale(QSize fullSize, QSize target)
+{
+    const int smallest = chooseScale(fullSize, target);
+    return smallest <= 2 ? smallest : smallest <= 4 ? 4 : 8;
 }
 
 QSize JpegDecoder::scaledSize(QSize fullSize, int scaleEighths)

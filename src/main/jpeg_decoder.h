@@ -63,12 +63,22 @@ public:
     DecodedPicture decode(const QByteArray &jpeg, QSize target = QSize(),
                           const DecodeProgress &progress = {},
                           QByteArray *reusablePixels = nullptr) const;
+    // The same at scale M/8, 1 to 8, whatever the picture's size.
+    DecodedPicture decodeAt(const QByteArray &jpeg, int scaleEighths,
+                            const DecodeProgress &progress = {},
+                            QByteArray *reusablePixels = nullptr) const;
 
     // The M of the smallest scale M/8 whose output, ceil(W * M / 8) by ceil(H * M / 8),
     // is at least `target` in both directions; 8 (full size) when none smaller is.
     // A target of 0 x 0 (or an invalid one) asks for full size; a single dimension
     // of 0 or less sets no bound in that direction.
     static int chooseScale(QSize fullSize, QSize target);
+
+    // The M a picture drawn at `target` is decoded at: chooseScale's, raised to the next of
+    // 1, 2, 4 and 8, the scales whose inverse DCT libjpeg-turbo runs in SIMD code. The
+    // larger decode and the scale down to `target` together take less time than the
+    // smaller decode and its scale (3/8 against 4/8 is printed by bench_slideshow).
+    static int drawScale(QSize fullSize, QSize target);
 
     // The output size libjpeg produces for `fullSize` at scale M/8.
     static QSize scaledSize(QSize fullSize, int scaleEighths);

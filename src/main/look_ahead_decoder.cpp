@@ -135,7 +135,7 @@ std::optional<DecodedPicture> LookAheadDecoder::take(const QByteArray &jpeg, QSi
     lock.unlock();
     Q_ASSERT(slot.id == id);
     if (!slot.ok ||
-        slot.picture.scaleEighths != JpegDecoder::chooseScale(slot.picture.fullSize, target))
+        slot.picture.scaleEighths != JpegDecoder::drawScale(slot.picture.fullSize, target))
         return std::nullopt;
     ++m_hits;
     if (drawn != nullptr && slot.drawn) {
@@ -209,7 +209,9 @@ void LookAheadDecoder::work()
             orientation = readExifOrientation(jpeg);
             const QSize fitted =
                 FitAndCentrePicture(orientedSize(header.size, orientation), area).size();
-            picture = m_decoder.decode(jpeg, orientedSize(fitted, orientation), [this, id](int) {
+            const int scale =
+                JpegDecoder::drawScale(header.size, orientedSize(fitted, orientation));
+            picture = m_decoder.decodeAt(jpeg, scale, [this, id](int) {
                 const std::lock_guard lock(m_mutex);
                 if (findLocked(id) == nullptr)
                     throw Abandoned();

@@ -37,7 +37,8 @@ using DrawStep =
 //
 // What the user sees does not change: a prepared decode is handed out only for the very
 // bytes it was made from and only when it ran at the DCT scale that a direct decode for
-// the requested size would choose, so its pixels are those of the direct decode.
+// the requested size would choose (JpegDecoder::drawScale), so its pixels are those of the
+// direct decode.
 class LookAheadDecoder
 {
 public:

@@ -34,8 +34,11 @@ void TestDisplayPicture::decodesOnlyWhenTooSmall_data()
         << QList<QSize>{fitted, QSize(200, 150), QSize(10, 5)} << QList<int>{2, 2, 2} << 1;
     QTest::newRow("larger window, same scale")
         << QList<QSize>{fitted, QSize(400, 300)} << QList<int>{2, 2} << 1;
+    // 3/8 would cover it; 4/8 is decoded, being faster.
     QTest::newRow("larger window")
-        << QList<QSize>{fitted, QSize(401, 300), fitted} << QList<int>{2, 3, 3} << 2;
+        << QList<QSize>{fitted, QSize(401, 300), fitted} << QList<int>{2, 4, 4} << 2;
+    QTest::newRow("between 4/8 and full size")
+        << QList<QSize>{QSize(801, 600), fitted} << QList<int>{8, 8} << 1;
     QTest::newRow("1/1 and back to Auto")
         << QList<QSize>{fitted, full, fitted, full} << QList<int>{2, 8, 8, 8} << 2;
     QTest::newRow("1/1 asked as 0 x 0")

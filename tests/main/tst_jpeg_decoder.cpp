@@ -86,6 +86,8 @@ private slots:
     void scaledDecodeKeepsDeclaredSize();
     void chooseScale_data();
     void chooseScale();
+    void drawScale_data();
+    void drawScale();
     void progressReachesHundred_data();
     void progressReachesHundred();
     void throwingProgressAbandonsDecode();
@@ -288,6 +290,35 @@ void TestJpegDecoder::chooseScale()
     QFETCH(int, expected);
 
     QCOMPARE(JpegDecoder::chooseScale(full, target), expected);
+}
+
+void TestJpegDecoder::drawScale_data()
+{
+    QTest::addColumn<QSize>("target");
+    QTest::addColumn<int>("expected");
+
+    // 1001 x 749 is 376 x 281 at 3/8, 501 x 375 at 4/8, 626 x 469 at 5/8.
+    QTest::newRow("2/8 kept") << QSize(251, 188) << 2;
+    QTest::newRow("3/8 raised to 4/8") << QSize(300, 0) << 4;
+    QTest::newRow("4/8 kept") << QSize(501, 375) << 4;
+    QTest::newRow("5/8 raised to full size") << QSize(502, 1) << 8;
+    QTest::newRow("7/8 raised to full size") << QSize(876, 656) << 8;
+    QTest::newRow("1 x 1") << QSize(1, 1) << 1;
+    QTest::newRow("full size asked") << QSize() << 8;
+}
+
+void TestJpegDecoder::drawScale()
+{
+    QFETCH(QSize, target);
+    QFETCH(int, expected);
+
+    const QSize full(1001, 749);
+    QCOMPARE(JpegDecoder::drawScale(full, target), expected);
+    const DecodedPicture picture =
+        JpegDecoder().decodeAt(makeJpeg(full.width(), full.height()), expected);
+    QCOMPARE(picture.scaleEighths, expected);
+    QCOMPARE(picture.size, JpegDecoder::scaledSize(full, expected));
+    QVERIFY(picture.size.width() >= target.width() && picture.size.height() >= target.height());
 }
 
 void TestJpegDecoder::progressReachesHundred_data()

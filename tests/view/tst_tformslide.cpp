@@ -474,7 +474,7 @@ void TestFormSlide::lookAheadShowsWhatDirectDecodesShow()
     for (int i = 1; i < records; ++i) {
         const QSize fitted = FitAndCentrePicture(sizes[i], screen).size();
         scaledAhead +=
-            JpegDecoder::scaledSize(sizes[i], JpegDecoder::chooseScale(sizes[i], fitted)) != fitted;
+            JpegDecoder::scaledSize(sizes[i], JpegDecoder::drawScale(sizes[i], fitted)) != fitted;
     }
     QVERIFY(scaledAhead > 0);
     QCOMPARE(form.lookAhead().drawnHits() - drawnBefore, scaledAhead);
