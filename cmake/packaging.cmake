@@ -17,6 +17,18 @@ set_target_properties(pictavo pictavo-cli PROPERTIES
   INSTALL_RPATH "$ORIGIN/${pictavo_bin_to_lib}")
 install(TARGETS pictavo pictavo-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS pictavo_core LIBRARY DESTINATION ${PICTAVO_PRIVATE_LIBDIR} NAMELINK_SKIP)
+# A stripped install (as the package's) also drops the compilers' version notes, as
+# Debian's own packages do.
+install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP AND EXISTS \"${CMAKE_OBJCOPY}\")
+    foreach(file ${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:pictavo>
+                 ${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:pictavo-cli>
+                 ${PICTAVO_PRIVATE_LIBDIR}/$<TARGET_FILE_NAME:pictavo_core>)
+      execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+                              \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/\${file}\"
+                      COMMAND_ERROR_IS_FATAL ANY)
+    endforeach()
+  endif()")
 
 set(CPACK_PACKAGE_NAME pictavo)
 set(CPACK_PACKAGE_VENDOR "The Pictavo developers")
