@@ -1,6 +1,6 @@
 # Installs the build into PREFIX and checks the tree: programs, private library, every help
-# page, desktop entry (validated when desktop-file-validate is there), icons, manual page;
-# then runs the installed command-line tool.
+# page, desktop entry (validated when desktop-file-validate is there), icons, compressed
+# manual pages and changelog, copyright; then runs the installed command-line tool.
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
                 RESULT_VARIABLE rc OUTPUT_QUIET)
@@ -9,7 +9,7 @@ if(NOT rc EQUAL 0)
 endif()
 
 set(expected bin/pictavo bin/pictavo-cli share/applications/pictavo.desktop
-    share/icons/hicolor/scalable/apps/pictavo.svg share/man/man1/pictavo-cli.1
+    share/icons/hicolor/scalable/apps/pictavo.svg share/doc/pictavo/copyright
     share/pictavo/manual/index.html share/pictavo/manual/index-j.html
     share/pictavo/manual/pictavo.css)
 foreach(size 16 24 32 48 64 128 256)
@@ -18,9 +18,18 @@ endforeach()
 foreach(page main inportfile easyfilter expertfilter keywordlist keywordedit keywordassist)
   list(APPEND expected share/pictavo/manual/pv-${page}.html share/pictavo/manual/pv-${page}-j.html)
 endforeach()
-foreach(file ${expected})
+set(gzipped share/man/man1/pictavo.1.gz share/man/man1/pictavo-cli.1.gz
+    share/doc/pictavo/changelog.gz)
+foreach(file ${expected} ${gzipped})
   if(NOT EXISTS ${PREFIX}/${file})
     message(FATAL_ERROR "missing from the installed tree: ${file}")
+  endif()
+endforeach()
+# gzip headers as Debian wants them: no file name, no time, best compression.
+foreach(file ${gzipped})
+  file(READ ${PREFIX}/${file} header LIMIT 9 HEX)
+  if(NOT header STREQUAL "1f8b08000000000002")
+    message(FATAL_ERROR "${file} is not compressed with gzip -9n: ${header}")
   endif()
 endforeach()
 
