@@ -3,8 +3,10 @@
 #include "import/file_list_box.h"
 #include "import/tformselector.h"
 #include "main/picture_fit.h"
+#include "main/record_maintenance.h"
 #include "main/tformmain.h"
 #include "maintenance/library_check.h"
+#include "support/engine_error_text.h"
 #include "support/exif_fixtures.h"
 #include "support/file_permissions.h"
 #include "support/jpeg_fixtures.h"
@@ -304,6 +306,8 @@ void TestFormMainMaintenance::readOnlyLibraryBrowsesAndRefusesWrites()
     m_form->menuFileDelete->trigger();
     m_form->menuFileInportFile->trigger();
     QCOMPARE(m_prompter.texts(), (QStringList{refusal, refusal}));
+    CountView(m_form->queryAlbum); // views go uncounted, without an error
+    QCOMPARE(test::errorOf([&] { m_form->queryAlbum.edit(); }), refusal);
     QCOMPARE(m_form->queryAlbum.state(), DataSet::State::Browse);
     QVERIFY(!m_form->RecordModified);
 }
