@@ -132,8 +132,7 @@ QString readOnlyLibraryText(const QString &directory)
 
 bool Database::readOnly() const
 {
-    if (!folderWritable(m_directory))
-        return true;
+    // Each file's flag already covers the folder.
     for (const TableFile &file : m_attached)
         if (file.readOnly)
             return true;

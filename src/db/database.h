@@ -44,7 +44,8 @@ public:
     Database &operator=(const Database &) = delete;
 
     const QString &directory() const { return m_directory; }
-    // Whether the attached table files, or the folder, cannot be written.
+    // Whether an attached table file, or the folder it was attached from, cannot be
+    // written.
     bool readOnly() const;
     sqlite3 *handle() const { return m_db; }
 

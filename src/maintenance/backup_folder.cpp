@@ -11,30 +11,12 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <unistd.h>
 
 namespace pictavo {
 namespace {
 
 const QString kFolderPattern = QStringLiteral(".pictavo-backup-XXXXXX");
 const QString kFolderLock = QStringLiteral("lock");
-
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    int fd() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 int openFile(const QString &path, int flags)
 {
@@ -52,10 +34,10 @@ Error systemError(const QString &what, const QString &path)
 bool isDead(const QString &folder)
 {
     const QString lock = QDir(folder).filePath(kFolderLock);
-    const Descriptor probe(openFile(lock, O_RDONLY));
-    if (probe.fd() < 0)
+    const FileDescriptor probe(openFile(lock, O_RDONLY));
+    if (probe.fd < 0)
         return errno == ENOENT;
-    return ::flock(probe.fd(), LOCK_SH | LOCK_NB) == 0;
+    return ::flock(probe.fd, LOCK_SH | LOCK_NB) == 0;
 }
 
 qint64 bytesIn(const QString &folder)
@@ -92,20 +74,18 @@ BackupFolder::BackupFolder(const QString &destination)
     // leftovers are removed, so that a folder another backup has just made, not yet
     // locked, is never taken for a leftover. Where a folder cannot be locked (some network
     // file systems), nothing is removed: a live backup's folder is never put at risk.
-    const Descriptor destinationLock(openFile(destination, O_RDONLY | O_DIRECTORY));
-    if (destinationLock.fd() < 0)
+    const FileDescriptor destinationLock(openFile(destination, O_RDONLY | O_DIRECTORY));
+    if (destinationLock.fd < 0)
         throw systemError(QStringLiteral("Could not write in \"%1\": %2"), destination);
-    const bool mayClean = ::flock(destinationLock.fd(), LOCK_EX) == 0;
+    const bool mayClean = ::flock(destinationLock.fd, LOCK_EX) == 0;
     m_dir = std::make_unique<QTemporaryDir>(QDir(destination).filePath(kFolderPattern));
     if (!m_dir->isValid())
         throw Error(QStringLiteral("Could not write in \"%1\": %2")
                         .arg(destination, m_dir->errorString()));
-    m_lock = openFile(m_dir->filePath(kFolderLock), O_RDWR | O_CREAT);
-    if (m_lock < 0 || ::flock(m_lock, LOCK_EX) != 0) {
-        const Error error = systemError(QStringLiteral("Could not write in \"%1\": %2"), path());
-        release();
-        throw error;
-    }
+    // A failure from here on removes the folder (m_dir) before it lets go of its lock.
+    const int lock = m_lock.emplace(openFile(m_dir->filePath(kFolderLock), O_RDWR | O_CREAT)).fd;
+    if (lock < 0 || ::flock(lock, LOCK_EX) != 0)
+        throw systemError(QStringLiteral("Could not write in \"%1\": %2"), path());
     if (!mayClean)
         return;
     for (const BackupLeftover &leftover : findBackupLeftovers(destination)) {
@@ -114,19 +94,6 @@ BackupFolder::BackupFolder(const QString &destination)
             m_bytesFreed += leftover.bytes;
         }
     }
-}
-
-BackupFolder::~BackupFolder()
-{
-    release();
-}
-
-void BackupFolder::release()
-{
-    m_dir.reset();
-    if (m_lock >= 0)
-        ::close(m_lock);
-    m_lock = -1;
 }
 
 } // namespace pictavo

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "maintenance/snapshot_copy.h"
+
 #include <QList>
 #include <QString>
 #include <QTemporaryDir>
 #include <memory>
+#include <optional>
 
 namespace pictavo {
 
@@ -30,7 +33,6 @@ class BackupFolder
 {
 public:
     explicit BackupFolder(const QString &destination);
-    ~BackupFolder();
     BackupFolder(const BackupFolder &) = delete;
     BackupFolder &operator=(const BackupFolder &) = delete;
 
@@ -40,10 +42,8 @@ public:
     qint64 bytesFreed() const { return m_bytesFreed; }
 
 private:
-    void release();
-
+    std::optional<FileDescriptor> m_lock; // let go only once the folder is gone (m_dir)
     std::unique_ptr<QTemporaryDir> m_dir;
-    int m_lock = -1; // let go only once the folder is gone
     int m_leftoversRemoved = 0;
     qint64 m_bytesFreed = 0;
 };
