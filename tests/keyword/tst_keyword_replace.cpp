@@ -275,32 +275,31 @@ void TestKeywordReplace::refused()
 void TestKeywordReplace::undeclaredSizeNeverCuts()
 {
     QTemporaryDir dir;
-    QList<FieldDef> photoFields = schema::photoFields();
-    QList<FieldDef> keywordFields = schema::keywordFields();
-    for (QList<FieldDef> *fields : {&photoFields, &keywordFields})
-        for (FieldDef &field : *fields)
-            if (field.name == QLatin1String("KEYWORD"))
-                field.size = 0;
     Table table;
     table.setDatabaseName(dir.path());
-    table.setTableName(schema::kKeywordTableFile);
-    table.createTable(keywordFields, schema::keywordIndexes());
-    table.setTableName(schema::kPhotoTableFile);
-    table.createTable(photoFields, schema::photoIndexes());
+    const auto create = [&](const QString &file, QList<FieldDef> fields, const auto &indexes) {
+        for (FieldDef &field : fields)
+            field.size = field.name == QLatin1String("KEYWORD") ? 0 : field.size;
+        table.setTableName(file);
+        table.createTable(fields, indexes);
+    };
+    create(schema::kKeywordTableFile, schema::keywordFields(), schema::keywordIndexes());
+    create(schema::kPhotoTableFile, schema::photoFields(), schema::photoIndexes());
     const QString longKeyword = QString(300, QLatin1Char('k'));
     table.open();
     table.append();
-    table.setValue(QStringLiteral("NAME"), "a");
-    table.setValue(QStringLiteral("KEYWORD"), "cat," + longKeyword);
-    table.setValue(QStringLiteral("COUNT"), 0);
-    table.setValue(QStringLiteral("IMAGE_SIZE"), 2);
+    for (const auto &[field, value] : {std::pair<const char *, QVariant>{"NAME", "a"},
+                                       {"KEYWORD", "cat," + longKeyword},
+                                       {"COUNT", 0},
+                                       {"IMAGE_SIZE", 2}})
+        table.setValue(QLatin1String(field), value);
     table.setBlob(QStringLiteral("IMAGE"), "\xFF\xD8");
     table.post();
     QCOMPARE(replaceKeywordInPhotoTable(dir.path(), "cat", "dog").changed, 1);
+    rebuildKeywordTable(dir.path());
     table.close();
     table.open();
     QCOMPARE(table.asString(QStringLiteral("KEYWORD")), "dog," + longKeyword);
-    rebuildKeywordTable(dir.path());
     table.close();
     table.setTableName(schema::kKeywordTableFile);
     table.open();
