@@ -27,6 +27,7 @@ void usage(QTextStream &stream)
            "  check DIR [--decode]       read every table file and photo and report damage\n"
            "  backup DIR DEST            copy the database into DEST while it is in use, and check "
            "it\n"
+           "  upgrade DIR                bring a library made by an earlier version up to date\n"
            "  --help                     print this list\n"
            "  --version                  print the program's version\n";
     stream.flush();
@@ -45,6 +46,13 @@ int main(int argc, char **argv)
         return 2;
     }
     const QString command = args.takeFirst();
+    if (command == QLatin1String("upgrade"))
+        return pictavo::cli::upgrade(args, out, err);
+    // Every command on a library but making one works only on an up-to-date one.
+    if (command != QLatin1String("create") && !command.startsWith(QLatin1String("-")) &&
+        command != QLatin1String("help") && !args.isEmpty() &&
+        !pictavo::cli::layoutIsCurrent(args.first(), err))
+        return 1;
     if (command == QLatin1String("create"))
         return pictavo::cli::create(args, out, err);
     if (command == QLatin1String("query"))

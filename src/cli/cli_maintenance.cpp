@@ -3,6 +3,8 @@
 #include "base/error.h"
 #include "maintenance/library_backup.h"
 #include "maintenance/library_check.h"
+#include "maintenance/library_upgrade.h"
+#include "db/engine_error.h"
 
 #include <QElapsedTimer>
 
@@ -91,6 +93,41 @@ int backup(const QStringList &args, QTextStream &out, QTextStream &err)
         err << error.text() << Qt::endl;
         return 1;
     }
+}
+
+int upgrade(const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    if (args.size() != 1 || args[0].startsWith(QLatin1String("--"))) {
+        err << "usage: pictavo-cli upgrade DIR" << Qt::endl;
+        return 2;
+    }
+    try {
+        ProgressLine progress(err);
+        const UpgradeSummary summary = upgradeLibrary(args[0], [&](qint64 done, qint64 total) {
+            progress.show(QStringLiteral("copied %1 of %2 records").arg(done).arg(total));
+        });
+        progress.finish();
+        out << QStringLiteral("Upgraded %1 records, %2 bytes of photos.")
+                   .arg(summary.records)
+                   .arg(summary.photoBytes)
+            << Qt::endl;
+        return 0;
+    } catch (const Error &error) {
+        err << error.text() << Qt::endl;
+        return 1;
+    }
+}
+
+bool layoutIsCurrent(const QString &directory, QTextStream &err)
+{
+    try {
+        if (!libraryNeedsUpgrade(directory))
+            return true;
+    } catch (const Error &) {
+        return true; // the command itself says what is wrong with the file
+    }
+    err << OutdatedLayout(directory).text() << Qt::endl;
+    return false;
 }
 
 } // namespace pictavo::cli

@@ -15,4 +15,13 @@ int check(const QStringList &args, QTextStream &out, QTextStream &err);
 // a usage error.
 int backup(const QStringList &args, QTextStream &out, QTextStream &err);
 
+// upgrade DIR: brings a library an earlier version made into this version's layout, with
+// a progress line on `err` and a summary line on `out`. Returns 0 when done, 1 when it
+// failed (the library is then as it was), 2 for a usage error.
+int upgrade(const QStringList &args, QTextStream &out, QTextStream &err);
+
+// Whether the command may go on with the library in `directory`: false, with the message
+// naming the upgrade on `err`, for a library in an earlier version's layout.
+bool layoutIsCurrent(const QString &directory, QTextStream &err);
+
 } // namespace pictavo::cli

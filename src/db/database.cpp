@@ -1,6 +1,7 @@
 #include "db/database.h"
 
 #include "db/engine_error.h"
+#include "db/schema.h"
 #include "db/sqlite_statement.h"
 #include "db/statement_watcher.h"
 
@@ -35,9 +36,6 @@ const QString kPrimaryIndexName = QStringLiteral("primary_key");
 constexpr int kStepsPerProgressCall = 100000;
 static_assert(QueryStopped::kInterrupted == SQLITE_INTERRUPT);
 
-// Each table file's page cache, in KiB (see attach()).
-constexpr int kPageCacheKiB = 32 * 1024;
-
 QString normalizedDirectory(const QString &directory)
 {
     // An empty name would be the process's current folder, which is nobody's database:
@@ -68,52 +66,6 @@ QString fileUri(const QString &path, const char *mode)
            QLatin1String(mode);
 }
 
-FieldDef fieldFromColumn(const QString &name, const QString &declared, bool notNull,
-                         bool rowIdAlias)
-{
-    FieldDef field;
-    field.name = name;
-    field.required = notNull;
-    const QString type = declared.trimmed().toUpper();
-    if (type.startsWith(QLatin1String("VARCHAR("))) {
-        field.type = FieldType::String;
-        field.size = type.mid(8).chopped(1).toInt();
-    } else if (type == QLatin1String("INTEGER")) {
-        field.type = rowIdAlias ? FieldType::AutoInc : FieldType::Integer;
-        field.required = field.required || rowIdAlias;
-    } else if (type == QLatin1String("TEXT")) {
-        field.type = FieldType::Memo;
-    } else if (type == QLatin1String("BLOB")) {
-        field.type = FieldType::Blob;
-    }
-    return field;
-}
-
-QString columnDefinition(const FieldDef &field)
-{
-    QString sql = quoted(field.name) + QLatin1Char(' ');
-    switch (field.type) {
-    case FieldType::String:
-        sql += QStringLiteral("VARCHAR(%1)").arg(field.size);
-        break;
-    case FieldType::AutoInc:
-        return sql + QLatin1String("INTEGER PRIMARY KEY AUTOINCREMENT");
-    case FieldType::Integer:
-        sql += QLatin1String("INTEGER");
-        break;
-    case FieldType::Memo:
-        sql += QLatin1String("TEXT");
-        break;
-    case FieldType::Blob:
-    case FieldType::Unknown:
-        sql += QLatin1String("BLOB");
-        break;
-    }
-    if (field.required)
-        sql += QLatin1String(" NOT NULL");
-    return sql;
-}
-
 QString quotedList(const QStringList &names)
 {
     QStringList parts;
@@ -123,6 +75,13 @@ QString quotedList(const QStringList &names)
 }
 
 } // namespace
+
+bool isOutdatedPhotoTable(const Database::TableFile &file)
+{
+    return file.fileName.compare(schema::kPhotoTableFile, Qt::CaseInsensitive) == 0 &&
+           !file.layout.split() &&
+           TableLayout::forNew(file.table, file.info.fields).split();
+}
 
 QString readOnlyLibraryText(const QString &directory)
 {
@@ -237,15 +196,16 @@ const Database::TableFile &Database::attach(const QString &fileName)
     m_attached.insert(key, file);
     try {
         readSchema(m_attached[key]);
+        if (isOutdatedPhotoTable(m_attached[key])) {
+            detach(key);
+            throw OutdatedLayout(m_directory);
+        }
         const QString s = quoted(file.schema);
         execSql(m_db, QStringLiteral("PRAGMA %1.journal_mode=DELETE; PRAGMA %1.synchronous=FULL; "
                                      "PRAGMA %1.secure_delete=OFF;")
                           .arg(s));
-        // Room for a few whole photos (a camera's is 2 to 12 MB): the view count's update
-        // reads the photo's pages to build the new record and reads them again to
-        // compare them before writing, and a photo read ahead is read again at its
-        // move. With the default 2 MB every one of those reads went to the file.
-        execSql(m_db, QStringLiteral("PRAGMA %1.cache_size=-%2;").arg(s).arg(kPageCacheKiB));
+    } catch (const OutdatedLayout &) {
+        throw;
     } catch (const EngineError &error) {
         detach(key);
         throw EngineError(
@@ -256,41 +216,12 @@ const Database::TableFile &Database::attach(const QString &fileName)
 
 void Database::readSchema(TableFile &file)
 {
-    const QString s = quoted(file.schema);
-    SqliteStatement tables(m_db, QStringLiteral("SELECT name FROM %1.sqlite_master WHERE "
-                                                "type='table' AND name NOT LIKE 'sqlite\\_%' "
-                                                "ESCAPE '\\' ORDER BY rowid")
-                                     .arg(s));
-    if (!tables.step())
-        throw EngineError(QStringLiteral("the file holds no table."));
-    file.table = tables.columnText(0);
-    tables.reset();
-
-    struct Column
-    {
-        QString name, type;
-        bool notNull;
-        int pk;
-    };
-    QVector<Column> columns;
-    int pkColumns = 0;
-    SqliteStatement info(m_db,
-                         QStringLiteral("PRAGMA %1.table_info(%2)").arg(s, quoted(file.table)));
-    while (info.step()) {
-        columns.append({info.columnText(1), info.columnText(2), info.columnInt64(3) != 0,
-                        int(info.columnInt64(5))});
-        pkColumns += columns.last().pk > 0 ? 1 : 0;
-    }
+    file.layout = TableLayout::read(m_db, file.schema);
+    file.table = file.layout.table;
     file.info = TableSchema();
-    for (const Column &column : columns) {
-        const bool rowIdAlias =
-            column.pk == 1 && pkColumns == 1 &&
-            column.type.compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0;
-        file.info.fields.append(
-            fieldFromColumn(column.name, column.type, column.notNull, rowIdAlias));
-    }
-    SqliteStatement key(
-        m_db, QStringLiteral("PRAGMA %1.index_info(%2)").arg(s, quoted(kPrimaryIndexName)));
+    file.info.fields = file.layout.readFields(m_db, file.schema);
+    SqliteStatement key(m_db, QStringLiteral("PRAGMA %1.index_info(%2)")
+                                  .arg(quoted(file.schema), quoted(kPrimaryIndexName)));
     while (key.step())
         file.info.primaryKey << key.columnText(2);
 }
@@ -301,7 +232,6 @@ void Database::detach(const QString &key)
     if (found == m_attached.end())
         return;
     execSql(m_db, QStringLiteral("DETACH DATABASE %1").arg(quoted(found->schema)));
-    m_warmer.forget(found->schema);
     m_attached.erase(found);
 }
 
@@ -360,8 +290,9 @@ void Database::createTable(const QString &fileName, const QVector<FieldDef> &fie
     file.fileName = fileName;
     file.schema = newSchemaName(fileName);
     file.table = QFileInfo(fileName).completeBaseName().toLower();
+    const TableLayout layout = TableLayout::forNew(file.table, fields);
     const QString s = quoted(file.schema);
-    const QString t = quoted(file.table);
+    const QString t = quoted(layout.recordTable);
 
     SqliteStatement attachStatement(m_db, QStringLiteral("ATTACH DATABASE ? AS %1").arg(s));
     attachStatement.bind(1, fileUri(path, "rwc"));
@@ -371,14 +302,11 @@ void Database::createTable(const QString &fileName, const QVector<FieldDef> &fie
         // Page size and vacuum mode can only be chosen before the first table exists.
         execSql(m_db, QStringLiteral("PRAGMA %1.page_size=4096; PRAGMA %1.auto_vacuum=INCREMENTAL; "
                                      "PRAGMA %1.journal_mode=DELETE; PRAGMA %1.synchronous=FULL; "
-                                     "PRAGMA %1.secure_delete=OFF; PRAGMA %1.cache_size=-%2;")
-                          .arg(s)
-                          .arg(kPageCacheKiB));
-        QStringList columns;
-        for (const FieldDef &field : fields)
-            columns << columnDefinition(field);
-        QString sql = QStringLiteral("BEGIN; CREATE TABLE %1.%2(%3);")
-                          .arg(s, t, columns.join(QLatin1String(", ")));
+                                     "PRAGMA %1.secure_delete=OFF;")
+                          .arg(s));
+        QString sql = QStringLiteral("BEGIN; ") +
+                      layout.createStatements(file.schema, fields).join(QLatin1String("; ")) +
+                      QLatin1Char(';');
         for (const IndexDef &index : indexes) {
             const QString name =
                 index.primary
@@ -423,7 +351,18 @@ void Database::deleteTable(const QString &fileName)
 void Database::emptyTable(const QString &fileName)
 {
     const TableFile &file = attach(fileName);
-    execSql(m_db, QStringLiteral("DELETE FROM %1.%2").arg(quoted(file.schema), quoted(file.table)));
+    QString sql = QStringLiteral("SAVEPOINT empty_table;");
+    for (const QString &table : file.layout.apart)
+        sql += QStringLiteral("DELETE FROM %1.%2;").arg(quoted(file.schema), quoted(table));
+    sql += QStringLiteral("DELETE FROM %1.%2; RELEASE empty_table;")
+               .arg(quoted(file.schema), quoted(file.layout.recordTable));
+    try {
+        execSql(m_db, sql);
+    } catch (const EngineError &) {
+        sqlite3_exec(m_db, "ROLLBACK TO empty_table; RELEASE empty_table;", nullptr, nullptr,
+                     nullptr);
+        throw;
+    }
 }
 
 } // namespace pictavo

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "db/btree_warmer.h"
 #include "db/field_def.h"
+#include "db/table_layout.h"
 
 #include <QHash>
 #include <QString>
@@ -29,7 +29,8 @@ public:
         QString fileName; // as found on disk, e.g. "photodb.db"
         QString path;
         QString schema; // attached schema name
-        QString table;  // name of the table inside the file
+        QString table;  // name of the table inside the file, as SQL names it
+        TableLayout layout;
         TableSchema info;
         // The file, or the folder its journal is made in, cannot be written (a read-only
         // file system, or permissions): it can only be read.
@@ -93,16 +94,6 @@ public:
     // A watched statement is running, so the connection must not start another.
     bool watched() const { return m_watch != nullptr; }
 
-    // Asks the OS for the pages of the indexes `sql` will scan, all at once, so that a
-    // cold open does not wait for them one by one.
-    void warmIndexesOf(const QString &sql) { m_warmer.warmIndexesOf(m_db, sql); }
-    // Asks the OS for the pages of those records of an attached table, and the first
-    // one's photo, all at once.
-    void warmRows(const QString &schema, const QString &table, const std::vector<qint64> &rowIds)
-    {
-        m_warmer.warmRows(m_db, schema, table, rowIds);
-    }
-
 private:
     explicit Database(const QString &directory);
     void detach(const QString &key);
@@ -112,8 +103,11 @@ private:
     QString m_directory;
     sqlite3 *m_db = nullptr;
     QHash<QString, TableFile> m_attached; // key: lower-case file name
-    BtreeWarmer m_warmer;                 // after m_db closes: it holds the files open
     Watch *m_watch = nullptr;
 };
+
+// Whether the attached file is a Photo Table in an earlier version's layout, each photo in
+// its record's row.
+bool isOutdatedPhotoTable(const Database::TableFile &file);
 
 } // namespace pictavo

@@ -212,7 +212,6 @@ void DataSet::close()
     // window's modified flag) does not go on believing in it.
     if (m_state != State::Browse)
         cancel();
-    keepCountForNextOpening();
     m_state = State::Inactive;
     m_rowIds.clear();
     m_liveCount = 0;
@@ -413,7 +412,7 @@ QByteArray DataSet::readBlobAt(int row, const QString &name) const
             QStringLiteral("Field '%1' cannot be read from a read-only result.").arg(field.name));
     sqlite3_blob *blob = nullptr;
     const QByteArray schema = file->schema.toUtf8();
-    const QByteArray table = file->table.toUtf8();
+    const QByteArray table = file->layout.tableOf(columnName).toUtf8();
     const QByteArray column = columnName.toUtf8();
     if (sqlite3_blob_open(m_database->handle(), schema.constData(), table.constData(),
                           column.constData(), rowId, 0, &blob) != SQLITE_OK) {

@@ -67,6 +67,7 @@ public:
     void close();
     // Asked while open() runs; null (the default) for none. Not owned.
     void setWatcher(StatementWatcher *watcher) { m_watcher = watcher; }
+    StatementWatcher *watcher() const { return m_watcher; }
     // Reads the record list again, so records that others wrote appear; stays on the
     // same record when it is still there.
     void refresh();
@@ -152,9 +153,7 @@ private:
     qint64 rowIdAt(int row) const;
     void completeRowIds() const;
     qint64 lastRowId() const;
-    qint64 countRecords(qint64 atLeast) const;
-    void keepCountForNextOpening() const;
-    void warmFirstRows() const;
+    qint64 countRecords() const;
     void loadResult();
     void nameComputedFields(const SqliteStatement &statement);
     void setCurrent(int row, bool notify);
@@ -163,6 +162,8 @@ private:
     QVariant convert(int field, const QVariant &value) const;
     void checkRequired() const;
     qint64 write();
+    void bindField(SqliteStatement &statement, int index, int field) const;
+    void deleteRow(const QString &table, qint64 rowId);
     void requireLive(const char *what) const;
 
     QString m_databaseName;

@@ -2,7 +2,6 @@
 // whole table counted and listed only as far as the first screens until more is needed.
 #include "db/dataset.h"
 
-#include "db/count_cache.h"
 #include "db/database.h"
 #include "db/engine_error.h"
 #include "db/sqlite_statement.h"
@@ -13,9 +12,6 @@
 namespace pictavo {
 
 namespace {
-
-// Rows that a grid shows on opening, about; their pages are asked for together.
-constexpr std::size_t kFirstScreenRows = 40;
 
 // Reads that must see one state of the database: outside a transaction they are made in
 // one of their own, so no other connection can commit between them.
@@ -41,41 +37,6 @@ private:
     bool m_own;
 };
 
-// A walk over a whole index reads each page once. Given the file's page cache, every page
-// takes a fresh slot, and allocating those costs several times more than reading the
-// pages: a count of 100,000 records took 6 ms with the cache and under 1 ms with a few
-// slots used over and over. The cache is made small for the walk and given back after;
-// not while the file is being written, whose changed pages must stay in the cache.
-class BriefPageCache
-{
-public:
-    BriefPageCache(sqlite3 *db, const QString &schema)
-        : m_db(db), m_pragma(QStringLiteral("PRAGMA %1.cache_size").arg(quoted(schema)))
-    {
-        if (sqlite3_txn_state(m_db, schema.toUtf8().constData()) == SQLITE_TXN_WRITE)
-            return;
-        SqliteStatement size(m_db, m_pragma);
-        if (!size.step())
-            return;
-        m_size = size.columnInt64(0);
-        size.reset();
-        execSql(m_db, m_pragma + QStringLiteral("=16"));
-    }
-    ~BriefPageCache()
-    {
-        if (m_size != 0)
-            sqlite3_exec(m_db, (m_pragma + QStringLiteral("=%1").arg(m_size)).toUtf8().constData(),
-                         nullptr, nullptr, nullptr);
-    }
-    BriefPageCache(const BriefPageCache &) = delete;
-    BriefPageCache &operator=(const BriefPageCache &) = delete;
-
-private:
-    sqlite3 *m_db;
-    QString m_pragma;
-    qint64 m_size = 0;
-};
-
 } // namespace
 
 std::vector<qint64> DataSet::listRowIds(int limit) const
@@ -98,70 +59,26 @@ void DataSet::loadRowIds()
     m_rowIds.clear();
     m_liveCount = 0;
     if (m_plan.countSql.isEmpty()) {
-        m_database->warmIndexesOf(m_plan.keySql);
         m_rowIds = listRowIds(-1);
         m_liveCount = int(m_rowIds.size());
-        warmFirstRows();
         return;
     }
     ReadTogether together(m_database->handle());
     m_rowIds = listRowIds(m_rowsListedAtOpen + 1);
-    warmFirstRows();
     if (int(m_rowIds.size()) <= m_rowsListedAtOpen) { // that was all of them
         m_liveCount = int(m_rowIds.size());
         return;
     }
-    m_liveCount =
-        int(std::max<qint64>(countRecords(qint64(m_rowIds.size())), qint64(m_rowIds.size())));
+    m_liveCount = int(std::max<qint64>(countRecords(), qint64(m_rowIds.size())));
     m_lastRowIdAtOpen = lastRowId();
 }
 
-// The count kept from the last opening of an unchanged file, or a fresh one, kept. A kept
-// count below `atLeast`, the records already seen, is not believed.
-qint64 DataSet::countRecords(qint64 atLeast) const
+qint64 DataSet::countRecords() const
 {
-    sqlite3 *db = m_database->handle();
-    const CountCache counts(db, m_plan.base);
-    if (const std::optional<qint64> kept = counts.kept(); kept && *kept >= atLeast)
-        return *kept;
-    // The count's pages are asked for after the first screen's: the count waits for all
-    // of them anyway, and the screen's few reads would otherwise queue behind them.
-    m_database->warmIndexesOf(m_plan.countSql);
-    const BriefPageCache cache(db, m_plan.base.schema);
     auto count = prepareQuery(m_plan.countSql);
     const qint64 records = count->step() ? count->columnInt64(0) : 0;
     count->reset();
-    counts.keep(records);
     return records;
-}
-
-// The first screen's records lie each on a page of its own when photos are large, and are
-// read one after another: asked for at once, they come in while the rest is counted.
-void DataSet::warmFirstRows() const
-{
-    const std::size_t rows = std::min(m_rowIds.size(), kFirstScreenRows);
-    m_database->warmRows(m_plan.base.schema, m_plan.base.table,
-                         std::vector<qint64>(m_rowIds.begin(), m_rowIds.begin() + qint64(rows)));
-}
-
-// A whole table that was counted and has changed since (by this program or another) is
-// counted again on closing, while its pages are still in memory, so that the next
-// opening finds its count kept. Only a cache: nothing here may fail a close.
-void DataSet::keepCountForNextOpening() const
-{
-    if (!m_plan.live || m_plan.countSql.isEmpty() || m_liveCount <= m_rowsListedAtOpen)
-        return;
-    try {
-        sqlite3 *db = m_database->handle();
-        ReadTogether together(db);
-        SqliteStatement touch(db, QStringLiteral("SELECT 1 FROM %1.sqlite_master LIMIT 1")
-                                      .arg(quoted(m_plan.base.schema)));
-        touch.step();
-        if (sqlite3_txn_state(db, m_plan.base.schema.toUtf8().constData()) == SQLITE_TXN_READ)
-            countRecords(0);
-        touch.reset();
-    } catch (const EngineError &) {
-    }
 }
 
 // Which records there are: a record added later gets a larger row id. A table that
@@ -179,7 +96,7 @@ qint64 DataSet::lastRowId() const
     if (numbered) {
         SqliteStatement sequence(
             db, QStringLiteral("SELECT seq FROM %1.sqlite_sequence WHERE name=?").arg(schema));
-        sequence.bind(1, m_plan.base.table);
+        sequence.bind(1, m_plan.base.layout.recordTable);
         const bool found = sequence.step();
         const qint64 rowId = found ? sequence.columnInt64(0) : 0;
         sequence.reset();
@@ -187,7 +104,7 @@ qint64 DataSet::lastRowId() const
             return rowId;
     }
     SqliteStatement largest(
-        db, QStringLiteral("SELECT max(rowid) FROM %1.%2").arg(schema, quoted(m_plan.base.table)));
+        db, QStringLiteral("SELECT max(rowid) FROM %1.%2").arg(schema, quoted(m_plan.base.layout.recordTable)));
     const qint64 rowId = largest.step() ? largest.columnInt64(0) : 0;
     largest.reset();
     return rowId;
@@ -197,12 +114,7 @@ void DataSet::completeRowIds() const
 {
     if (int(m_rowIds.size()) >= m_liveCount)
         return;
-    m_database->warmIndexesOf(m_plan.keySql);
-    std::vector<qint64> all;
-    {
-        const BriefPageCache cache(m_database->handle(), m_plan.base.schema);
-        all = listRowIds(-1);
-    }
+    const std::vector<qint64> all = listRowIds(-1);
     // With nothing committed by another connection since, this is the list read on.
     // Otherwise the rows shown keep their records and the rest are the records of the
     // time of the opening that are still there, as with a list read whole: records added

@@ -5,6 +5,7 @@
 #include "db/database.h"
 #include "db/engine_error.h"
 #include "db/sqlite_statement.h"
+#include "db/sqlite_transaction.h"
 #include "db/text_rules.h"
 
 #include <sqlite3.h>
@@ -145,62 +146,110 @@ void DataSet::checkRequired() const
                 QStringLiteral("Field '%1' must have a value.").arg(m_plan.fields[f].name));
 }
 
+namespace {
+
+// A failed write in the field rules' words.
+[[noreturn]] void throwWriteError(const EngineError &error)
+{
+    switch (error.sqliteCode()) {
+    case SQLITE_CONSTRAINT_UNIQUE:
+    case SQLITE_CONSTRAINT_PRIMARYKEY:
+        throw EngineError(QStringLiteral("Key violation."), error.sqliteCode());
+    case SQLITE_CONSTRAINT_NOTNULL:
+        throw EngineError(QStringLiteral("Field '%1' must have a value.")
+                              .arg(error.text().section(QLatin1Char('.'), -1)),
+                          error.sqliteCode());
+    default:
+        throw error;
+    }
+}
+
+void stepWrite(SqliteStatement &statement)
+{
+    try {
+        statement.step();
+    } catch (const EngineError &error) {
+        throwWriteError(error);
+    }
+}
+
+} // namespace
+
+void DataSet::bindField(SqliteStatement &statement, int index, int f) const
+{
+    if (m_plan.fields[f].def.type == FieldType::Blob && !m_buffer[f].isNull())
+        statement.bindBlob(index, m_blobs[f]);
+    else
+        statement.bind(index, m_buffer[f]);
+}
+
+// The record's own fields, then each blob kept apart in its table, together: a write that
+// fails half-way leaves both as they were.
 qint64 DataSet::write()
 {
-    const QString table = quoted(m_plan.base.schema) + QLatin1Char('.') + quoted(m_plan.base.table);
-    QVector<int> fields;
+    const Database::TableFile &base = m_plan.base;
+    const QString schema = quoted(base.schema) + QLatin1Char('.');
+    QVector<int> fields, apart;
     for (int f = 0; f < fieldCount(); ++f)
         if (m_changed[f] && m_plan.fields[f].baseColumn >= 0 &&
             (m_state == State::Edit || !m_buffer[f].isNull()))
-            fields << f;
-    if (m_state == State::Edit && fields.isEmpty())
+            (base.layout.apart.contains(m_plan.fields[f].name.toUpper()) ? apart : fields) << f;
+    if (m_state == State::Edit && fields.isEmpty() && apart.isEmpty())
         return currentRowId();
 
+    sqlite3 *db = m_database->handle();
+    SqliteSavepoint together(db);
+    const QString records = schema + quoted(base.layout.recordTable);
     QStringList columns;
     for (int f : fields)
-        columns << quoted(m_plan.base.info.fields[m_plan.fields[f].baseColumn].name);
+        columns << quoted(base.info.fields[m_plan.fields[f].baseColumn].name);
     QString sql;
     if (m_state == State::Insert) {
         sql =
             fields.isEmpty()
-                ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
+                ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(records)
                 : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                      .arg(table, columns.join(QLatin1Char(',')),
+                      .arg(records, columns.join(QLatin1Char(',')),
                            QStringList(fields.size(), QStringLiteral("?")).join(QLatin1Char(',')));
+    } else if (fields.isEmpty()) {
+        sql = QStringLiteral("SELECT 1 FROM %1 WHERE rowid=?").arg(records);
     } else {
         sql = QStringLiteral("UPDATE %1 SET %2=? WHERE rowid=?")
-                  .arg(table, columns.join(QLatin1String("=?,")));
+                  .arg(records, columns.join(QLatin1String("=?,")));
     }
-    SqliteStatement statement(m_database->handle(), sql);
+    SqliteStatement statement(db, sql);
     int index = 1;
-    for (int f : fields) {
-        if (m_plan.fields[f].def.type == FieldType::Blob && !m_buffer[f].isNull())
-            statement.bindBlob(index++, m_blobs[f]);
-        else
-            statement.bind(index++, m_buffer[f]);
-    }
+    for (int f : fields)
+        bindField(statement, index++, f);
     if (m_state == State::Edit)
         statement.bind(index, currentRowId());
-    try {
-        statement.step();
-    } catch (const EngineError &error) {
-        switch (error.sqliteCode()) {
-        case SQLITE_CONSTRAINT_UNIQUE:
-        case SQLITE_CONSTRAINT_PRIMARYKEY:
-            throw EngineError(QStringLiteral("Key violation."), error.sqliteCode());
-        case SQLITE_CONSTRAINT_NOTNULL:
-            throw EngineError(QStringLiteral("Field '%1' must have a value.")
-                                  .arg(error.text().section(QLatin1Char('.'), -1)),
-                              error.sqliteCode());
-        default:
-            throw;
-        }
+    qint64 rowId = currentRowId();
+    if (fields.isEmpty() && m_state == State::Edit) {
+        if (!statement.step())
+            throw EngineError(QStringLiteral("Record/key deleted."));
+        statement.reset();
+    } else {
+        stepWrite(statement);
+        if (m_state == State::Insert)
+            rowId = sqlite3_last_insert_rowid(db);
+        else if (sqlite3_changes(db) == 0)
+            throw EngineError(QStringLiteral("Record/key deleted."));
     }
-    if (m_state == State::Insert)
-        return sqlite3_last_insert_rowid(m_database->handle());
-    if (sqlite3_changes(m_database->handle()) == 0)
-        throw EngineError(QStringLiteral("Record/key deleted."));
-    return currentRowId();
+    for (int f : apart) {
+        const QString table = schema + quoted(base.layout.apart.value(m_plan.fields[f].name.toUpper()));
+        const QString column = quoted(m_plan.fields[f].name);
+        const bool absent = m_buffer[f].isNull() && !m_plan.fields[f].def.required;
+        SqliteStatement blob(
+            db, absent ? QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(table)
+                       : QStringLiteral("INSERT OR REPLACE INTO %1(rowid,%2) VALUES(?,?)")
+                             .arg(table, column));
+        blob.bind(1, rowId);
+        if (!absent)
+            bindField(blob, 2, f);
+        stepWrite(blob);
+    }
+    together.release();
+    return rowId;
 }
 
 void DataSet::post()
@@ -273,11 +322,14 @@ void DataSet::remove()
         throw EngineError(QStringLiteral("Cannot perform this operation on an empty dataset."));
     completeRowIds();
     const qint64 rowId = currentRowId();
-    const QString table = quoted(m_plan.base.schema) + QLatin1Char('.') + quoted(m_plan.base.table);
-    SqliteStatement statement(m_database->handle(),
-                              QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(table));
-    statement.bind(1, rowId);
-    statement.step();
+    {
+        const QString schema = quoted(m_plan.base.schema) + QLatin1Char('.');
+        SqliteSavepoint together(m_database->handle());
+        for (const QString &table : m_plan.base.layout.apart)
+            deleteRow(schema + quoted(table), rowId);
+        deleteRow(schema + quoted(m_plan.base.layout.recordTable), rowId);
+        together.release();
+    }
     // The deleted photo's pages go back to the file system rather than stay in the file
     // as free pages. The delete is committed already; if this fails the pages are only
     // kept for later records, so nothing is reported.
@@ -300,6 +352,14 @@ void DataSet::remove()
     notify(Change::CurrentChanged, m_current);
     fire(afterDelete);
     fire(afterScroll);
+}
+
+void DataSet::deleteRow(const QString &table, qint64 rowId)
+{
+    SqliteStatement statement(m_database->handle(),
+                              QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(table));
+    statement.bind(1, rowId);
+    statement.step();
 }
 
 void DataSet::checkBrowseMode()

@@ -29,3 +29,21 @@ public:
 };
 
 } // namespace pictavo
+
+namespace pictavo {
+
+// The Photo Table of a library that an earlier version made keeps each photo in its
+// record's row. It is used only once upgraded: writing to it would cost as much as the
+// photos, and an older program could no longer read what this one wrote.
+class OutdatedLayout : public EngineError
+{
+public:
+    explicit OutdatedLayout(const QString &directory)
+        : EngineError(QStringLiteral("The library in \"%1\" is in the layout of an earlier "
+                                     "version. Upgrade it with: pictavo-cli upgrade \"%1\"")
+                          .arg(directory))
+    {
+    }
+};
+
+} // namespace pictavo

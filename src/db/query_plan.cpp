@@ -18,6 +18,14 @@ enum class ArmRowIds
     Never
 };
 
+// How a statement names the row id of a record of the table under `alias` (quoted).
+QString rowIdOf(const Database::TableFile &file, const QString &alias)
+{
+    const QString &name = file.layout.rowIdName;
+    return alias + QLatin1Char('.') +
+           (name == QLatin1String("rowid") ? name : quoted(name));
+}
+
 struct Source
 {
     Database::TableFile file;
@@ -66,15 +74,15 @@ public:
                 for (int i = 0; i < items.size(); ++i)
                     keyItems << (needed[i] ? items[i] : QStringLiteral("NULL"));
             plan.keyRowIdColumn = int(keyItems.size());
-            keyItems << a + QLatin1String(".rowid");
+            keyItems << rowIdOf(base.file, a);
             plan.keySql =
                 QStringLiteral("SELECT %1 %2").arg(keyItems.join(QLatin1String(", ")), keyRest);
             if (!m_st.where && !m_st.orderBy && m_st.limitToken < 0)
-                plan.countSql = QStringLiteral("SELECT count(*) FROM %1")
-                                    .arg(tableText(firstTopLevelTable(), true));
-            plan.rowSql =
-                QStringLiteral("SELECT %1 FROM %2 WHERE %3.rowid=?")
-                    .arg(items.join(QLatin1String(", ")), tableText(firstTopLevelTable(), true), a);
+                plan.countSql = QStringLiteral("SELECT count(*) FROM %1.%2")
+                                    .arg(quoted(base.file.schema), quoted(base.file.layout.recordTable));
+            plan.rowSql = QStringLiteral("SELECT %1 FROM %2 WHERE %3=?")
+                              .arg(items.join(QLatin1String(", ")),
+                                   tableText(firstTopLevelTable(), true), rowIdOf(base.file, a));
         } else {
             if (!m_st.groupBy && !m_st.aggregate && m_armRowIds != ArmRowIds::Never)
                 addBlobRowIds(plan, items);
@@ -92,6 +100,33 @@ private:
             if (ref.depth == 0)
                 m_sources.append({m_files.last(), ref.alias});
         }
+        m_partsNeeded = namesApartColumns();
+    }
+
+    // Whether the statement may use a column kept apart (a photo): it names one, or
+    // selects all columns. Only then are its tables read through the view that joins
+    // the parts; the planner would otherwise spend on joins it needs not, and a statement
+    // naming a table many times can take long just to be planned.
+    bool namesApartColumns() const
+    {
+        QSet<QString> apart;
+        for (const Database::TableFile &file : m_files)
+            for (auto it = file.layout.apart.cbegin(); it != file.layout.apart.cend(); ++it)
+                apart.insert(it.key());
+        if (apart.isEmpty())
+            return false;
+        QString previous;
+        for (const SqlToken &t : m_st.tokens) {
+            if (t.kind == SqlToken::Space)
+                continue;
+            if (t.kind == SqlToken::Punct && t.text == QLatin1String("*") &&
+                previous != QLatin1String("("))
+                return true;
+            if (apart.contains(bareWord(t.text).toUpper()))
+                return true;
+            previous = t.text;
+        }
+        return false;
     }
 
     // A read-only result keeps, behind its fields, the row id each photo comes from, so
@@ -111,7 +146,7 @@ private:
                 continue;
             if (rowIdColumn[s] < 0) {
                 rowIdColumn[s] = int(plan.fields.size()) + plan.hiddenColumns++;
-                items << quoted(m_sources[s].alias) + QLatin1String(".rowid");
+                items << rowIdOf(m_sources[s].file, quoted(m_sources[s].alias));
             }
             field.blobFile = m_sources[s].file;
             field.blobColumn = m_sources[s].file.info.fields[m_fieldColumn.value(f)].name;
@@ -196,7 +231,7 @@ private:
         for (const QString &field : base.file.info.primaryKey)
             keys << alias + QLatin1Char('.') + quoted(field);
         if (keys.isEmpty())
-            keys << alias + QLatin1String(".rowid");
+            keys << rowIdOf(base.file, alias);
         const QString order =
             QStringLiteral(" ORDER BY ") + keys.join(QLatin1Char(',')) + QLatin1Char(' ');
         const int end = int(m_st.tokens.size());
@@ -211,7 +246,8 @@ private:
     {
         const TableReference &ref = m_st.tables[index];
         const Database::TableFile &file = m_files[index];
-        QString text = quoted(file.schema) + QLatin1Char('.') + quoted(file.table);
+        QString text = quoted(file.schema) + QLatin1Char('.') +
+                       quoted(m_partsNeeded ? file.table : file.layout.recordTable);
         if (!ref.userAlias || withUserAlias)
             text += QLatin1String(" AS ") + quoted(ref.alias);
         return text;
@@ -333,6 +369,7 @@ private:
     QHash<int, int> m_fieldSource;
     QHash<int, int> m_fieldColumn;
     QStringList m_itemNames; // per select-list item: the name the clauses may use, if any
+    bool m_partsNeeded = true;
 };
 
 QString textOf(const QVector<SqlToken> &tokens, int begin, int end)

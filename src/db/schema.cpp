@@ -27,15 +27,6 @@ QVector<IndexDef> photoIndexes()
          true,
          true},
         {QStringLiteral("photodb_image_size"), {QStringLiteral("IMAGE_SIZE")}, false, false},
-        // The key and the Keyword String: a keyword filter (LIKE "%k%"), which no index can
-        // look up, scans this instead of every record, and still lists in key order. A
-        // file without it works the same, reading the records; other versions of the
-        // program ignore it and SQLite keeps it up to date.
-        {QStringLiteral("photodb_key_keyword"),
-         {QStringLiteral("PREFIX"), QStringLiteral("NAME"), QStringLiteral("EXT"),
-          QStringLiteral("SERIAL"), QStringLiteral("KEYWORD")},
-         false,
-         false},
     };
 }
 

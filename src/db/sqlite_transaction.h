@@ -43,4 +43,30 @@ private:
     bool m_committed = false;
 };
 
+// A savepoint: a transaction of its own outside one, a nested one inside; rolled back
+// unless released. For writes that must happen together whoever called them.
+class SqliteSavepoint
+{
+public:
+    explicit SqliteSavepoint(sqlite3 *db) : m_db(db) { execSql(m_db, QStringLiteral("SAVEPOINT write_together")); }
+    ~SqliteSavepoint()
+    {
+        if (!m_released)
+            sqlite3_exec(m_db, "ROLLBACK TO write_together; RELEASE write_together;", nullptr,
+                         nullptr, nullptr);
+    }
+    SqliteSavepoint(const SqliteSavepoint &) = delete;
+    SqliteSavepoint &operator=(const SqliteSavepoint &) = delete;
+
+    void release()
+    {
+        execSql(m_db, QStringLiteral("RELEASE write_together"));
+        m_released = true;
+    }
+
+private:
+    sqlite3 *m_db;
+    bool m_released = false;
+};
+
 } // namespace pictavo

@@ -41,7 +41,7 @@ bool Table::findKey(const QVariantList &values)
     SqliteStatement statement(
         database().handle(),
         QStringLiteral("SELECT rowid FROM \"%1\".\"%2\" WHERE %3 LIMIT 1")
-            .arg(base.schema, base.table, conditions.join(QLatin1String(" AND "))));
+            .arg(base.schema, base.layout.recordTable, conditions.join(QLatin1String(" AND "))));
     for (int i = 0; i < conditions.size(); ++i) {
         const FieldDef &def = base.info.fields[base.info.fieldIndex(key[i])];
         QVariant value = values[i];

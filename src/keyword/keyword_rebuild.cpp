@@ -137,7 +137,8 @@ RebuildResult rebuildKeywordTable(const QString &directory, RebuildProgress *pro
         throw EngineError(readOnlyLibraryText(database->directory()));
     if (database->tableExists(kWorkTableFile))
         database->deleteTable(kWorkTableFile);
-    const QString photoTable = quoted(photos.schema) + QLatin1Char('.') + quoted(photos.table);
+    const QString photoTable =
+        quoted(photos.schema) + QLatin1Char('.') + quoted(photos.layout.recordTable);
     const QString keywordTable =
         quoted(keywords.schema) + QLatin1Char('.') + quoted(keywords.table);
     sqlite3 *db = database->handle();

@@ -51,7 +51,7 @@ KeywordReplaceResult replaceKeywordInPhotoTable(const QString &directory, const 
     if (file.readOnly)
         throw EngineError(readOnlyLibraryText(database->directory()));
     const int fieldSize = keywordFieldSize(file);
-    const QString table = quoted(file.schema) + QLatin1Char('.') + quoted(file.table);
+    const QString table = quoted(file.schema) + QLatin1Char('.') + quoted(file.layout.recordTable);
     sqlite3 *db = database->handle();
 
     KeywordReplaceResult result;

@@ -192,6 +192,9 @@ private:
     // Closes the Album Query and the keyword table, binds them to the directory and opens
     // them again, counting the records in between.
     void bindDatabase(const QString &directory);
+    // A library an earlier version made is upgraded first if the user agrees to it; false
+    // when it must not be opened.
+    bool upgradeAsked(const QString &directory);
     void openAtStartup(const QString &directory);
     // False, after the warning "No database.", when no database is open.
     bool requireDatabase();

@@ -3,18 +3,54 @@
 #include "base/regutl.h"
 #include "db/database.h"
 #include "db/engine_error.h"
+#include "db/statement_watcher.h"
 #include "import/tformselector.h"
 #include "main/create_database.h"
 #include "main/photo_export.h"
 #include "main/tformmain.h"
+#include "maintenance/library_upgrade.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMenu>
+#include <QScopeGuard>
 
 namespace pictavo {
 
+bool TformMain::upgradeAsked(const QString &directory)
+{
+    bool outdated = false;
+    try {
+        outdated = libraryNeedsUpgrade(directory);
+    } catch (const Error &) {
+        return true; // the opening says what is wrong
+    }
+    if (!outdated)
+        return true;
+    if (m_prompter.message(Prompter::Kind::Confirmation, upgradeQuestionText(directory),
+                           Prompter::Yes | Prompter::No) != Prompter::Yes)
+        return false;
+    // The busy window that watches long queries offers its Stop here too.
+    StatementWatcher *watcher = queryAlbum.watcher();
+    const auto finished = qScopeGuard([watcher] {
+        if (watcher)
+            watcher->finished();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    upgradeLibrary(directory, [&](qint64, qint64) {
+        if (watcher && !watcher->keepGoing(std::chrono::milliseconds(clock.elapsed())))
+            throw Error(QStringLiteral("The upgrade was stopped; the library in \"%1\" was left "
+                                       "as it was.")
+                            .arg(directory));
+    });
+    return true;
+}
+
 void TformMain::bindDatabase(const QString &directory)
 {
+    if (!upgradeAsked(directory))
+        return;
     // Both components name the new directory before anything can fail, so that a failed
     // opening never leaves new keywords going to the old database's Keyword Table.
     queryAlbum.close();
@@ -75,6 +111,13 @@ void TformMain::openAtStartup(const QString &directory)
         return;
     // Whatever fails here fails again at every start until the settings change, so
     // nothing may escape: the program starts, without the library if need be.
+    try {
+        if (!upgradeAsked(directory))
+            return;
+    } catch (...) {
+        guard([] { throw; });
+        return;
+    }
     try {
         tableKeyword.open();
     } catch (...) {

@@ -44,8 +44,8 @@ public:
         } else if (type != QLatin1String("null")) {
             // A number where a photo belongs: short, and read as SQLite renders it.
             SqliteStatement one(file.handle(),
-                                QStringLiteral("SELECT CAST(IMAGE AS BLOB) FROM %1 WHERE rowid=?")
-                                    .arg(file.table()));
+                                QStringLiteral("SELECT CAST(IMAGE AS BLOB) FROM %1 WHERE %2=?")
+                                    .arg(file.table(), file.rowId()));
             one.bind(1, rowid);
             if (one.step())
                 m_whole =
@@ -213,9 +213,9 @@ private:
     {
         // typeof() and length() of a blob come from the record, without reading the photo.
         SqliteStatement rows(file.handle(),
-                             QStringLiteral("SELECT rowid, SERIAL, KEYWORD, IMAGE_SIZE, "
-                                            "typeof(IMAGE) FROM %1 ORDER BY rowid")
-                                 .arg(file.table()));
+                             QStringLiteral("SELECT %2, SERIAL, KEYWORD, IMAGE_SIZE, "
+                                            "typeof(IMAGE) FROM %1 ORDER BY %2")
+                                 .arg(file.table(), file.rowId()));
         const JpegDecoder decoder;
         qint64 done = 0;
         while (rows.step()) {
@@ -303,7 +303,7 @@ private:
     QByteArray readPhoto(TableFileReader &file, qint64 rowid)
     {
         SqliteStatement one(file.handle(),
-                            QStringLiteral("SELECT IMAGE FROM %1 WHERE rowid=?").arg(file.table()));
+                            QStringLiteral("SELECT IMAGE FROM %1 WHERE %2=?").arg(file.table(), file.rowId()));
         one.bind(1, rowid);
         if (!one.step())
             return {};

@@ -42,16 +42,10 @@ TableFileReader::TableFileReader(const QString &path, PageReads reads) : m_path(
     if (reads == PageReads::Mapped)
         sqlite3_exec(m_db, "PRAGMA mmap_size=2147418112", nullptr, nullptr, nullptr);
     try {
-        read([this] {
-            SqliteStatement tables(m_db,
-                                   QStringLiteral("SELECT name FROM sqlite_master WHERE "
-                                                  "type='table' AND name NOT LIKE 'sqlite\\_%' "
-                                                  "ESCAPE '\\' ORDER BY rowid"));
-            if (!tables.step())
-                throw EngineError(QStringLiteral("the file holds no table."));
-            m_name = tables.columnText(0);
-        });
-        m_table = quoted(m_name);
+        read([this] { m_layout = TableLayout::read(m_db, QStringLiteral("main")); });
+        m_table = quoted(m_layout.table);
+        m_rowId = m_layout.rowIdName == QLatin1String("rowid") ? m_layout.rowIdName
+                                                                 : quoted(m_layout.rowIdName);
     } catch (const UnreadableTableFile &) {
         throw; // abandoned: see read()
     } catch (...) {
@@ -95,8 +89,8 @@ qint64 TableFileReader::openBlob(const char *column, qint64 rowid)
         throw error;
     }
     closeBlob();
-    if (sqlite3_blob_open(m_db, "main", m_name.toUtf8().constData(), column, rowid, 0, &m_blob) !=
-        SQLITE_OK) {
+    const QByteArray table = m_layout.tableOf(QString::fromUtf8(column)).toUtf8();
+    if (sqlite3_blob_open(m_db, "main", table.constData(), column, rowid, 0, &m_blob) != SQLITE_OK) {
         m_blob = nullptr;
         throwSqliteError(m_db);
     }

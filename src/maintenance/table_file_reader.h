@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/engine_error.h"
+#include "db/table_layout.h"
 
 #include <QString>
 #include <functional>
@@ -60,8 +61,10 @@ public:
         return m_db;
     }
     const QString &path() const { return m_path; }
-    // The table the file holds, quoted for SQL.
+    // The table the file holds, quoted for SQL, and how SQL over it names a record's row
+    // id, which openBlob takes.
     const QString &table() const { return m_table; }
+    const QString &rowId() const { return m_rowId; }
 
     // Opens the blob or text in `column` of the row `rowid` of the table and returns its
     // length in bytes, without reading it. Throws EngineError.
@@ -74,8 +77,9 @@ public:
 
 private:
     QString m_path;
-    QString m_name;
+    TableLayout m_layout;
     QString m_table;
+    QString m_rowId;
     sqlite3 *m_db = nullptr;
     sqlite3_blob *m_blob = nullptr;
     bool m_abandoned = false;

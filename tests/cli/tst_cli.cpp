@@ -297,7 +297,7 @@ void TestCli::usage()
     // Every command on a line of its own, once.
     const QStringList lines = help.out.split('\n');
     const QList<const char *> commands{"create",           "query",           "export", "import",
-                                       "rebuild-keywords", "replace-keyword", "check",  "backup",
+                                       "rebuild-keywords", "replace-keyword", "check",  "backup", "upgrade",
                                        "--help",           "--version"};
     for (const char *command : commands)
         QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^  %1( |$)").arg(command))).size(),

@@ -107,7 +107,7 @@ void setRefusal(const QString &dir, qint64 serial)
              SQLITE_OK);
     QByteArray sql = "DROP TRIGGER IF EXISTS refuse;";
     if (serial != 0)
-        sql += "CREATE TRIGGER refuse BEFORE UPDATE OF KEYWORD ON photodb WHEN OLD.SERIAL = " +
+        sql += "CREATE TRIGGER refuse BEFORE UPDATE OF KEYWORD ON photodb_record WHEN OLD.SERIAL = " +
                QByteArray::number(serial) + " BEGIN SELECT RAISE(ABORT, '" + kRefusal.toUtf8() +
                "'); END;";
     char *message = nullptr;

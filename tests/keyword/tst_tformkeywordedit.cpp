@@ -42,7 +42,7 @@ void refuseChangeOf(const QString &dir, const QString &name)
 {
     sqlite3 *db = nullptr;
     QCOMPARE(sqlite3_open((dir + "/photodb.db").toUtf8().constData(), &db), SQLITE_OK);
-    const QByteArray sql = "CREATE TRIGGER refuse BEFORE UPDATE OF KEYWORD ON photodb WHEN "
+    const QByteArray sql = "CREATE TRIGGER refuse BEFORE UPDATE OF KEYWORD ON photodb_record WHEN "
                            "OLD.NAME = '" +
                            name.toUtf8() + "' BEGIN SELECT RAISE(ABORT, 'refused'); END;";
     const int rc = sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr);
