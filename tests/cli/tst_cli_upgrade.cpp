@@ -1,6 +1,7 @@
 #include "cli_runner.h"
 #include "db/query.h"
 #include "maintenance/library_upgrade.h"
+#include "support/earlier_layout.h"
 #include "support/photo_db_fixture.h"
 
 #include <QDir>
@@ -11,23 +12,12 @@
 #include <QtTest>
 
 #include <signal.h>
-#include <sqlite3.h>
 
 using namespace pictavo;
 using pictavo::test::cli;
 using pictavo::test::PhotoDbFixture;
 
 namespace {
-
-// A Photo Table as the earlier version made it: each photo in its record's row.
-const char kEarlierLayout[] =
-    "CREATE TABLE photodb(\"PREFIX\" VARCHAR(32), \"NAME\" VARCHAR(32) NOT NULL, \"EXT\" "
-    "VARCHAR(4), \"SERIAL\" INTEGER PRIMARY KEY AUTOINCREMENT, \"KEYWORD\" VARCHAR(255) NOT NULL, "
-    "\"COUNT\" INTEGER NOT NULL, \"IMAGE_SIZE\" INTEGER NOT NULL, \"MEMO\" TEXT, \"IMAGE\" BLOB NOT "
-    "NULL, \"THUMBNAIL\" BLOB);"
-    "CREATE UNIQUE INDEX primary_key ON photodb(PREFIX,NAME,EXT,SERIAL);"
-    "CREATE INDEX photodb_image_size ON photodb(IMAGE_SIZE);"
-    "CREATE INDEX photodb_key_keyword ON photodb(PREFIX,NAME,EXT,SERIAL,KEYWORD);";
 
 // Every record as the program reads it, photos whole, in the set's order.
 QStringList contents(const QString &dir)
@@ -69,20 +59,15 @@ private:
     // Fills `dir` (a new library) with the earlier layout's Photo Table of `m_records`.
     void writeEarlierLibrary(const QString &dir);
 
-    struct Record
-    {
-        QString prefix, name, keyword, memo;
-        QByteArray image, thumbnail;
-    };
-    QVector<Record> m_records;
-    PhotoDbFixture m_reference; // the same records stored by this version
+    QVector<test::EarlierRecord> m_records;
 };
 
 void TestCliUpgrade::initTestCase()
 {
     QRandomGenerator random(2212);
     for (int i = 0; i < 240; ++i) {
-        Record r;
+        test::EarlierRecord r;
+        r.count = i % 9;
         r.prefix = i % 3 ? QStringLiteral("IMG") : QString();
         r.name = QString::number(random.bounded(100)); // names repeat: SERIAL decides
         r.keyword = i % 5 ? QStringLiteral("sea,猫 %1").arg(i % 7) : QStringLiteral("*");
@@ -96,41 +81,8 @@ void TestCliUpgrade::initTestCase()
 
 void TestCliUpgrade::writeEarlierLibrary(const QString &dir)
 {
-    const QString path = dir + QStringLiteral("/photodb.db");
-    QVERIFY(QFile::remove(path));
-    sqlite3 *db = nullptr;
-    QCOMPARE(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
-    QCOMPARE(sqlite3_exec(db, kEarlierLayout, nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-    sqlite3_stmt *insert = nullptr;
-    sqlite3_prepare_v2(db,
-                       "INSERT INTO photodb(PREFIX,NAME,EXT,KEYWORD,COUNT,IMAGE_SIZE,MEMO,IMAGE,"
-                       "THUMBNAIL) VALUES(?,?,'.jpg',?,?,?,?,?,?)",
-                       -1, &insert, nullptr);
-    for (int i = 0; i < m_records.size(); ++i) {
-        const Record &r = m_records[i];
-        const QByteArray prefix = r.prefix.toUtf8(), name = r.name.toUtf8(),
-                         keyword = r.keyword.toUtf8(), memo = r.memo.toUtf8();
-        sqlite3_bind_text(insert, 1, r.prefix.isEmpty() ? nullptr : prefix.constData(), -1,
-                          SQLITE_TRANSIENT);
-        sqlite3_bind_text(insert, 2, name.constData(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(insert, 3, keyword.constData(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int(insert, 4, i % 9);
-        sqlite3_bind_int(insert, 5, int(r.image.size()));
-        sqlite3_bind_text(insert, 6, r.memo.isEmpty() ? nullptr : memo.constData(), -1,
-                          SQLITE_TRANSIENT);
-        sqlite3_bind_blob(insert, 7, r.image.constData(), int(r.image.size()), SQLITE_TRANSIENT);
-        sqlite3_bind_blob(insert, 8, r.thumbnail.isEmpty() ? nullptr : r.thumbnail.constData(),
-                          int(r.thumbnail.size()), SQLITE_TRANSIENT);
-        QCOMPARE(sqlite3_step(insert), SQLITE_DONE);
-        sqlite3_reset(insert);
-    }
-    sqlite3_finalize(insert);
     // Records deleted at the end: their SERIALs must never be given again.
-    QCOMPARE(sqlite3_exec(db, "DELETE FROM photodb WHERE SERIAL > 236; COMMIT;", nullptr, nullptr,
-                          nullptr),
-             SQLITE_OK);
-    sqlite3_close(db);
+    QVERIFY(test::writeEarlierPhotoTable(dir, m_records, 236));
 }
 
 // Every command but the upgrade refuses the earlier layout, naming the upgrade; after

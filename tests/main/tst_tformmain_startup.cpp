@@ -2,6 +2,7 @@
 #include "base/regutl.h"
 #include "base/settings_store.h"
 #include "main/tformmain.h"
+#include "support/earlier_layout.h"
 #include "support/jpeg_fixtures.h"
 #include "support/photo_db_fixture.h"
 #include "support/scripted_prompter.h"
@@ -52,6 +53,7 @@ private slots:
     void newDatabaseCancelled();
     void openDatabase();
     void openDatabaseBlockedByPendingEdit();
+    void openDatabaseInEarlierLayout();
 
 private:
     void startedWith(const QList<std::pair<QString, QString>> &values);
@@ -399,6 +401,35 @@ void TestFormMainStartup::openDatabaseBlockedByPendingEdit()
     m_prompter.answerCancel();
     form.menuFileOpen->trigger();
     QCOMPARE(m_prompter.callsOf(ScriptedPrompter::CallType::OpenFile).size(), 1);
+}
+
+
+// A library an earlier version made opens only upgraded: declined, nothing is opened and
+// nothing changes; accepted, it opens with its photo.
+void TestFormMainStartup::openDatabaseInEarlierLayout()
+{
+    PhotoDbFixture db;
+    test::EarlierRecord record;
+    record.name = QStringLiteral("a");
+    record.keyword = QStringLiteral("k");
+    record.image = pictavo::fixtures::makeJpeg(40, 30);
+    QVERIFY(test::writeEarlierPhotoTable(db.dir(), {record}));
+    TformMain form(m_prompter);
+    m_prompter.answerPath(db.dir() + QStringLiteral("/photodb.db"));
+    m_prompter.answer(Prompter::No);
+    form.menuFileOpen->trigger();
+    QCOMPARE(m_prompter.last().kind, Prompter::Kind::Confirmation);
+    QVERIFY(m_prompter.last().text.startsWith(
+        QStringLiteral("The library in \"%1\" was made by an earlier version").arg(db.dir())));
+    QVERIFY(!form.queryAlbum.active());
+
+    m_prompter.answerPath(db.dir() + QStringLiteral("/photodb.db"));
+    m_prompter.answer(Prompter::Yes);
+    form.menuFileOpen->trigger();
+    QVERIFY(form.queryAlbum.active());
+    QCOMPARE(form.editCounter->text(), QStringLiteral("1"));
+    QVERIFY(form.queryAlbum.readBlob(QStringLiteral("IMAGE")) == record.image);
+    QVERIFY(!form.imageViewArea->isHidden());
 }
 
 QTEST_MAIN(TestFormMainStartup)
