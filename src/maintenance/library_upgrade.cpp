@@ -261,13 +261,15 @@ UpgradeSummary upgradeLibrary(const QString &directory,
         ::access(QFile::encodeName(directory).constData(), W_OK) != 0)
         throw Error(readOnlyLibraryText(directory));
     execSql(guard.handle(), QStringLiteral("BEGIN IMMEDIATE"));
+    // Made first: it removes what upgrades cut short left behind, also when there is
+    // nothing else to do.
+    const BackupFolder work(directory);
     if (!isOutdated(guard.handle(), TableLayout::read(guard.handle(), QStringLiteral("main"))))
         throw Error(QStringLiteral("The library in \"%1\" needs no upgrade.").arg(directory));
     const UpgradeSpace space = upgradeSpace(directory);
     if (space.available >= 0 && space.available < space.needed)
         throw Error(notEnoughSpaceText(directory, space));
 
-    const BackupFolder work(directory);
     const QString newPath = work.filePath(QFileInfo(path).fileName());
     UpgradeSummary summary;
     try {
