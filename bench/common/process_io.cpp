@@ -25,6 +25,7 @@ ProcessIo readProcessIo()
     };
     io.rchar = field("rchar:");
     io.readBytes = field("read_bytes:");
+    io.wchar = field("wchar:");
     return io;
 }
 

@@ -17,6 +17,7 @@
 #include "common/child_process.h"
 #include "common/command_line.h"
 #include "common/photo_fill.h"
+#include "common/process_io.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -65,26 +66,13 @@ bool takePhotoSize(bench::CommandLine &args, int &bytes)
     return true;
 }
 
-// Bytes this process has written so far (to files, the journal included).
-qint64 bytesWritten()
-{
-    QFile io(QStringLiteral("/proc/self/io"));
-    if (!io.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : io.readAll().split('\n'))
-        if (line.startsWith("wchar:"))
-            return line.mid(6).trimmed().toLongLong();
-    return -1;
-}
-
 Options parseOptions(int argc, char **argv)
 {
     Options options;
     bench::parseCommandLine(argc, argv, kUsage, [&](bench::CommandLine &args) {
         return args.takeInt("--records", options.records, 2, 10000000) ||
                args.takeInt("--runs", options.runs, 1, 1000) ||
-               takePhotoSize(args, options.photoBytes) ||
-               args.takeSwitch("--keep", options.keep);
+               takePhotoSize(args, options.photoBytes) || args.takeSwitch("--keep", options.keep);
     });
     return options;
 }
@@ -164,8 +152,8 @@ int main(int argc, char **argv)
             return QByteArray("PRAGMA synchronous=FULL; PRAGMA secure_delete=OFF; BEGIN; UPDATE "
                               "photodb_record SET KEYWORD = substr(KEYWORD, 1, instr(KEYWORD, '") +
                    from + "') - 1) || '" + to + "' || substr(KEYWORD, instr(KEYWORD, '" + from +
-                   "') + " + QByteArray::number(qstrlen(from)) + ") WHERE instr(KEYWORD, '" +
-                   from + "') > 0; COMMIT;";
+                   "') + " + QByteArray::number(qstrlen(from)) + ") WHERE instr(KEYWORD, '" + from +
+                   "') > 0; COMMIT;";
         };
         std::printf("ours:    replaceKeywordInPhotoTable(DIR, FROM, TO)\n");
         std::printf("sqlite3: sqlite3 DIR/photodb.db \"%s\"\n", update("FROM", "TO").constData());
@@ -184,13 +172,14 @@ int main(int argc, char **argv)
                 const char *from = side == 0 ? "sunset" : "dusk";
                 const char *to = side == 0 ? "dusk" : "sunset";
                 if ((side == 0) == (round % 2 == 0)) {
-                    const qint64 before = bytesWritten();
+                    const qint64 before = bench::readProcessIo().wchar;
                     QElapsedTimer timer;
                     timer.start();
                     const KeywordReplaceResult result = replaceKeywordInPhotoTable(
                         dir, QString::fromLatin1(from), QString::fromLatin1(to));
                     ours.push_back(bench::msSince(timer));
-                    writtenMB.push_back(double(bytesWritten() - before) / (1024.0 * 1024.0));
+                    writtenMB.push_back(double(bench::readProcessIo().wchar - before) /
+                                        (1024.0 * 1024.0));
                     changed = result.changed;
                 } else {
                     const bench::ChildRun run =

@@ -12,6 +12,7 @@
 #include "common/bench_support.h"
 #include "common/command_line.h"
 #include "common/photo_fill.h"
+#include "common/process_io.h"
 #include "db/database.h"
 #include "db/query.h"
 #include "db/sqlite_statement.h"
@@ -45,18 +46,6 @@ constexpr char kUsage[] = "usage: bench_record_post [--records N] [--runs N] [--
                           "  --runs N     posts of each kind (default 20)\n"
                           "  --keep       keep the temporary database and print where\n";
 
-// Bytes this process has written so far (to files, the journal included).
-qint64 bytesWritten()
-{
-    QFile io(QStringLiteral("/proc/self/io"));
-    if (!io.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : io.readAll().split('\n'))
-        if (line.startsWith("wchar:"))
-            return line.mid(6).trimmed().toLongLong();
-    return -1;
-}
-
 struct Cost
 {
     std::vector<double> ms, kb;
@@ -64,12 +53,12 @@ struct Cost
 
 template <typename Step> void measure(Cost &cost, const Step &step)
 {
-    const qint64 before = bytesWritten();
+    const qint64 before = bench::readProcessIo().wchar;
     QElapsedTimer timer;
     timer.start();
     step();
     cost.ms.push_back(bench::msSince(timer));
-    cost.kb.push_back(double(bytesWritten() - before) / 1024.0);
+    cost.kb.push_back(double(bench::readProcessIo().wchar - before) / 1024.0);
 }
 
 // Every table file attached to the connection flushed (FULL) or not (OFF) at a commit.
@@ -82,7 +71,9 @@ void setFlushes(const QString &dir, const char *mode)
         schemas << list.columnText(1);
     list.reset();
     for (const QString &schema : schemas)
-        execSql(db, QStringLiteral("PRAGMA %1.synchronous=%2").arg(quoted(schema), QLatin1String(mode)));
+        execSql(
+            db,
+            QStringLiteral("PRAGMA %1.synchronous=%2").arg(quoted(schema), QLatin1String(mode)));
 }
 
 bool report(const char *what, const Cost &flushed, const Cost &unflushed)
@@ -141,8 +132,7 @@ int main(int argc, char **argv)
             album.moveTo(run % album.recordCount());
             measure(keyword, [&] {
                 album.edit();
-                album.setValue(QStringLiteral("KEYWORD"),
-                               QStringLiteral("sea,sky,run%1").arg(run));
+                album.setValue(QStringLiteral("KEYWORD"), QStringLiteral("sea,sky,run%1").arg(run));
                 album.post();
             });
             // 127 -> 128: the count's stored width grows, so its record changes length.
@@ -157,7 +147,8 @@ int main(int argc, char **argv)
         pass = report("view count", costs[1][1], costs[0][1]) && pass;
         if (!sameCounts)
             std::printf("CHECK FAILED: a view count did not read back\n");
-        return bench::reportEnd(pass && sameCounts ? 0 : 1, options.keep ? temp->path() : QString());
+        return bench::reportEnd(pass && sameCounts ? 0 : 1,
+                                options.keep ? temp->path() : QString());
     } catch (const Error &error) {
         std::printf("error: %s\n", qPrintable(error.text()));
         return 1;

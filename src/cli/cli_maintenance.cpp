@@ -1,10 +1,10 @@
 #include "cli/cli_maintenance.h"
 
 #include "base/error.h"
+#include "db/engine_error.h"
 #include "maintenance/library_backup.h"
 #include "maintenance/library_check.h"
 #include "maintenance/library_upgrade.h"
-#include "db/engine_error.h"
 
 #include <QElapsedTimer>
 

@@ -79,8 +79,7 @@ QString quotedList(const QStringList &names)
 bool isOutdatedPhotoTable(const Database::TableFile &file)
 {
     return file.fileName.compare(schema::kPhotoTableFile, Qt::CaseInsensitive) == 0 &&
-           !file.layout.split() &&
-           TableLayout::forNew(file.table, file.info.fields).split();
+           !file.layout.split() && TableLayout::forNew(file.table, file.info.fields).split();
 }
 
 QString readOnlyLibraryText(const QString &directory)

@@ -103,8 +103,8 @@ qint64 DataSet::lastRowId() const
         if (found)
             return rowId;
     }
-    SqliteStatement largest(
-        db, QStringLiteral("SELECT max(rowid) FROM %1.%2").arg(schema, quoted(m_plan.base.layout.recordTable)));
+    SqliteStatement largest(db, QStringLiteral("SELECT max(rowid) FROM %1.%2")
+                                    .arg(schema, quoted(m_plan.base.layout.recordTable)));
     const qint64 rowId = largest.step() ? largest.columnInt64(0) : 0;
     largest.reset();
     return rowId;

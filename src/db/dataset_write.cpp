@@ -236,7 +236,8 @@ qint64 DataSet::write()
             throw EngineError(QStringLiteral("Record/key deleted."));
     }
     for (int f : apart) {
-        const QString table = schema + quoted(base.layout.apart.value(m_plan.fields[f].name.toUpper()));
+        const QString table =
+            schema + quoted(base.layout.apart.value(m_plan.fields[f].name.toUpper()));
         const QString column = quoted(m_plan.fields[f].name);
         const bool absent = m_buffer[f].isNull() && !m_plan.fields[f].def.required;
         SqliteStatement blob(

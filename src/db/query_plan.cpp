@@ -22,8 +22,7 @@ enum class ArmRowIds
 QString rowIdOf(const Database::TableFile &file, const QString &alias)
 {
     const QString &name = file.layout.rowIdName;
-    return alias + QLatin1Char('.') +
-           (name == QLatin1String("rowid") ? name : quoted(name));
+    return alias + QLatin1Char('.') + (name == QLatin1String("rowid") ? name : quoted(name));
 }
 
 struct Source
@@ -78,8 +77,9 @@ public:
             plan.keySql =
                 QStringLiteral("SELECT %1 %2").arg(keyItems.join(QLatin1String(", ")), keyRest);
             if (!m_st.where && !m_st.orderBy && m_st.limitToken < 0)
-                plan.countSql = QStringLiteral("SELECT count(*) FROM %1.%2")
-                                    .arg(quoted(base.file.schema), quoted(base.file.layout.recordTable));
+                plan.countSql =
+                    QStringLiteral("SELECT count(*) FROM %1.%2")
+                        .arg(quoted(base.file.schema), quoted(base.file.layout.recordTable));
             plan.rowSql = QStringLiteral("SELECT %1 FROM %2 WHERE %3=?")
                               .arg(items.join(QLatin1String(", ")),
                                    tableText(firstTopLevelTable(), true), rowIdOf(base.file, a));

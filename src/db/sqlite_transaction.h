@@ -48,7 +48,10 @@ private:
 class SqliteSavepoint
 {
 public:
-    explicit SqliteSavepoint(sqlite3 *db) : m_db(db) { execSql(m_db, QStringLiteral("SAVEPOINT write_together")); }
+    explicit SqliteSavepoint(sqlite3 *db) : m_db(db)
+    {
+        execSql(m_db, QStringLiteral("SAVEPOINT write_together"));
+    }
     ~SqliteSavepoint()
     {
         if (!m_released)

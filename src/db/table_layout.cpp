@@ -56,14 +56,14 @@ struct ColumnInfo
 
 QVector<ColumnInfo> columnsOf(sqlite3 *db, const QString &schema, const QString &table)
 {
-    SqliteStatement info(db,
-                         QStringLiteral("PRAGMA %1.table_info(%2)").arg(quoted(schema), quoted(table)));
+    SqliteStatement info(
+        db, QStringLiteral("PRAGMA %1.table_info(%2)").arg(quoted(schema), quoted(table)));
     QVector<ColumnInfo> columns;
     while (info.step())
-        columns.append({info.columnText(1),
-                        info.columnInt64(5) == 1 &&
-                            info.columnText(2).compare(QLatin1String("INTEGER"),
-                                                       Qt::CaseInsensitive) == 0});
+        columns.append(
+            {info.columnText(1),
+             info.columnInt64(5) == 1 &&
+                 info.columnText(2).compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0});
     return columns;
 }
 
@@ -85,8 +85,7 @@ TableLayout TableLayout::read(sqlite3 *db, const QString &schema)
                                     .arg(quoted(schema)));
     QStringList tables, views;
     while (objects.step())
-        (objects.columnText(0) == QLatin1String("view") ? views : tables)
-            << objects.columnText(1);
+        (objects.columnText(0) == QLatin1String("view") ? views : tables) << objects.columnText(1);
     TableLayout layout;
     for (const QString &view : views) {
         const QString records = nameIn(tables, view + kRecordSuffix);
@@ -208,8 +207,9 @@ QStringList TableLayout::createStatements(const QString &schema,
             recordColumns << columnDefinition(field);
             recordNames << field.name;
         }
-    QStringList statements{QStringLiteral("CREATE TABLE %1%2(%3)")
-                               .arg(s, quoted(recordTable), recordColumns.join(QLatin1String(", ")))};
+    QStringList statements{
+        QStringLiteral("CREATE TABLE %1%2(%3)")
+            .arg(s, quoted(recordTable), recordColumns.join(QLatin1String(", ")))};
     if (!split())
         return statements;
 
@@ -235,9 +235,11 @@ QStringList TableLayout::createStatements(const QString &schema,
         insertBlobs << QStringLiteral("INSERT INTO %1(%2,%3) SELECT last_insert_rowid(), "
                                       "NEW.%3%4;")
                            .arg(holderTable, key, column,
-                                field.required ? QString()
-                                               : QStringLiteral(" WHERE NEW.%1 IS NOT NULL").arg(column));
-        updateBlobs << QStringLiteral("DELETE FROM %1 WHERE %2=OLD.%2 AND (NEW.%2 IS NOT OLD.%2%3);")
+                                field.required
+                                    ? QString()
+                                    : QStringLiteral(" WHERE NEW.%1 IS NOT NULL").arg(column));
+        updateBlobs << QStringLiteral(
+                           "DELETE FROM %1 WHERE %2=OLD.%2 AND (NEW.%2 IS NOT OLD.%2%3);")
                            .arg(holderTable, key,
                                 field.required ? QString()
                                                : QStringLiteral(" OR NEW.%1 IS NULL").arg(column))
@@ -267,8 +269,8 @@ QStringList TableLayout::createStatements(const QString &schema,
         << QStringLiteral("CREATE TRIGGER %1%2 INSTEAD OF UPDATE ON %3 BEGIN %4 UPDATE %5 SET "
                           "%6 WHERE %7=OLD.%7; END")
                .arg(s, quoted(table + QLatin1String("_update")), view,
-                    updateBlobs.join(QLatin1Char(' ')), records,
-                    assignments.join(QLatin1Char(',')), key)
+                    updateBlobs.join(QLatin1Char(' ')), records, assignments.join(QLatin1Char(',')),
+                    key)
         << QStringLiteral("CREATE TRIGGER %1%2 INSTEAD OF DELETE ON %3 BEGIN %4 DELETE FROM %5 "
                           "WHERE %6=OLD.%6; END")
                .arg(s, quoted(table + QLatin1String("_delete")), view,

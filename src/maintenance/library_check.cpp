@@ -302,8 +302,9 @@ private:
 
     QByteArray readPhoto(TableFileReader &file, qint64 rowid)
     {
-        SqliteStatement one(file.handle(),
-                            QStringLiteral("SELECT IMAGE FROM %1 WHERE %2=?").arg(file.table(), file.rowId()));
+        SqliteStatement one(
+            file.handle(),
+            QStringLiteral("SELECT IMAGE FROM %1 WHERE %2=?").arg(file.table(), file.rowId()));
         one.bind(1, rowid);
         if (!one.step())
             return {};
@@ -375,11 +376,11 @@ QString CheckSummary::text() const
 {
     return QStringLiteral("%1 photos, %2 damaged, %3 duplicates, %4 table faults, "
                           "%5 keyword differences")
-        .arg(photos)
-        .arg(damagedPhotos)
-        .arg(duplicates)
-        .arg(tableFaults)
-        .arg(keywordDifferences) +
+               .arg(photos)
+               .arg(damagedPhotos)
+               .arg(duplicates)
+               .arg(tableFaults)
+               .arg(keywordDifferences) +
            (leftovers > 0 ? QStringLiteral(", %1 backup leftovers").arg(leftovers) : QString());
 }
 

@@ -134,7 +134,8 @@ UpgradeSummary writeUpgraded(const QString &oldPath, const QString &newPath,
                        range};
     for (auto it = layout.apart.cbegin(); it != layout.apart.cend(); ++it) {
         const QString column = quoted(it.key());
-        copies << QStringLiteral("INSERT INTO main.%1 SELECT rowid, %2").arg(quoted(it.value()), column) +
+        copies << QStringLiteral("INSERT INTO main.%1 SELECT rowid, %2")
+                          .arg(quoted(it.value()), column) +
                       range + QStringLiteral(" AND %1 IS NOT NULL").arg(column);
     }
 
@@ -147,7 +148,8 @@ UpgradeSummary writeUpgraded(const QString &oldPath, const QString &newPath,
     qint64 done = 0;
     for (qint64 last = std::numeric_limits<qint64>::min();;) {
         stepEnd.bind(1, last);
-        const qint64 end = stepEnd.step() ? stepEnd.columnInt64(0) : std::numeric_limits<qint64>::max();
+        const qint64 end =
+            stepEnd.step() ? stepEnd.columnInt64(0) : std::numeric_limits<qint64>::max();
         stepEnd.reset();
         for (const QString &sql : copies) {
             SqliteStatement statement(db, sql);
@@ -198,7 +200,8 @@ UpgradeSummary writeUpgraded(const QString &oldPath, const QString &newPath,
         QStringList columns;
         bool onRecords = true;
         while (info.step()) {
-            onRecords = onRecords && recordColumns.contains(quoted(info.columnText(0)), Qt::CaseInsensitive);
+            onRecords = onRecords &&
+                        recordColumns.contains(quoted(info.columnText(0)), Qt::CaseInsensitive);
             columns << quoted(info.columnText(0));
         }
         if (onRecords && !columns.isEmpty())

@@ -45,7 +45,7 @@ TableFileReader::TableFileReader(const QString &path, PageReads reads) : m_path(
         read([this] { m_layout = TableLayout::read(m_db, QStringLiteral("main")); });
         m_table = quoted(m_layout.table);
         m_rowId = m_layout.rowIdName == QLatin1String("rowid") ? m_layout.rowIdName
-                                                                 : quoted(m_layout.rowIdName);
+                                                               : quoted(m_layout.rowIdName);
     } catch (const UnreadableTableFile &) {
         throw; // abandoned: see read()
     } catch (...) {
@@ -90,7 +90,8 @@ qint64 TableFileReader::openBlob(const char *column, qint64 rowid)
     }
     closeBlob();
     const QByteArray table = m_layout.tableOf(QString::fromUtf8(column)).toUtf8();
-    if (sqlite3_blob_open(m_db, "main", table.constData(), column, rowid, 0, &m_blob) != SQLITE_OK) {
+    if (sqlite3_blob_open(m_db, "main", table.constData(), column, rowid, 0, &m_blob) !=
+        SQLITE_OK) {
         m_blob = nullptr;
         throwSqliteError(m_db);
     }

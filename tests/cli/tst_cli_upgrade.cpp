@@ -150,9 +150,8 @@ void TestCliUpgrade::killedAtAnyMomentLeavesOneWholeLibrary()
         QFile restore(path);
         QVERIFY(restore.open(QIODevice::WriteOnly) && restore.write(original) == original.size());
     }
-    QVERIFY2(oldSeen > 0 && newSeen > 0, qPrintable(QStringLiteral("%1 old, %2 new")
-                                                        .arg(oldSeen)
-                                                        .arg(newSeen)));
+    QVERIFY2(oldSeen > 0 && newSeen > 0,
+             qPrintable(QStringLiteral("%1 old, %2 new").arg(oldSeen).arg(newSeen)));
     QCOMPARE(cli({"upgrade", db.dir()}).code, 0);
     QCOMPARE(contents(db.dir()), expected);
     QVERIFY(QDir(db.dir()).entryList({".pictavo-*"}, QDir::Dirs | QDir::Hidden).isEmpty());

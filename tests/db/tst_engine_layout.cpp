@@ -72,8 +72,10 @@ void TestEngineLayout::plainSqlReadsAndWritesThroughOneName()
     PhotoDbFixture db;
     const QByteArray stored = patternBytes(70000, 1);
     const qint64 first = db.addPhoto("IMG", "a", "sea", stored);
-    QCOMPARE(plainSql(db.dir(), "SELECT SERIAL, NAME, KEYWORD, IMAGE FROM photodb"),
-             QStringList{QStringLiteral("%1|a|sea|%2").arg(first).arg(QString::fromLatin1(stored.toHex()))});
+    QCOMPARE(
+        plainSql(db.dir(), "SELECT SERIAL, NAME, KEYWORD, IMAGE FROM photodb"),
+        QStringList{
+            QStringLiteral("%1|a|sea|%2").arg(first).arg(QString::fromLatin1(stored.toHex()))});
 
     const QByteArray added = patternBytes(5000, 2);
     const QByteArray replaced = patternBytes(300, 3);

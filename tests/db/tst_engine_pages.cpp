@@ -118,7 +118,7 @@ int pagesToOpen(const QString &dir, const QStringList &sql, Query &query,
 
 struct Opened
 {
-    int pages = 0;    // read to open and count
+    int pages = 0; // read to open and count
     QVector<qint64> serials;
 };
 
@@ -343,7 +343,6 @@ void TestEnginePages::randomStatementsOpenFromTheIndex()
             }
         }
     }
-
 }
 
 QTEST_GUILESS_MAIN(TestEnginePages)

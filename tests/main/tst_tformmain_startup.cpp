@@ -1,4 +1,3 @@
-#include "widgets/form_placement.h"
 #include "base/regutl.h"
 #include "base/settings_store.h"
 #include "main/tformmain.h"
@@ -6,6 +5,7 @@
 #include "support/jpeg_fixtures.h"
 #include "support/photo_db_fixture.h"
 #include "support/scripted_prompter.h"
+#include "widgets/form_placement.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -402,7 +402,6 @@ void TestFormMainStartup::openDatabaseBlockedByPendingEdit()
     form.menuFileOpen->trigger();
     QCOMPARE(m_prompter.callsOf(ScriptedPrompter::CallType::OpenFile).size(), 1);
 }
-
 
 // A library an earlier version made opens only upgraded: declined, nothing is opened and
 // nothing changes; accepted, it opens with its photo.
