@@ -26,8 +26,8 @@ namespace {
 
 // Records copied in one statement: a progress step, and the most a stop waits for.
 constexpr int kRecordsPerStep = 256;
-// Beyond a copy of the file: the new indexes, and what the file system keeps back.
-constexpr qint64 kSpareBytes = 64 * 1024 * 1024;
+// Beyond a copy of the file: the new indexes and the Keyword Table's copy for the check.
+constexpr qint64 kSpareBytes = 4 * 1024 * 1024;
 
 QString photoTablePath(const QString &directory)
 {
@@ -239,7 +239,8 @@ bool libraryNeedsUpgrade(const QString &directory)
 
 UpgradeSpace upgradeSpace(const QString &directory)
 {
-    return {QFileInfo(photoTablePath(directory)).size() + kSpareBytes, freeBytes(directory)};
+    const qint64 size = QFileInfo(photoTablePath(directory)).size();
+    return {size + size / 20 + kSpareBytes, freeBytes(directory)};
 }
 
 QString upgradeQuestionText(const QString &directory)
