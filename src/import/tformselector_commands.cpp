@@ -91,6 +91,10 @@ void TformSelector::menuFileSelectAllClick()
 void TformSelector::menuFileInportClick()
 {
     m_closeAfterRun = false;
+    m_pipeline.keywordsFromFiles = checkboxKeywordsFromFiles->isChecked();
+    m_keywordWarnings.clear();
+    labelKeywordWarnings->clear();
+    labelKeywordWarnings->setToolTip(QString());
     // A failure the run does not handle ends it with the window idle; it is reported here.
     guard([this] {
         m_pipeline.run(listboxFile->directory(), listboxFile->entries(), editPrefix->text(),
@@ -160,7 +164,7 @@ void TformSelector::setImporting(bool importing)
     const QList<QWidget *> controls{
         bitbtnAppend,  bitbtnClose, radiogroupScale, checkboxRemoveAfterInport,
         comboboxDrive, listboxDir,  listboxFile,     editPrefix,
-        editKeyWord};
+        editKeyWord,   checkboxKeywordsFromFiles};
     for (QWidget *control : controls)
         control->setEnabled(idle);
     for (QAction *command : {menuFileExit, menuFileInport, menuFileOpen, menuFileSelectAll})
