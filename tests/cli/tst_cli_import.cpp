@@ -361,7 +361,8 @@ void TestCliImport::roundTripThroughFiles()
                       keywords[i], jpeg(100 + i));
         expected.insert(jpeg(100 + i), keywords[i]);
     }
-    from.addPhoto(QString(), "none", "k", QByteArray());
+    from.addPhoto(QString(), "none", "k", "1");
+    from.emptyPhoto("none");
     QTemporaryDir out;
     Run run = cli({"export-set", from.dir(), out.path(), "--xmp"});
     QCOMPARE(run.out, "5 written, 1 without photo, 0 not replaced, 0 failed\n");
