@@ -3,8 +3,6 @@
 #include "support/photo_db_fixture.h"
 
 #include <QDirIterator>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QtTest>
 
 using namespace pictavo;
@@ -36,7 +34,6 @@ private slots:
     void namesAndClashes_data();
     void namesAndClashes();
     void existingFiles();
-    void sidecarReadByExiftool();
 };
 
 void TestSetExport::namesAndClashes_data()
@@ -114,30 +111,6 @@ void TestSetExport::existingFiles()
     counts = photos.run(true, {});
     QCOMPARE(counts.summary(), "1 written, 0 without photo, 0 not replaced, 1 failed");
     QVERIFY(photos.problems().value(0).startsWith("b.jpg: Could not save to"));
-}
-
-void TestSetExport::sidecarReadByExiftool()
-{
-    const QString exiftool = QStandardPaths::findExecutable("exiftool");
-    if (exiftool.isEmpty())
-        QSKIP("exiftool (libimage-exiftool-perl) is not installed");
-    PhotoDbFixture db;
-    db.addPhoto(QString(), "a", QStringLiteral("sea, Zürich,猫,sea,,x <&> y"), patternBytes(50, 1));
-    db.addPhoto(QString(), "b", "*", patternBytes(60, 2));
-    Query set;
-    openSet(set, db.dir());
-    QTemporaryDir out;
-    SetExport photos(set, out.path(), true);
-    QVERIFY(photos.run(false, {}).complete());
-    const auto subject = [&](const QString &file) {
-        QProcess tool;
-        tool.start(exiftool, {"-s3", "-sep", "|", "-XMP-dc:Subject", out.filePath(file)});
-        tool.waitForFinished();
-        return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
-    };
-    QCOMPARE(subject("a.jpg.xmp"), QStringLiteral("sea|Zürich|猫|x <&> y"));
-    QCOMPARE(subject("b.jpg.xmp"), QString());
-    QVERIFY(contents(out.filePath("a.jpg")) == patternBytes(50, 1));
 }
 
 QTEST_GUILESS_MAIN(TestSetExport)
