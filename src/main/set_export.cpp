@@ -10,11 +10,34 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <future>
+
 namespace pictavo {
 
 namespace {
 
 const QString kSidecarSuffix = QStringLiteral(".xmp");
+// Photos up to this size together are read and written side by side: one is written
+// (and waited for on the disk) while the next is read. A larger one waits its turn, so
+// the export holds at most this much or one photo.
+constexpr qint64 kOverlapBytes = 16 * 1024 * 1024;
+
+// Makes the photo's folder and writes the photo and its sidecar (when there is one), each
+// whole; the failure's text, or nothing.
+QString writeFiles(const QString &path, const QByteArray &photo, const QByteArray &sidecar)
+{
+    try {
+        const QString folder = QFileInfo(path).path();
+        if (!QDir().mkpath(folder))
+            throw Error(QStringLiteral("The folder \"%1\" could not be made.").arg(folder));
+        saveWholeFile(path, photo);
+        if (!sidecar.isEmpty())
+            saveWholeFile(path + kSidecarSuffix, sidecar);
+    } catch (const Error &error) {
+        return error.text();
+    }
+    return QString();
+}
 
 } // namespace
 
@@ -127,21 +150,58 @@ SetExportCounts SetExport::run(bool replace, const std::function<bool(int, int)>
     m_problems.clear();
     SetExportCounts counts;
     const QDir destination(m_destination);
+    const int image = m_set.fieldNumber(QStringLiteral("IMAGE"));
+    const int keyword = m_set.fieldNumber(QStringLiteral("KEYWORD"));
+    // The photo being written on a thread of its own while the next one is read here.
+    std::future<QString> writing;
+    QString writingFile;
+    qint64 inFlight = 0;
+    const auto fail = [&](const QString &file, const QString &reason) {
+        ++counts.failed;
+        m_problems << file + QStringLiteral(": ") + reason;
+    };
+    const auto settle = [&] {
+        if (!writing.valid())
+            return;
+        if (const QString failure = writing.get(); failure.isEmpty())
+            ++counts.written;
+        else
+            fail(writingFile, failure);
+        inFlight = 0;
+    };
     const int total = recordCount();
     int done = 0;
     for (const Target &target : m_targets) {
-        if (target.file.isEmpty())
+        if (target.file.isEmpty()) {
             ++counts.withoutPhoto;
-        else if (!replace && exists(target)) {
+        } else if (!replace && exists(target)) {
             ++counts.notReplaced;
             m_problems << target.file + QStringLiteral(": already there, not replaced");
-        } else
-            write(target, destination.filePath(target.file), counts);
+        } else {
+            // Two photos are held at once only while they are small together.
+            if (inFlight + m_set.valueAt(target.row, image).toLongLong() > kOverlapBytes)
+                settle();
+            try {
+                QByteArray photo = m_set.readBlobAt(target.row, QStringLiteral("IMAGE"));
+                QByteArray sidecar;
+                if (m_sidecars)
+                    sidecar = xmpSidecar(sidecarKeywords(m_set.valueAt(target.row, keyword).toString()));
+                settle();
+                writingFile = target.file;
+                inFlight = photo.size();
+                writing = std::async(std::launch::async, writeFiles,
+                                     destination.filePath(target.file), std::move(photo),
+                                     std::move(sidecar));
+            } catch (const Error &error) {
+                fail(target.file, error.text());
+            }
+        }
         if (keepGoing && !keepGoing(++done, total)) {
             counts.stopped = done < total;
             break;
         }
     }
+    settle();
     return counts;
 }
 
@@ -155,25 +215,6 @@ QString SetExport::closingText(const SetExportCounts &counts) const
     if (m_problems.size() > kShown)
         lines << QStringLiteral("... and %1 more.").arg(m_problems.size() - kShown);
     return lines.join(QLatin1Char('\r'));
-}
-
-void SetExport::write(const Target &target, const QString &path, SetExportCounts &counts)
-{
-    try {
-        const QString folder = QFileInfo(path).path();
-        if (!QDir().mkpath(folder))
-            throw Error(QStringLiteral("The folder \"%1\" could not be made.").arg(folder));
-        saveWholeFile(path, m_set.readBlobAt(target.row, QStringLiteral("IMAGE")));
-        if (m_sidecars) {
-            const int keyword = m_set.fieldNumber(QStringLiteral("KEYWORD"));
-            const QString keywords = m_set.valueAt(target.row, keyword).toString();
-            saveWholeFile(path + kSidecarSuffix, xmpSidecar(sidecarKeywords(keywords)));
-        }
-        ++counts.written;
-    } catch (const Error &error) {
-        ++counts.failed;
-        m_problems << target.file + QStringLiteral(": ") + error.text();
-    }
 }
 
 } // namespace pictavo

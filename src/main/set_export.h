@@ -39,8 +39,9 @@ struct SetExportCounts
 // disk that ignores it) is taken by an earlier record of the set gets "_" and its SERIAL
 // added to its name. With sidecars, each photo gets "<file>.xmp" holding its keywords.
 //
-// The plan reads only the records' small fields; each photo is read when its turn comes
-// and let go before the next, so the export holds one photo at a time.
+// The plan reads only the records' small fields; each photo is read when its turn comes,
+// here, and written on a thread of its own while the next one is read, so the export
+// holds at most two photos of 16 MB together, or one larger one.
 class SetExport
 {
 public:
@@ -72,7 +73,6 @@ private:
         QString file; // relative to the destination; empty: no photo
     };
     bool exists(const Target &target) const;
-    void write(const Target &target, const QString &path, SetExportCounts &counts);
 
     const DataSet &m_set;
     QString m_destination;
