@@ -28,7 +28,8 @@ constexpr double kMemoryAllowanceMb = 64;
 // The baseline, in one place: the sqlite3 shell writing every photo to DEST/NAME+EXT in one
 // statement. It names the table that holds the Photo Table in photodb.db's current layout;
 // when that layout changes, this statement is what changes with it.
-const char kSqlite3Statement[] = "SELECT count(writefile('%1/' || NAME || EXT, IMAGE)) FROM photodb;";
+const char kSqlite3Statement[] =
+    "SELECT count(writefile('%1/' || NAME || EXT, IMAGE)) FROM photodb;";
 
 struct Options
 {
@@ -89,7 +90,8 @@ int main(int argc, char **argv)
     }
     const QString sqlite3 = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
     if (sqlite3.isEmpty()) {
-        std::fprintf(stderr, "bench_export_set: sqlite3 not found on PATH (Debian package sqlite3)\n");
+        std::fprintf(stderr,
+                     "bench_export_set: sqlite3 not found on PATH (Debian package sqlite3)\n");
         return 2;
     }
     auto work = bench::makeWorkDirectory("bench_export_set", options.keep);
@@ -121,8 +123,9 @@ int main(int argc, char **argv)
         const QString exportDest = work->filePath(QStringLiteral("export%1").arg(run));
         QDir().mkpath(sqliteDest);
         const auto baseline = [&] {
-            return timed(bench::utf8(sqlite3),
-                         {photodb, QByteArray(kSqlite3Statement).replace("%1", bench::utf8(sqliteDest))});
+            return timed(
+                bench::utf8(sqlite3),
+                {photodb, QByteArray(kSqlite3Statement).replace("%1", bench::utf8(sqliteDest))});
         };
         const auto ours = [&] {
             return timed(cli, {"export-set", bench::utf8(lib), bench::utf8(exportDest)});
@@ -155,8 +158,8 @@ int main(int argc, char **argv)
         std::printf("run %d: sqlite3 %.0f ms + sync %.0f ms, export-set %.0f ms + sync %.0f ms "
                     "(%.0f MB/s): %.2f x; resident %.1f MB\n",
                     run, tool.commandMs, tool.diskMs - tool.commandMs, pictavo.commandMs,
-                    pictavo.diskMs - pictavo.commandMs, total / 1e3 / pictavo.diskMs,
-                    ratios.back(), pictavo.maxRssKb / 1024.0);
+                    pictavo.diskMs - pictavo.commandMs, total / 1e3 / pictavo.diskMs, ratios.back(),
+                    pictavo.maxRssKb / 1024.0);
     }
     // With sidecars, for information.
     const QString xmpDest = work->filePath(QStringLiteral("xmp"));
@@ -172,8 +175,9 @@ int main(int argc, char **argv)
                 "the sync: %.2f x (information)\n",
                 ratios.size(), bench::median(sqliteMs), bench::median(exportMs),
                 bench::median(cachedRatios));
-    std::printf("goal: export-set at least %.1f x the rate of sqlite3 (to the disk): %.2f x  -> %s\n",
-                kRateGoal, ratio, ratio >= kRateGoal ? "PASS" : "FAIL");
+    std::printf(
+        "goal: export-set at least %.1f x the rate of sqlite3 (to the disk): %.2f x  -> %s\n",
+        kRateGoal, ratio, ratio >= kRateGoal ? "PASS" : "FAIL");
     std::printf("goal: resident memory under %.1f MB (64 MB + the largest photo): %.1f MB  -> %s\n",
                 allowanceMb, maxRssKb / 1024.0, maxRssKb / 1024.0 < allowanceMb ? "PASS" : "FAIL");
     if (ratio < kRateGoal || maxRssKb / 1024.0 >= allowanceMb)

@@ -176,8 +176,7 @@ std::optional<QString> QtPrompter::chooseDirectory(const QString &title, const Q
 }
 
 std::optional<QString> QtPrompter::chooseDirectoryWithOption(const QString &title,
-                                                             const QString &start,
-                                                             bool offerCreate,
+                                                             const QString &start, bool offerCreate,
                                                              const QString &option, bool &ticked)
 {
     DirectoryDialog dialog(dialogParent(), title, start, offerCreate);

@@ -98,8 +98,9 @@ TformSelector::TformSelector(TformMain &formMain, Prompter &prompter, QWidget *p
     m_pipeline.onOutcome = [this](const ImportOutcome &outcome) {
         if (outcome.keywordWarnings.isEmpty())
             return;
-        m_keywordWarnings << QStringLiteral("\"%1\": %2").arg(
-                                 outcome.entry, outcome.keywordWarnings.join(QStringLiteral("; ")));
+        m_keywordWarnings << QStringLiteral("\"%1\": %2")
+                                 .arg(outcome.entry,
+                                      outcome.keywordWarnings.join(QStringLiteral("; ")));
         labelKeywordWarnings->setText(
             QStringLiteral("Keywords of %1 files passed over").arg(m_keywordWarnings.size()));
         labelKeywordWarnings->setToolTip(m_keywordWarnings.join(QLatin1Char('\n')));

@@ -161,10 +161,11 @@ void TformSelector::setImporting(bool importing)
     // of a run ends here.
     setBusyPointer(importing);
     const bool idle = !importing;
-    const QList<QWidget *> controls{
-        bitbtnAppend,  bitbtnClose, radiogroupScale, checkboxRemoveAfterInport,
-        comboboxDrive, listboxDir,  listboxFile,     editPrefix,
-        editKeyWord,   checkboxKeywordsFromFiles};
+    const QList<QWidget *> controls{bitbtnAppend,    bitbtnClose,
+                                    radiogroupScale, checkboxRemoveAfterInport,
+                                    comboboxDrive,   listboxDir,
+                                    listboxFile,     editPrefix,
+                                    editKeyWord,     checkboxKeywordsFromFiles};
     for (QWidget *control : controls)
         control->setEnabled(idle);
     for (QAction *command : {menuFileExit, menuFileInport, menuFileOpen, menuFileSelectAll})

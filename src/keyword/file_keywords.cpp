@@ -164,9 +164,8 @@ void readIptc(Collector &collector, const QByteArray &photoshop)
         uint32_t header = 0;
         uint32_t size = 0;
         // The IPTC blocks among the Photoshop resources, joined as peer programs join them.
-        while (cursor < end &&
-               Exiv2::Photoshop::locateIptcIrb(cursor, long(end - cursor), &record, &header,
-                                               &size) == 0) {
+        while (cursor < end && Exiv2::Photoshop::locateIptcIrb(cursor, long(end - cursor), &record,
+                                                               &header, &size) == 0) {
             const Exiv2::byte *data = record + header;
             if (data < cursor || data > end || size > uint32_t(end - data))
                 throw Error(QStringLiteral("a resource block runs past its segment"));
@@ -281,8 +280,9 @@ FileKeywords keywordsOfPhotoFile(const QString &path, const QByteArray &jpeg)
     FileKeywords result = keywordsInJpeg(jpeg);
     Collector collector(result);
     const QFileInfo info(path);
-    const QStringList sidecars{path + QStringLiteral(".xmp"),
-                               info.dir().filePath(info.completeBaseName() + QStringLiteral(".xmp"))};
+    const QStringList sidecars{
+        path + QStringLiteral(".xmp"),
+        info.dir().filePath(info.completeBaseName() + QStringLiteral(".xmp"))};
     for (const QString &sidecar : sidecars) {
         const QFileInfo file(sidecar);
         if (!file.isFile())

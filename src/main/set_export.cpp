@@ -185,13 +185,14 @@ SetExportCounts SetExport::run(bool replace, const std::function<bool(int, int)>
                 QByteArray photo = m_set.readBlobAt(target.row, QStringLiteral("IMAGE"));
                 QByteArray sidecar;
                 if (m_sidecars)
-                    sidecar = xmpSidecar(sidecarKeywords(m_set.valueAt(target.row, keyword).toString()));
+                    sidecar =
+                        xmpSidecar(sidecarKeywords(m_set.valueAt(target.row, keyword).toString()));
                 settle();
                 writingFile = target.file;
                 inFlight = photo.size();
-                writing = std::async(std::launch::async, writeFiles,
-                                     destination.filePath(target.file), std::move(photo),
-                                     std::move(sidecar));
+                writing =
+                    std::async(std::launch::async, writeFiles, destination.filePath(target.file),
+                               std::move(photo), std::move(sidecar));
             } catch (const Error &error) {
                 fail(target.file, error.text());
             }
@@ -208,7 +209,8 @@ SetExportCounts SetExport::run(bool replace, const std::function<bool(int, int)>
 QString SetExport::closingText(const SetExportCounts &counts) const
 {
     constexpr int kShown = 5;
-    QStringList lines{QStringLiteral("Exported to \"%1\": %2.").arg(m_destination, counts.summary())};
+    QStringList lines{
+        QStringLiteral("Exported to \"%1\": %2.").arg(m_destination, counts.summary())};
     if (counts.stopped)
         lines << QStringLiteral("Stopped before the end of the set.");
     lines << m_problems.mid(0, kShown);

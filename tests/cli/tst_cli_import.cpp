@@ -5,8 +5,8 @@
 
 #include <QDir>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QThread>
 #include <QtTest>
 
@@ -375,7 +375,8 @@ void TestCliImport::roundTripThroughFiles()
         tool.start(exiftool, {"-q", "-sep", "|", "-p", "$XMP-dc:Subject",
                               out.filePath("same.jpg.xmp"), out.filePath("Trip 2024/p4.jpg.xmp")});
         QVERIFY(tool.waitForFinished());
-        QCOMPARE(QString::fromUtf8(tool.readAll()), QStringLiteral("猫|東京タワー\nx <&> y|Ålesund\n"));
+        QCOMPARE(QString::fromUtf8(tool.readAll()),
+                 QStringLiteral("猫|東京タワー\nx <&> y|Ålesund\n"));
     }
     run = cli({"export-set", from.dir(), out.path(), "--query", "select * from PHOTODB.DB",
                "where NAME=\"same\";"});
@@ -383,7 +384,8 @@ void TestCliImport::roundTripThroughFiles()
     QCOMPARE(run.code, 1);
 
     PhotoDbFixture to;
-    run = cli({"import", to.dir(), out.path(), "-r", "--keywords-from-files", "--add-new-keywords"});
+    run =
+        cli({"import", to.dir(), out.path(), "-r", "--keywords-from-files", "--add-new-keywords"});
     QCOMPARE(run.code, 0);
     Query album;
     album.setDatabaseName(to.dir());

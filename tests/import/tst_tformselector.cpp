@@ -36,7 +36,8 @@ const QString kFormMain = QStringLiteral("\\software\\Orbelin_PV\\formMain");
 QString storedValues()
 {
     QStringList values;
-    for (const char *name : {"Left", "Top", "Width", "Height", "Panel_Layout", "Keywords_From_Files"})
+    for (const char *name :
+         {"Left", "Top", "Width", "Height", "Panel_Layout", "Keywords_From_Files"})
         values << SettingsStore::instance()
                       .readString(kFormSelector, QLatin1String(name))
                       .value_or(QStringLiteral("-"));

@@ -83,8 +83,14 @@ void TestFileKeywords::threeSourcesTogether()
 
     const FileKeywords found = keywordsOfPhotoFile(path, jpeg);
     QCOMPARE(found.warnings, QStringList());
-    const QStringList expected{"sea",  QStringLiteral("Zürich"), "a; b", QStringLiteral("猫"),
-                               QStringLiteral("café"), "sky", "night", QStringLiteral("東京"),
+    const QStringList expected{"sea",
+                               QStringLiteral("Zürich"),
+                               "a; b",
+                               QStringLiteral("猫"),
+                               QStringLiteral("café"),
+                               "sky",
+                               "night",
+                               QStringLiteral("東京"),
                                "moon"};
     QCOMPARE(found.keywords, expected);
     // After the keywords given, in the order found, each once; "*" only for none at all.
@@ -108,7 +114,8 @@ void TestFileKeywords::damagedMetadataFromSeed()
                               "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\">&c;&c;&c;</x:xmpmeta>";
     // Each hostile document is refused with a warning, never a crash or a hang.
     for (const QByteArray &hostile : {deep, laughs, packet.left(packet.size() / 2)}) {
-        const FileKeywords found = keywordsInJpeg(fixtures::withSegment(clean, xmpSegment(hostile)));
+        const FileKeywords found =
+            keywordsInJpeg(fixtures::withSegment(clean, xmpSegment(hostile)));
         QVERIFY(!found.warnings.isEmpty());
         QVERIFY(keywordsInXmp(hostile).keywords.isEmpty());
     }

@@ -44,8 +44,8 @@ void TestSetExport::namesAndClashes_data()
     QTest::addColumn<QStringList>("files");
     QTest::newRow("clash gets SERIAL") << QStringList{"#a#.jpg", "#a#.jpg", "p#a#.jpg"}
                                        << QStringList{"a.jpg", "a_2.jpg", "p/a.jpg"};
-    QTest::newRow("letter case clashes") << QStringList{"#Sun#.jpg", "#sun#.JPG"}
-                                         << QStringList{"Sun.jpg", "sun_2.JPG"};
+    QTest::newRow("letter case clashes")
+        << QStringList{"#Sun#.jpg", "#sun#.JPG"} << QStringList{"Sun.jpg", "sun_2.JPG"};
     QTest::newRow("NAME_SERIAL taken") << QStringList{"#a#.jpg", "#a#.jpg", "#a_2#.jpg"}
                                        << QStringList{"a.jpg", "a_2.jpg", "a_2_3.jpg"};
     QTest::newRow("replaced characters")

@@ -240,7 +240,8 @@ void TestFormMainMaintenance::backupFromTheFileMenu()
 void TestFormMainMaintenance::exportSetFromTheFileMenu()
 {
     for (const char *name : {"a", "b", "c"})
-        m_db->addPhoto(QString(), QLatin1String(name), QStringLiteral("sea,猫"), markedPhoto(64, 48));
+        m_db->addPhoto(QString(), QLatin1String(name), QStringLiteral("sea,猫"),
+                       markedPhoto(64, 48));
     openWindow();
     // Under "Export(&E)", after "Current photo(&C)...".
     const auto *exportMenu =

@@ -120,11 +120,9 @@ std::optional<QString> ScriptedPrompter::chooseDirectory(const QString &title, c
     return dialog(call);
 }
 
-std::optional<QString> ScriptedPrompter::chooseDirectoryWithOption(const QString &title,
-                                                                   const QString &start,
-                                                                   bool offerCreate,
-                                                                   const QString &option,
-                                                                   bool &ticked)
+std::optional<QString>
+ScriptedPrompter::chooseDirectoryWithOption(const QString &title, const QString &start,
+                                            bool offerCreate, const QString &option, bool &ticked)
 {
     Call call;
     call.type = CallType::ChooseDirectory;
