@@ -84,13 +84,6 @@ void fill(const QString &dir, const Options &options)
     table.close();
 }
 
-bool dropCaches()
-{
-    ::sync();
-    QFile drop(QStringLiteral("/proc/sys/vm/drop_caches"));
-    return drop.open(QIODevice::WriteOnly) && drop.write("3\n") == 2 && drop.flush();
-}
-
 struct Command
 {
     QByteArray program;
@@ -101,7 +94,7 @@ struct Command
 // one of them failed.
 double timed(const std::vector<Command> &commands)
 {
-    if (!dropCaches())
+    if (!bench::dropOsCache())
         return -1;
     double ms = 0;
     for (const Command &command : commands) {
@@ -129,7 +122,7 @@ int main(int argc, char **argv)
                c.takeDouble("--size-mb", options.sizeMb, 0.01, 100) ||
                c.takeInt("--runs", options.runs, 1, 100) || c.takeSwitch("--keep", options.keep);
     });
-    if (!dropCaches()) {
+    if (!bench::dropOsCache()) {
         std::fprintf(stderr, "bench_check_backup: cannot drop the OS cache (run as root)\n");
         return 2;
     }

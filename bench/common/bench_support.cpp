@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <unistd.h>
 
 namespace pictavo::bench {
 
@@ -64,6 +65,13 @@ std::unique_ptr<QTemporaryDir> makeWorkDirectory(const char *benchmark, bool kee
     }
     dir->setAutoRemove(!keep);
     return dir;
+}
+
+bool dropOsCache()
+{
+    ::sync();
+    QFile drop(QStringLiteral("/proc/sys/vm/drop_caches"));
+    return drop.open(QIODevice::WriteOnly) && drop.write("3\n") == 2 && drop.flush();
 }
 
 int reportEnd(int exitCode, const QString &keptDir)

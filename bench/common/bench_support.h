@@ -30,6 +30,10 @@ void createPhotoDatabase(const QString &dir);
 // at the end unless `keep`. Null, with a message on stderr, when none can be made.
 std::unique_ptr<QTemporaryDir> makeWorkDirectory(const char *benchmark, bool keep);
 
+// Writes what is waiting to the disks, then empties the OS cache, so that the next command
+// starts cold. False when that cannot be done (it needs root).
+bool dropOsCache();
+
 // The closing lines: where the files were kept, when `keptDir` is set, then PASS or FAIL.
 // Returns `exitCode`.
 int reportEnd(int exitCode, const QString &keptDir = QString());

@@ -58,6 +58,7 @@ ChildRun runProcess(const QByteArray &program, const std::vector<QByteArray> &ar
     run.wallMs = msSince(timer);
     run.cpuMs = ms(usage.ru_utime) + ms(usage.ru_stime);
     run.pageFaults = usage.ru_minflt + usage.ru_majflt;
+    run.maxRssKb = usage.ru_maxrss;
     run.ok = reaped == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     return run;
 }

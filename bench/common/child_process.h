@@ -20,6 +20,7 @@ struct ChildRun
     double wallMs = 0; // spawn to reaped
     double cpuMs = 0;  // user + system, as the kernel accounted it
     long pageFaults = 0;
+    long maxRssKb = 0; // the child's largest resident set
 };
 
 // Runs `program` (a path, no PATH search) with `args` to its end.

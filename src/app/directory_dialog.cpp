@@ -1,6 +1,8 @@
 #include "app/directory_dialog.h"
 
+#include <QCheckBox>
 #include <QFileInfo>
+#include <QGridLayout>
 
 namespace pictavo {
 
@@ -13,6 +15,18 @@ DirectoryDialog::DirectoryDialog(QWidget *parent, const QString &title, const QS
     setFileMode(QFileDialog::Directory);
     if (!start.isEmpty())
         setDirectory(start);
+}
+
+QCheckBox *DirectoryDialog::addOption(const QString &caption, bool ticked)
+{
+    auto *box = new QCheckBox(caption, this);
+    box->setChecked(ticked);
+    // Qt's own dialog lays itself out on a grid: the box takes a row of its own at the foot.
+    if (auto *grid = qobject_cast<QGridLayout *>(layout()))
+        grid->addWidget(box, grid->rowCount(), 0, 1, grid->columnCount());
+    else
+        layout()->addWidget(box);
+    return box;
 }
 
 void DirectoryDialog::accept()

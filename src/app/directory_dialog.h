@@ -2,6 +2,8 @@
 
 #include <QFileDialog>
 
+class QCheckBox;
+
 namespace pictavo {
 
 // The directory chooser: Qt's own (non-native) dialog in Directory mode, without a Help
@@ -14,6 +16,9 @@ class DirectoryDialog : public QFileDialog
 public:
     DirectoryDialog(QWidget *parent, const QString &title, const QString &start,
                     bool acceptMissing);
+
+    // Adds a check box below the folders and returns it; owned by the dialog.
+    QCheckBox *addOption(const QString &caption, bool ticked);
 
     // The absolute path chosen or typed; valid once the dialog was accepted.
     const QString &chosenDirectory() const { return m_chosen; }

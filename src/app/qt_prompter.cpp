@@ -3,6 +3,7 @@
 #include "app/directory_dialog.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -171,6 +172,18 @@ std::optional<QString> QtPrompter::chooseDirectory(const QString &title, const Q
     DirectoryDialog dialog(dialogParent(), title, start, offerCreate);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
+    return confirmDirectory(*this, dialog.chosenDirectory(), offerCreate);
+}
+
+std::optional<QString> QtPrompter::chooseDirectoryWithOption(const QString &title,
+                                                             const QString &start, bool offerCreate,
+                                                             const QString &option, bool &ticked)
+{
+    DirectoryDialog dialog(dialogParent(), title, start, offerCreate);
+    QCheckBox *box = dialog.addOption(option, ticked);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    ticked = box->isChecked();
     return confirmDirectory(*this, dialog.chosenDirectory(), offerCreate);
 }
 

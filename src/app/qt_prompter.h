@@ -20,6 +20,9 @@ public:
     Button message(Kind kind, const QString &text, Buttons buttons) override;
     std::optional<QString> chooseDirectory(const QString &title, const QString &start,
                                            bool offerCreate) override;
+    std::optional<QString> chooseDirectoryWithOption(const QString &title, const QString &start,
+                                                     bool offerCreate, const QString &option,
+                                                     bool &ticked) override;
     std::optional<QString> openFile(const QString &title, const QString &fileName,
                                     const QString &filter) override;
     // Asks no overwrite question of its own: the program asks its own.

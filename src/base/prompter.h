@@ -40,6 +40,17 @@ public:
     // creation when offerCreate is set. Empty optional on Cancel.
     virtual std::optional<QString> chooseDirectory(const QString &title, const QString &start,
                                                    bool offerCreate) = 0;
+    // The same with one check box below the folders, captioned `option` and ticked as
+    // `ticked` says at the start; on OK `ticked` holds what the user chose. A prompter that
+    // shows no such box leaves it as it was.
+    virtual std::optional<QString> chooseDirectoryWithOption(const QString &title,
+                                                             const QString &start, bool offerCreate,
+                                                             const QString &option, bool &ticked)
+    {
+        Q_UNUSED(option);
+        Q_UNUSED(ticked);
+        return chooseDirectory(title, start, offerCreate);
+    }
 
     // filter uses the "Description|pattern;pattern" form, several joined by '|'.
     virtual std::optional<QString> openFile(const QString &title, const QString &fileName,

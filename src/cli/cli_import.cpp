@@ -25,6 +25,7 @@ struct Options
     bool remove = false;
     bool addNewKeywords = false;
     bool recursive = false;
+    bool keywordsFromFiles = false;
 };
 
 std::optional<Options> parseOptions(const QStringList &args)
@@ -44,6 +45,8 @@ std::optional<Options> parseOptions(const QStringList &args)
             options.addNewKeywords = true;
         else if (arg == QLatin1String("-r") || arg == QLatin1String("--recursive"))
             options.recursive = true;
+        else if (arg == QLatin1String("--keywords-from-files"))
+            options.keywordsFromFiles = true;
         else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1)
             return std::nullopt;
         else
@@ -155,7 +158,7 @@ int importFiles(const QStringList &args, QTextStream &out, QTextStream &err)
     const std::optional<Options> parsed = parseOptions(args);
     if (!parsed) {
         err << "usage: pictavo-cli import DIR PATH... [--prefix P] [--keywords K] [--remove]\n"
-               "                         [--add-new-keywords] [-r]"
+               "                         [--add-new-keywords] [-r] [--keywords-from-files]"
             << Qt::endl;
         return 2;
     }
@@ -198,6 +201,7 @@ int importFiles(const QStringList &args, QTextStream &out, QTextStream &err)
     ImportPipeline pipeline(album, window, prompter);
     // Nothing is shown, so the decode only has to prove the file is a picture.
     pipeline.previewAreas = [] { return QList<QSize>{QSize(1, 1)}; };
+    pipeline.keywordsFromFiles = options.keywordsFromFiles;
 
     Tally tally;
     const QStringList *shown = nullptr;
@@ -230,6 +234,8 @@ int importFiles(const QStringList &args, QTextStream &out, QTextStream &err)
         out << Qt::endl;
         if (!outcome.decodeWarning.isEmpty())
             err << path << ": warning: " << outcome.decodeWarning << Qt::endl;
+        for (const QString &warning : outcome.keywordWarnings)
+            err << path << ": warning: keywords passed over: " << oneLine(warning) << Qt::endl;
     };
 
     for (const Batch &batch : collectBatches(options)) {

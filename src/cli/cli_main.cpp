@@ -1,4 +1,5 @@
 #include "cli/cli_commands.h"
+#include "cli/cli_export_set.h"
 #include "cli/cli_import.h"
 #include "cli/cli_keyword_replace.h"
 #include "cli/cli_maintenance.h"
@@ -19,8 +20,10 @@ void usage(QTextStream &stream)
            "  create DIR                 create a photo database in the directory DIR\n"
            "  query DIR LINE...          run the query whose lines are LINE... and print its rows\n"
            "  export DIR SERIAL FILE [--force]  write photo SERIAL to FILE, byte for byte\n"
+           "  export-set DIR DEST [--query LINE...] [--xmp] [--force]  write every photo (of the "
+           "query) into DEST\n"
            "  import DIR PATH... [--prefix P] [--keywords K] [--remove] [--add-new-keywords] [-r]"
-           "  store JPEG files and folders of them as new photos\n"
+           " [--keywords-from-files]  store JPEG files and folders of them as new photos\n"
            "  rebuild-keywords DIR       recount the Keyword Table from the keywords of every "
            "photo\n"
            "  replace-keyword DIR OLD NEW  replace the first OLD in every Keyword String by NEW\n"
@@ -59,6 +62,8 @@ int main(int argc, char **argv)
         return pictavo::cli::query(args, out, err);
     if (command == QLatin1String("export"))
         return pictavo::cli::exportFile(args, out, err);
+    if (command == QLatin1String("export-set"))
+        return pictavo::cli::exportSet(args, out, err);
     if (command == QLatin1String("import"))
         return pictavo::cli::importFiles(args, out, err);
     if (command == QLatin1String("check"))

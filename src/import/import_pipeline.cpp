@@ -3,6 +3,7 @@
 #include "base/prompter.h"
 #include "import/import_files.h"
 #include "import/import_names.h"
+#include "keyword/file_keywords.h"
 #include "keyword/keyword_string.h"
 
 #include <QFile>
@@ -29,11 +30,19 @@ QString pathOf(const QString &folder, const QString &entry)
 
 } // namespace
 
-QString composeKeywordString(const QStringList &ticked, const QString &typed)
+QString composeKeywordString(const QStringList &ticked, const QString &typed,
+                             const QStringList &fromFile)
 {
     QStringList items = ticked;
     if (!typed.isEmpty())
         items << typed;
+    QStringList given = splitKeywords(JoinKeywords(items));
+    for (const QString &keyword : fromFile) {
+        if (!keyword.isEmpty() && !given.contains(keyword)) {
+            given << keyword;
+            items << keyword;
+        }
+    }
     const QString joined = JoinKeywords(items);
     // KEYWORD must have a value.
     return joined.isEmpty() ? QStringLiteral("*") : joined;
@@ -44,7 +53,10 @@ struct ImportPipeline::RunState
 {
     QString folder;
     QString prefix;
+    QStringList ticked;
+    QString typed;
     QString keywordString;
+    bool fromFiles = false;
     bool remove = false;
     int selected = 0;
     int processed = 0;
@@ -133,7 +145,10 @@ void ImportPipeline::run(const QString &folder, const QVector<ImportEntry> &entr
     RunState state;
     state.folder = folder;
     state.prefix = prefix;
+    state.ticked = tickedKeywords;
+    state.typed = typedKeywords;
     state.keywordString = composeKeywordString(tickedKeywords, typedKeywords);
+    state.fromFiles = keywordsFromFiles;
     state.remove = removeAfterImport;
     state.selected = selected;
     ResetAlbumQuery();
@@ -224,9 +239,16 @@ void ImportPipeline::handleDuplicate(RunState &state, ImportOutcome &outcome)
 void ImportPipeline::store(RunState &state, ImportOutcome &outcome)
 {
     const QString path = pathOf(state.folder, outcome.entry);
+    QString keywordString = state.keywordString;
+    if (state.fromFiles) {
+        // The bytes read once for the whole file's turn, and the sidecars beside it.
+        const FileKeywords found = keywordsOfPhotoFile(path, imageTmp.jpeg());
+        keywordString = composeKeywordString(state.ticked, state.typed, found.keywords);
+        outcome.keywordWarnings = found.warnings;
+    }
     QString failure;
     qint64 serial = 0;
-    if (!AppendPhoto(path, state.prefix, state.keywordString, serial, failure)) {
+    if (!AppendPhoto(path, state.prefix, keywordString, serial, failure)) {
         outcome.kind = ImportOutcome::Failed;
         outcome.reason = failure;
         const QString question =

@@ -38,11 +38,14 @@ struct ImportOutcome
     QString reason;        // Failed: why; NotJpeg: the decoder's text, when it refused the file
     bool removed = false;  // the file was deleted from the disk
     QString decodeWarning; // Stored: libjpeg's first warning, for damage it decoded around
+    QStringList keywordWarnings; // keywords of the file passed over as damaged
 };
 
-// The keywords given to every photo of a run: the ticked keywords in list order, then
-// the typed text as it stands, joined by ","; "*" when there is none.
-QString composeKeywordString(const QStringList &ticked, const QString &typed);
+// The keywords given to a photo: the ticked keywords in list order, then the typed text as
+// it stands, then each keyword taken from the file that is not among them yet, joined by
+// ","; "*" when there is none.
+QString composeKeywordString(const QStringList &ticked, const QString &typed,
+                             const QStringList &fromFile = {});
 
 // The import of JPEG files as photo records, and the preview-and-duplicate test of one
 // file. It talks to the user only through the prompter and stores through the main
@@ -100,6 +103,10 @@ public:
     // way: a file's bytes are read once, before its turn, and are what is compared and
     // stored; a file read ahead that the run does not reach is dropped.
     int readAhead = -1;
+
+    // Set before a run: each photo stored also gets the keywords its file carries (XMP,
+    // IPTC and XMP sidecars, keywordsOfPhotoFile), after those the user gave.
+    bool keywordsFromFiles = false;
 
 private:
     struct RunState;

@@ -38,6 +38,7 @@ namespace {
 constexpr int kPanelWidth = 320;
 const QString kFormKey = regutl::formKey(regutl::kSettingsKey, QStringLiteral("formSelector"));
 const QString kPanelLayout = QStringLiteral("Panel_Layout");
+const QString kKeywordsFromFiles = QStringLiteral("Keywords_From_Files");
 
 template <typename Widget> Widget *named(Widget *widget, const char *name)
 {
@@ -91,13 +92,27 @@ TformSelector::TformSelector(TformMain &formMain, Prompter &prompter, QWidget *p
 
     panelStatusBar = named(new QStatusBar(this), "panelStatusBar");
     panelStatusBar->setSizeGripEnabled(false);
+    labelKeywordWarnings = named(new QLabel(panelStatusBar), "labelKeywordWarnings");
+    panelStatusBar->addPermanentWidget(labelKeywordWarnings);
     outer->addWidget(panelStatusBar);
+    m_pipeline.onOutcome = [this](const ImportOutcome &outcome) {
+        if (outcome.keywordWarnings.isEmpty())
+            return;
+        m_keywordWarnings << QStringLiteral("\"%1\": %2")
+                                 .arg(outcome.entry,
+                                      outcome.keywordWarnings.join(QStringLiteral("; ")));
+        labelKeywordWarnings->setText(
+            QStringLiteral("Keywords of %1 files passed over").arg(m_keywordWarnings.size()));
+        labelKeywordWarnings->setToolTip(m_keywordWarnings.join(QLatin1Char('\n')));
+    };
 
     // The design bounds are what a missing placement value falls back on.
     resize(576, 385);
     if (regutl::KeyExists(kFormKey)) {
         LoadFormPlacement(this, regutl::kSettingsKey);
         LoadPanelLayout();
+        checkboxKeywordsFromFiles->setChecked(
+            regutl::ReadString(kFormKey, kKeywordsFromFiles, QString()) == QLatin1String("On"));
     } else {
         resize(640, 480);
         if (const QScreen *screen = QGuiApplication::primaryScreen())
@@ -123,6 +138,9 @@ TformSelector::~TformSelector()
             return;
         SaveFormPlacement(this, regutl::kSettingsKey);
         SavePanelLayout();
+        regutl::WriteString(kFormKey, kKeywordsFromFiles,
+                            checkboxKeywordsFromFiles->isChecked() ? QStringLiteral("On")
+                                                                   : QStringLiteral("Off"));
     });
 }
 
@@ -214,6 +232,11 @@ void TformSelector::createPanel()
     checklistboxKeyWords = named(new QListWidget(panelTop), "checklistboxKeyWords");
     checklistboxKeyWords->setFixedHeight(130);
     grid->addWidget(checklistboxKeyWords, 3, 1);
+    checkboxKeywordsFromFiles =
+        named(new QCheckBox(QStringLiteral("Take keywords from the files"), panelTop),
+              "checkboxKeywordsFromFiles");
+    // Wider than the list's column: it takes the row, under the list.
+    grid->addWidget(checkboxKeywordsFromFiles, 4, 0, 1, 2, Qt::AlignRight);
 
     progressbarInport = named(new QProgressBar(panelTop), "progressbarInport");
     progressbarInport->setRange(0, 1);
@@ -223,8 +246,8 @@ void TformSelector::createPanel()
         named(new QPushButton(QStringLiteral("Refresh List"), panelTop), "bitbtnRefresh");
     connect(bitbtnRefresh, &QPushButton::clicked, this,
             [this] { guard([this] { LoadKeywordToListBox(); }); });
-    grid->addWidget(progressbarInport, 4, 0);
-    grid->addWidget(bitbtnRefresh, 4, 1);
+    grid->addWidget(progressbarInport, 5, 0);
+    grid->addWidget(bitbtnRefresh, 5, 1);
 
     auto *buttons = new QHBoxLayout;
     bitbtnAppend = named(new QPushButton(QStringLiteral("Inport"), panelTop), "bitbtnAppend");
@@ -240,7 +263,7 @@ void TformSelector::createPanel()
     buttons->addWidget(bitbtnAppend);
     buttons->addWidget(bitbtnCancel);
     buttons->addWidget(bitbtnClose);
-    grid->addLayout(buttons, 5, 0, 1, 2);
+    grid->addLayout(buttons, 6, 0, 1, 2);
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 1);
     column->addWidget(panelTop);

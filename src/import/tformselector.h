@@ -104,6 +104,10 @@ public:
     DirectoryListBox *listboxDir = nullptr;
     FileListBox *listboxFile = nullptr;
     QListWidget *checklistboxKeyWords = nullptr;
+    // Keywords the files carry are added to those given; kept with the window's settings.
+    QCheckBox *checkboxKeywordsFromFiles = nullptr;
+    // In the status bar: the files of the run whose keywords were passed over as damaged.
+    QLabel *labelKeywordWarnings = nullptr;
     QProgressBar *progressbarInport = nullptr;
     QPushButton *bitbtnRefresh = nullptr;
     QPushButton *bitbtnAppend = nullptr;
@@ -149,6 +153,7 @@ private:
     bool m_importing = false;
     bool m_busyPointer = false;
     bool m_closeAfterRun = false;
+    QStringList m_keywordWarnings;
 };
 
 } // namespace pictavo

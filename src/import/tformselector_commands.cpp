@@ -91,6 +91,10 @@ void TformSelector::menuFileSelectAllClick()
 void TformSelector::menuFileInportClick()
 {
     m_closeAfterRun = false;
+    m_pipeline.keywordsFromFiles = checkboxKeywordsFromFiles->isChecked();
+    m_keywordWarnings.clear();
+    labelKeywordWarnings->clear();
+    labelKeywordWarnings->setToolTip(QString());
     // A failure the run does not handle ends it with the window idle; it is reported here.
     guard([this] {
         m_pipeline.run(listboxFile->directory(), listboxFile->entries(), editPrefix->text(),
@@ -157,10 +161,11 @@ void TformSelector::setImporting(bool importing)
     // of a run ends here.
     setBusyPointer(importing);
     const bool idle = !importing;
-    const QList<QWidget *> controls{
-        bitbtnAppend,  bitbtnClose, radiogroupScale, checkboxRemoveAfterInport,
-        comboboxDrive, listboxDir,  listboxFile,     editPrefix,
-        editKeyWord};
+    const QList<QWidget *> controls{bitbtnAppend,    bitbtnClose,
+                                    radiogroupScale, checkboxRemoveAfterInport,
+                                    comboboxDrive,   listboxDir,
+                                    listboxFile,     editPrefix,
+                                    editKeyWord,     checkboxKeywordsFromFiles};
     for (QWidget *control : controls)
         control->setEnabled(idle);
     for (QAction *command : {menuFileExit, menuFileInport, menuFileOpen, menuFileSelectAll})

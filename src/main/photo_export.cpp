@@ -18,22 +18,26 @@ namespace {
 
 } // namespace
 
-void exportPhoto(const DataSet &album, const QString &fileName)
+void saveWholeFile(const QString &fileName, const QByteArray &bytes)
 {
-    const QByteArray image = album.readBlob(QStringLiteral("IMAGE"));
     QSaveFile file(fileName);
     // Writing in place when no temporary file can be made would risk the very damage the
     // temporary file exists to prevent.
     file.setDirectWriteFallback(false);
     if (!file.open(QIODevice::WriteOnly))
         failSave(fileName, file.errorString());
-    if (file.write(image) != image.size()) {
+    if (file.write(bytes) != bytes.size()) {
         const QString reason = file.errorString();
         file.cancelWriting();
         failSave(fileName, reason);
     }
     if (!file.commit())
         failSave(fileName, file.errorString());
+}
+
+void exportPhoto(const DataSet &album, const QString &fileName)
+{
+    saveWholeFile(fileName, album.readBlob(QStringLiteral("IMAGE")));
 }
 
 QString exportFileName(const DataSet &album)

@@ -7,10 +7,14 @@ namespace pictavo {
 class DataSet;
 class Prompter;
 
-// Writes the current record's IMAGE to fileName byte for byte; the photo is not decoded
-// or encoded again. The bytes go to a temporary file beside the target that replaces it
-// only once complete, so a failure never damages a file already there. Throws Error
-// ("Could not save to \"<file>\": <reason>") on failure.
+// Writes bytes to fileName whole: they go to a temporary file beside the target that takes
+// its place only once complete and on the disk, so a failure never damages a file already
+// there, and no one ever sees half a file. Throws Error ("Could not save to \"<file>\":
+// <reason>") on failure.
+void saveWholeFile(const QString &fileName, const QByteArray &bytes);
+
+// Writes the current record's IMAGE to fileName byte for byte with saveWholeFile; the photo
+// is not decoded or encoded again.
 void exportPhoto(const DataSet &album, const QString &fileName);
 
 // The name the save dialog offers: the current record's NAME followed by its EXT.

@@ -166,6 +166,8 @@ void TformMain::createMenus()
     QMenu *exportMenu = file->addMenu(QStringLiteral("Export(&E)"));
     menuFileExportCurrent = command(exportMenu, QStringLiteral("Current photo(&C)..."),
                                     &TformMain::menuFileExportCurrentClick);
+    menuFileExportSet = command(exportMenu, QStringLiteral("All photos of the set(&A)..."),
+                                &TformMain::menuFileExportSetClick);
     file->addSeparator();
     menuFileExit = command(file, QStringLiteral("Exit(&X)"), &TformMain::menuFileExitClick);
 

@@ -68,8 +68,11 @@ public:
     void menuFileDeleteClick();
     void menuFileExportCurrentClick();
     void menuFileExitClick();
-    // Backup and drops (tformmain_maintenance.cpp)
+    // Backup, the export of the set, and drops (tformmain_maintenance.cpp)
     void menuFileBackupClick();
+    void menuFileExportSetClick();
+    // Asks a running export of the set to stop after the photo being written.
+    void bitbtnStopExportClick() { m_stopExport = true; }
     // Files and folders dropped on the window: the import window opens with them selected.
     void filesDropped(const QStringList &paths);
     // Display menu
@@ -127,6 +130,10 @@ public:
     QAction *menuFileInportFile = nullptr;
     QAction *menuFileDelete = nullptr;
     QAction *menuFileExportCurrent = nullptr;
+    QAction *menuFileExportSet = nullptr;
+    // In the status bar while the set is exported.
+    QProgressBar *progressbarExport = nullptr;
+    QPushButton *bitbtnStopExport = nullptr;
     QAction *menuFileExit = nullptr;
     QAction *menuDisplayEasyFilter = nullptr;
     QAction *menuDisplayExpertFilter = nullptr;
@@ -229,6 +236,9 @@ private:
     int m_waitTime = 3;
     bool m_followingGrid = false;
     bool m_shownOnce = false;
+    // The export's sidecar check box, as the user left it last.
+    bool m_exportXmp = false;
+    bool m_stopExport = false;
 };
 
 } // namespace pictavo

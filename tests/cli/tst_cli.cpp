@@ -292,13 +292,15 @@ void TestCli::usage()
     QCOMPARE(cli({}).code, 2);
     QCOMPARE(cli({"frobnicate"}).code, 2);
     QCOMPARE(cli({"query", "/tmp"}).code, 2);
+    QCOMPARE(cli({"export-set", "/tmp"}).code, 2);
+    QCOMPARE(cli({"export-set", "/tmp", "/tmp/x", "--query"}).code, 2);
     const Run help = cli({"--help"});
     QCOMPARE(help.code, 0);
     // Every command on a line of its own, once.
     const QStringList lines = help.out.split('\n');
-    const QList<const char *> commands{"create",           "query",           "export", "import",
-                                       "rebuild-keywords", "replace-keyword", "check",  "backup", "upgrade",
-                                       "--help",           "--version"};
+    const QList<const char *> commands{
+        "create",          "query", "export", "export-set", "import",   "rebuild-keywords",
+        "replace-keyword", "check", "backup", "upgrade", "--help",     "--version"};
     for (const char *command : commands)
         QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^  %1( |$)").arg(command))).size(),
                  1);

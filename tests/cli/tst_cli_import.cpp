@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QThread>
 #include <QtTest>
 
@@ -67,6 +68,7 @@ private slots:
     void usage();
     void killedMidway();
     void randomFolderKeepsEveryPhoto();
+    void roundTripThroughFiles();
 };
 
 void TestCliImport::folders()
@@ -344,6 +346,55 @@ void TestCliImport::randomFolderKeepsEveryPhoto()
     QCOMPARE(second.code, first.code == 0 ? 0 : 1);
     QCOMPARE(storedImages(db.dir(), &faults).size(), stored.size());
     QCOMPARE(faults, QStringList());
+}
+
+void TestCliImport::roundTripThroughFiles()
+{
+    // export-set --xmp, then import --keywords-from-files into a new library: the same
+    // photos, byte for byte, with the same Keyword Strings.
+    PhotoDbFixture from;
+    const QStringList keywords{QStringLiteral("猫,東京タワー"), QStringLiteral("café,Zürich,naïve"),
+                               "sea", "*", QStringLiteral("x <&> y,Ålesund")};
+    QMap<QByteArray, QString> expected;
+    for (int i = 0; i < keywords.size(); ++i) {
+        // Two photos of one name; one in the folder of its prefix.
+        from.addPhoto(i == 4 ? "Trip 2024" : "", i < 2 ? "same" : QString("p%1").arg(i),
+                      keywords[i], jpeg(100 + i));
+        expected.insert(jpeg(100 + i), keywords[i]);
+    }
+    from.addPhoto(QString(), "none", "k", "1");
+    from.emptyPhoto("none");
+    QTemporaryDir out;
+    Run run = cli({"export-set", from.dir(), out.path(), "--xmp"});
+    QCOMPARE(run.out, "5 written, 1 without photo, 0 not replaced, 0 failed\n");
+    QCOMPARE(run.code, 0);
+    // A reader of its own reads the sidecars.
+    const QString exiftool = QStandardPaths::findExecutable("exiftool");
+    QProcess tool;
+    if (!exiftool.isEmpty()) {
+        tool.start(exiftool, {"-q", "-sep", "|", "-p", "$XMP-dc:Subject",
+                              out.filePath("same.jpg.xmp"), out.filePath("Trip 2024/p4.jpg.xmp")});
+        QVERIFY(tool.waitForFinished());
+        QCOMPARE(QString::fromUtf8(tool.readAll()),
+                 QStringLiteral("猫|東京タワー\nx <&> y|Ålesund\n"));
+    }
+    run = cli({"export-set", from.dir(), out.path(), "--query", "select * from PHOTODB.DB",
+               "where NAME=\"same\";"});
+    QCOMPARE(run.out, "0 written, 0 without photo, 2 not replaced, 0 failed\n");
+    QCOMPARE(run.code, 1);
+
+    PhotoDbFixture to;
+    run =
+        cli({"import", to.dir(), out.path(), "-r", "--keywords-from-files", "--add-new-keywords"});
+    QCOMPARE(run.code, 0);
+    Query album;
+    album.setDatabaseName(to.dir());
+    album.setSql({QStringLiteral("SELECT * FROM PHOTODB.DB;")});
+    album.open();
+    QMap<QByteArray, QString> found;
+    for (album.first(); !album.eof(); album.next())
+        found.insert(album.readBlob("IMAGE"), album.asString("KEYWORD"));
+    QVERIFY(found == expected);
 }
 
 QTEST_GUILESS_MAIN(TestCliImport)

@@ -32,11 +32,12 @@ namespace {
 const QString kFormSelector = QStringLiteral("\\software\\Orbelin_PV\\formSelector");
 const QString kFormMain = QStringLiteral("\\software\\Orbelin_PV\\formMain");
 
-// Left,Top,Width,Height,Panel_Layout as stored for the window.
+// Left,Top,Width,Height,Panel_Layout,Keywords_From_Files as stored for the window.
 QString storedValues()
 {
     QStringList values;
-    for (const char *name : {"Left", "Top", "Width", "Height", "Panel_Layout"})
+    for (const char *name :
+         {"Left", "Top", "Width", "Height", "Panel_Layout", "Keywords_From_Files"})
         values << SettingsStore::instance()
                       .readString(kFormSelector, QLatin1String(name))
                       .value_or(QStringLiteral("-"));
@@ -188,13 +189,16 @@ void TestFormSelector::firstStartAndStoredPlacement()
         form.move(30, 40);
         form.menuOptionLayout->trigger();
         QVERIFY(!form.panelDockedRight());
+        QVERIFY(!form.checkboxKeywordsFromFiles->isChecked());
+        form.checkboxKeywordsFromFiles->setChecked(true);
     }
-    QCOMPARE(storedValues(), QStringLiteral("30,40,640,480,Left"));
+    QCOMPARE(storedValues(), QStringLiteral("30,40,640,480,Left,On"));
     {
         TformMain main(m_prompter);
         TformSelector again(main, m_prompter);
         QCOMPARE(again.pos(), QPoint(30, 40));
         QVERIFY(!again.panelDockedRight());
+        QVERIFY(again.checkboxKeywordsFromFiles->isChecked());
         // Without the Settings Key nothing is written at the end.
         regutl::EraseKey(regutl::kSettingsKey);
     }
@@ -229,7 +233,7 @@ void TestFormSelector::panelLayout()
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QCOMPARE(form.panelCommand->x() > form.scrollboxViewArea->x(), right);
     }
-    QCOMPARE(storedValues().section(QLatin1Char(','), 4),
+    QCOMPARE(storedValues().section(QLatin1Char(','), 4, 4),
              right ? QStringLiteral("Right") : QStringLiteral("Left"));
 }
 

@@ -94,6 +94,7 @@ private slots:
     void cleanup();
     void taggedPhotoShownUpright();
     void backupFromTheFileMenu();
+    void exportSetFromTheFileMenu();
     void dropOpensTheImportWindowSelected();
     void readOnlyLibraryBrowsesAndRefusesWrites();
 
@@ -234,6 +235,53 @@ void TestFormMainMaintenance::backupFromTheFileMenu()
     QVERIFY(m_prompter.last().text.startsWith(QStringLiteral("Could not create the folder")));
     QVERIFY(m_form->menuBar()->isEnabled() && m_form->centralWidget()->isEnabled());
     QVERIFY(!m_form->progressbarBackup->isVisible());
+}
+
+void TestFormMainMaintenance::exportSetFromTheFileMenu()
+{
+    for (const char *name : {"a", "b", "c"})
+        m_db->addPhoto(QString(), QLatin1String(name), QStringLiteral("sea,猫"),
+                       markedPhoto(64, 48));
+    openWindow();
+    // Under "Export(&E)", after "Current photo(&C)...".
+    const auto *exportMenu =
+        qobject_cast<QMenu *>(m_form->menuFileExportCurrent->associatedObjects().value(0));
+    QCOMPARE(exportMenu->actions(),
+             (QList<QAction *>{m_form->menuFileExportCurrent, m_form->menuFileExportSet}));
+    QCOMPARE(m_form->menuFileExportSet->text(), "All photos of the set(&A)...");
+    QTemporaryDir out;
+    writeFile(out.filePath("b.jpg"), "old");
+    // Asked once for the whole set; No keeps the file that is there and writes the others.
+    m_prompter.answerPath(out.path());
+    m_prompter.tickOption = true;
+    m_prompter.answer(Prompter::No);
+    m_form->menuFileExportSet->trigger();
+    QCOMPARE(m_prompter.calls[0].option,
+             "Write the keywords to a sidecar file (.xmp) beside each photo");
+    QCOMPARE(m_prompter.texts(),
+             QStringList({"1 of the files are already in \"" + out.path() +
+                              "\" (\"b.jpg\" among them).\rDo you overwrite them? No keeps them "
+                              "and writes the others.",
+                          "Exported to \"" + out.path() +
+                              "\": 2 written, 0 without photo, 1 not replaced, 0 failed.\r"
+                              "b.jpg: already there, not replaced"}));
+    QCOMPARE(m_prompter.last().kind, Prompter::Kind::Warning);
+    QVERIFY(QFile::exists(out.filePath("c.jpg.xmp")) && !QFile::exists(out.filePath("b.jpg.xmp")));
+    QVERIFY(!m_form->progressbarExport->isVisible() && m_form->menuBar()->isEnabled());
+
+    // Stop, pressed while the first photo is written; the sidecar box is ticked as left.
+    connect(m_form->progressbarExport, &QProgressBar::valueChanged, m_form->bitbtnStopExport,
+            &QPushButton::click);
+    m_prompter.calls.clear();
+    m_prompter.answerPath(out.path());
+    m_prompter.answer(Prompter::Yes);
+    m_form->menuFileExportSet->trigger();
+    QVERIFY(m_prompter.calls[0].ticked);
+    QCOMPARE(m_prompter.last().text,
+             "Exported to \"" + out.path() +
+                 "\": 1 written, 0 without photo, 0 not replaced, 0 failed.\r"
+                 "Stopped before the end of the set.");
+    QCOMPARE(QFile(out.filePath("b.jpg")).size(), 3);
 }
 
 void TestFormMainMaintenance::dropOpensTheImportWindowSelected()

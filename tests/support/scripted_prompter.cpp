@@ -120,6 +120,21 @@ std::optional<QString> ScriptedPrompter::chooseDirectory(const QString &title, c
     return dialog(call);
 }
 
+std::optional<QString>
+ScriptedPrompter::chooseDirectoryWithOption(const QString &title, const QString &start,
+                                            bool offerCreate, const QString &option, bool &ticked)
+{
+    Call call;
+    call.type = CallType::ChooseDirectory;
+    call.title = title;
+    call.fileName = start;
+    call.offerCreate = offerCreate;
+    call.option = option;
+    call.ticked = ticked = tickOption.value_or(ticked);
+    tickOption.reset();
+    return dialog(call);
+}
+
 std::optional<QString> ScriptedPrompter::openFile(const QString &title, const QString &fileName,
                                                   const QString &filter)
 {

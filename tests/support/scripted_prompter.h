@@ -42,6 +42,9 @@ public:
         QString fileName;
         QString filter;
         bool offerCreate = false;
+        // ChooseDirectory with a check box: its caption and the state it was left in.
+        QString option;
+        bool ticked = false;
         // What was answered: the button of a message, the path or text of a dialog
         // (empty when cancelled).
         Button button = Ok;
@@ -55,6 +58,8 @@ public:
     void answerText(const QString &text) { answerPath(text); }
     // Queues a cancel: a dialog answers nothing, a box Cancel (it must offer it).
     void answerCancel();
+    // The state the next directory chooser's check box is left in (as it was, when unset).
+    std::optional<bool> tickOption;
 
     // Answers queued and not used yet.
     qsizetype pendingAnswers() const { return qsizetype(m_answers.size()); }
@@ -69,6 +74,9 @@ public:
     Button message(Kind kind, const QString &text, Buttons buttons) override;
     std::optional<QString> chooseDirectory(const QString &title, const QString &start,
                                            bool offerCreate) override;
+    std::optional<QString> chooseDirectoryWithOption(const QString &title, const QString &start,
+                                                     bool offerCreate, const QString &option,
+                                                     bool &ticked) override;
     std::optional<QString> openFile(const QString &title, const QString &fileName,
                                     const QString &filter) override;
     std::optional<QString> saveFile(const QString &title, const QString &fileName,
