@@ -78,8 +78,11 @@ public:
                 QStringLiteral("SELECT %1 %2").arg(keyItems.join(QLatin1String(", ")), keyRest);
             if (!m_st.where && !m_st.orderBy && m_st.limitToken < 0)
                 plan.countSql =
-                    QStringLiteral("SELECT count(*) FROM %1.%2")
-                        .arg(quoted(base.file.schema), quoted(base.file.layout.recordTable));
+                    base.file.layout.countTable.isEmpty()
+                        ? QStringLiteral("SELECT count(*) FROM %1.%2")
+                              .arg(quoted(base.file.schema), quoted(base.file.layout.recordTable))
+                        : QStringLiteral("SELECT n FROM %1.%2")
+                              .arg(quoted(base.file.schema), quoted(base.file.layout.countTable));
             plan.rowSql = QStringLiteral("SELECT %1 FROM %2 WHERE %3=?")
                               .arg(items.join(QLatin1String(", ")),
                                    tableText(firstTopLevelTable(), true), rowIdOf(base.file, a));

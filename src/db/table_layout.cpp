@@ -8,6 +8,7 @@ namespace pictavo {
 namespace {
 
 const QString kRecordSuffix = QStringLiteral("_record");
+const QString kCountSuffix = QStringLiteral("_record_count");
 
 QString apartTableName(const QString &table, const QString &column)
 {
@@ -93,6 +94,7 @@ TableLayout TableLayout::read(sqlite3 *db, const QString &schema)
             continue;
         layout.table = view;
         layout.recordTable = records;
+        layout.countTable = nameIn(tables, view + kCountSuffix);
         QStringList recordColumns;
         for (const ColumnInfo &column : columnsOf(db, schema, records)) {
             recordColumns << column.name;
@@ -127,6 +129,7 @@ TableLayout TableLayout::forNew(const QString &table, const QVector<FieldDef> &f
             layout.apart.insert(field.name.toUpper(), apartTableName(table, field.name));
     if (!layout.apart.isEmpty()) {
         layout.recordTable = table + kRecordSuffix;
+        layout.countTable = table + kCountSuffix;
         layout.rowIdName = key;
     }
     return layout;
@@ -252,6 +255,15 @@ QStringList TableLayout::createStatements(const QString &schema,
     }
     const QString view = quoted(table);
     const QString records = quoted(recordTable);
+    const QString count = quoted(countTable);
+    statements << QStringLiteral("CREATE TABLE %1%2(n INTEGER NOT NULL)").arg(s, count)
+               << QStringLiteral("INSERT INTO %1%2 VALUES(0)").arg(s, count)
+               << QStringLiteral("CREATE TRIGGER %1%2 AFTER INSERT ON %3 BEGIN UPDATE %4 SET n=n+1; "
+                                 "END")
+                      .arg(s, quoted(countTable + QLatin1String("_up")), records, count)
+               << QStringLiteral("CREATE TRIGGER %1%2 AFTER DELETE ON %3 BEGIN UPDATE %4 SET n=n-1; "
+                                 "END")
+                      .arg(s, quoted(countTable + QLatin1String("_down")), records, count);
     statements << QStringLiteral("CREATE VIEW %1%2 AS SELECT %3 FROM %4 AS r %5")
                       .arg(s, view, selected.join(QLatin1String(", ")), records,
                            joins.join(QLatin1Char(' ')));

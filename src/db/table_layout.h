@@ -26,6 +26,11 @@ struct TableLayout
     // is the rowid of the records and of every blob table.
     QString rowIdName = QStringLiteral("rowid");
     QHash<QString, QString> apart; // upper-case blob column -> the table that holds it
+    // Apart: a table of one row holding the number of records, kept by triggers of the
+    // records' table in the same transactions as the records, so that an opening reads
+    // one page instead of counting an index spread through gigabytes of photos. Empty
+    // where there is none (the records are counted).
+    QString countTable;
 
     bool split() const { return table != recordTable; }
     // The SQLite table that holds the column, to be read by row id.

@@ -190,6 +190,20 @@ private:
             if (line != QLatin1String("ok"))
                 tableFault(fileName, line);
         }
+        check.reset();
+        // The number of records an opening believes.
+        const TableLayout &layout = file.layout();
+        if (layout.countTable.isEmpty())
+            return;
+        SqliteStatement count(file.handle(),
+                              QStringLiteral("SELECT (SELECT n FROM %1), (SELECT count(*) FROM %2)")
+                                  .arg(quoted(layout.countTable), quoted(layout.recordTable)));
+        if (count.step() && count.columnInt64(0) != count.columnInt64(1))
+            tableFault(fileName, QStringLiteral("the record count kept in %1 is %2, but there are "
+                                                "%3 records")
+                                     .arg(layout.countTable)
+                                     .arg(count.columnInt64(0))
+                                     .arg(count.columnInt64(1)));
     }
 
     // The lengths of all photos, without reading them: sizes held by more than one

@@ -65,6 +65,7 @@ public:
     // id, which openBlob takes.
     const QString &table() const { return m_table; }
     const QString &rowId() const { return m_rowId; }
+    const TableLayout &layout() const { return m_layout; }
 
     // Opens the blob or text in `column` of the row `rowid` of the table and returns its
     // length in bytes, without reading it. Throws EngineError.

@@ -109,8 +109,9 @@ void TestEngineLayout::plainSqlReadsAndWritesThroughOneName()
     query.close();
     plainSql(db.dir(), "DELETE FROM photodb WHERE NAME='a'");
     QCOMPARE(plainSql(db.dir(), "SELECT (SELECT count(*) FROM photodb_image), (SELECT count(*) "
-                                "FROM photodb_thumbnail), (SELECT count(*) FROM photodb_record)"),
-             QStringList{"1|0|1"});
+                                "FROM photodb_thumbnail), (SELECT count(*) FROM photodb_record), "
+                                "(SELECT n FROM photodb_record_count)"),
+             QStringList{"1|0|1|1"});
 }
 
 // A post writes the record and its photo together: when the photo's part fails (here a
