@@ -3,6 +3,7 @@
 #include "cli/cli_keyword_replace.h"
 #include "cli/cli_maintenance.h"
 #include "cli/cli_rebuild.h"
+#include "cli/cli_thumbnails.h"
 #include "view/version_info.h"
 
 #include <QCoreApplication>
@@ -27,6 +28,7 @@ void usage(QTextStream &stream)
            "  check DIR [--decode]       read every table file and photo and report damage\n"
            "  backup DIR DEST            copy the database into DEST while it is in use, and check "
            "it\n"
+           "  thumbnails DIR [--verify]  make the missing thumbnails of the photos in DIR/thumbs.db\n"
            "  --help                     print this list\n"
            "  --version                  print the program's version\n";
     stream.flush();
@@ -59,6 +61,8 @@ int main(int argc, char **argv)
         return pictavo::cli::backup(args, out, err);
     if (command == QLatin1String("rebuild-keywords"))
         return pictavo::cli::rebuildKeywords(args, out, err);
+    if (command == QLatin1String("thumbnails"))
+        return pictavo::cli::thumbnails(args, out, err);
     if (command == QLatin1String("replace-keyword"))
         return pictavo::cli::replaceKeyword(args, out, err);
     if (command == QLatin1String("--version")) {

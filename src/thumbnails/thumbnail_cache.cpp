@@ -1,6 +1,7 @@
 #include "thumbnails/thumbnail_cache.h"
 
 #include "base/error.h"
+#include "db/dataset.h"
 
 #include <QElapsedTimer>
 #include <QSet>
@@ -63,6 +64,14 @@ void ThumbnailCache::setLibrary(const QString &directory, bool writable)
     m_sweep = nullptr;
 }
 
+void ThumbnailCache::follow(const DataSet &album)
+{
+    if (album.active())
+        setLibrary(album.databaseName(), !album.libraryReadOnly());
+    else
+        setLibrary(QString(), false);
+}
+
 ThumbnailCache::State ThumbnailCache::state(qint64 key, qint64 photoSize) const
 {
     if (photoSize <= 0)
@@ -81,11 +90,10 @@ const DecodedPicture *ThumbnailCache::picture(qint64 key) const
 
 void ThumbnailCache::setWanted(std::vector<ThumbnailRequest> requests)
 {
-    const bool same = std::equal(
-        requests.begin(), requests.end(), m_wanted.begin(), m_wanted.end(),
-        [](const ThumbnailRequest &a, const ThumbnailRequest &b) {
-            return a.key == b.key && a.photoSize == b.photoSize;
-        });
+    const bool same = std::equal(requests.begin(), requests.end(), m_wanted.begin(), m_wanted.end(),
+                                 [](const ThumbnailRequest &a, const ThumbnailRequest &b) {
+                                     return a.key == b.key && a.photoSize == b.photoSize;
+                                 });
     if (!same)
         m_screenQuiet.setRemainingTime(kScreenQuietMs);
     m_wanted = std::move(requests);
@@ -107,6 +115,9 @@ void ThumbnailCache::holdOff()
 
 void ThumbnailCache::photoStored(qint64 key, const QByteArray &photo, const DecodedPicture &upright)
 {
+    // Without an event loop (the command-line tool) this is where results are kept.
+    for (ThumbnailResult &result : m_workers->take())
+        apply(std::move(result));
     Known &known = m_known[key];
     known = Known();
     known.photoSize = photo.size();
@@ -116,6 +127,7 @@ void ThumbnailCache::photoStored(qint64 key, const QByteArray &photo, const Deco
     order.key = key;
     order.bytes = photo;
     order.decoded = upright;
+    order.listedSize = photo.size();
     order.wantShown = true;
     m_workers->post(std::move(order));
 }
@@ -267,6 +279,7 @@ bool ThumbnailCache::loadStored(const ThumbnailRequest &request, Known &known)
     order.key = request.key;
     order.bytes = stored->jpeg;
     order.known = stored->check;
+    order.listedSize = request.photoSize;
     m_workers->post(std::move(order));
     known.inFlight = true;
     return true;
@@ -275,6 +288,8 @@ bool ThumbnailCache::loadStored(const ThumbnailRequest &request, Known &known)
 bool ThumbnailCache::post(const ThumbnailRequest &request, ThumbnailOrder::Kind kind,
                           bool wantShown, const PhotoCheck &known)
 {
+    if (!request.readPhoto)
+        return false;
     const auto entry = m_known.find(request.key);
     QByteArray photo;
     try {
@@ -295,6 +310,7 @@ bool ThumbnailCache::post(const ThumbnailRequest &request, ThumbnailOrder::Kind 
     order.key = request.key;
     order.bytes = std::move(photo);
     order.known = known;
+    order.listedSize = request.photoSize;
     order.wantShown = wantShown;
     m_workers->post(std::move(order));
     if (entry != m_known.end())
@@ -304,12 +320,15 @@ bool ThumbnailCache::post(const ThumbnailRequest &request, ThumbnailOrder::Kind 
 
 void ThumbnailCache::apply(ThumbnailResult result)
 {
+
     const qint64 key = result.key;
     const auto entry = m_known.find(key);
     Known *known = entry != m_known.end() ? &*entry : nullptr;
     if (known)
         known->inFlight = false;
-    const bool current = known && known->photoSize == result.check.size;
+    // The result is of the photo the record still lists (its length as the record gave it,
+    // which a photo stored oddly by another program may not have).
+    const bool current = known && known->photoSize == result.listedSize;
     switch (result.outcome) {
     case ThumbnailResult::Yielded:
         break; // asked for again by the next step
@@ -360,9 +379,7 @@ void ThumbnailCache::trim()
     QSet<qint64> wanted;
     for (const ThumbnailRequest &request : m_wanted)
         wanted.insert(request.key);
-    m_known.removeIf([&](const auto &it) {
-        return !it->inFlight && !wanted.contains(it.key());
-    });
+    m_known.removeIf([&](const auto &it) { return !it->inFlight && !wanted.contains(it.key()); });
 }
 
 } // namespace pictavo

@@ -15,6 +15,8 @@
 
 namespace pictavo {
 
+class DataSet;
+
 // A record whose thumbnail is asked for.
 struct ThumbnailRequest
 {
@@ -43,8 +45,8 @@ public:
     {
         Waiting, // not known yet
         NoPhoto,
-        Shown,   // picture() has it
-        Failed,  // the photo cannot be decoded (or read)
+        Shown,  // picture() has it
+        Failed, // the photo cannot be decoded (or read)
     };
 
     explicit ThumbnailCache(DecodePool &pool = DecodePool::shared(), QObject *parent = nullptr);
@@ -52,6 +54,9 @@ public:
 
     // The library whose records the keys are; another one drops everything known.
     void setLibrary(const QString &directory, bool writable);
+    // The library the album is open on (none while it is closed), written to only when
+    // it can be.
+    void follow(const DataSet &album);
     const ThumbnailStore &store() const { return m_store; }
 
     State state(qint64 key, qint64 photoSize) const;

@@ -172,9 +172,9 @@ std::optional<StoredThumbnail> ThumbnailStore::find(qint64 serial)
         std::optional<StoredThumbnail> found;
         if (m_find->step()) {
             sqlite3_stmt *row = m_find->handle();
-            found = StoredThumbnail{{sqlite3_column_int64(row, 0),
-                                     quint64(sqlite3_column_int64(row, 1))},
-                                    columnBlob(row, 2)};
+            found = StoredThumbnail{
+                {sqlite3_column_int64(row, 0), quint64(sqlite3_column_int64(row, 1))},
+                columnBlob(row, 2)};
         }
         m_find->reset();
         return found;

@@ -18,6 +18,7 @@ ThumbnailResult runThumbnailOrder(const ThumbnailOrder &order, const JpegDecoder
 {
     ThumbnailResult result;
     result.key = order.key;
+    result.listedSize = order.listedSize;
     const DecodeProgress progress = [&yield](int) {
         if (yield && yield())
             throw Yield();
@@ -43,12 +44,13 @@ ThumbnailResult runThumbnailOrder(const ThumbnailOrder &order, const JpegDecoder
         if (result.jpeg.isEmpty())
             throw DecodeError(QStringLiteral("The thumbnail could not be encoded."));
         if (order.wantShown)
-            result.shown = shrinkPicture(thumbnail, thumbnailSize(thumbnail.size,
-                                                                  kShownThumbnailSide));
+            result.shown =
+                shrinkPicture(thumbnail, thumbnailSize(thumbnail.size, kShownThumbnailSide));
         result.outcome = ThumbnailResult::Made;
     } catch (const Yield &) {
         result = ThumbnailResult();
         result.key = order.key;
+        result.listedSize = order.listedSize;
         result.outcome = ThumbnailResult::Yielded;
     } catch (const Error &error) {
         result.jpeg.clear();

@@ -27,6 +27,8 @@ struct ThumbnailOrder
     // Check: what the stored thumbnail was made of; Show: the same, handed back.
     PhotoCheck known;
     DecodedPicture decoded;
+    // The photo's length as its record gave it when the order was made; handed back.
+    qint64 listedSize = 0;
     // Besides the thumbnail to store, the picture the window draws.
     bool wantShown = false;
 };
@@ -43,6 +45,7 @@ struct ThumbnailResult
         Yielded,    // given up for more urgent work of the pool; post it again
     };
     qint64 key = 0;
+    qint64 listedSize = 0;
     Outcome outcome = Failed;
     // The photo the result is of (for Show, the one the stored thumbnail was made of).
     PhotoCheck check;

@@ -296,9 +296,9 @@ void TestCli::usage()
     QCOMPARE(help.code, 0);
     // Every command on a line of its own, once.
     const QStringList lines = help.out.split('\n');
-    const QList<const char *> commands{"create",           "query",           "export", "import",
-                                       "rebuild-keywords", "replace-keyword", "check",  "backup",
-                                       "--help",           "--version"};
+    const QList<const char *> commands{
+        "create", "query",  "export",     "import", "rebuild-keywords", "replace-keyword",
+        "check",  "backup", "thumbnails", "--help", "--version"};
     for (const char *command : commands)
         QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^  %1( |$)").arg(command))).size(),
                  1);
