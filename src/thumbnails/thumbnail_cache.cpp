@@ -21,6 +21,9 @@ constexpr int kSliceMs = 4;
 constexpr qsizetype kKnownLimit = 1500;
 // Records of the sweep looked up in one step.
 constexpr int kSweepLookups = 200;
+// While work is under way its results are looked for this often. The workers only touch
+// their own queue: nothing of Qt's crosses the threads.
+constexpr int kPollMs = 3;
 
 } // namespace
 
@@ -51,10 +54,6 @@ void ThumbnailCache::setLibrary(const QString &directory, bool writable)
     // Work under way is of the library before: waited for and dropped.
     m_workers.reset();
     m_workers = std::make_unique<ThumbnailWorkers>(m_pool);
-    m_workers->setNotify([this] {
-        if (!m_woken.exchange(true))
-            QMetaObject::invokeMethod(this, &ThumbnailCache::pump, Qt::QueuedConnection);
-    });
     m_directory = directory;
     m_writable = writable;
     m_store.open(directory, writable);
@@ -130,6 +129,8 @@ void ThumbnailCache::photoStored(qint64 key, const QByteArray &photo, const Deco
     order.listedSize = photo.size();
     order.wantShown = true;
     m_workers->post(std::move(order));
+    if (!m_timer.isActive())
+        m_timer.start(kPollMs);
 }
 
 void ThumbnailCache::forgetTransient()
@@ -138,9 +139,19 @@ void ThumbnailCache::forgetTransient()
     m_checked.removeIf([](const auto &it) { return it.key() < 0; });
 }
 
+void ThumbnailCache::recheck(qint64 key)
+{
+    const auto checked = m_checked.constFind(key);
+    const auto known = m_known.find(key);
+    if (checked == m_checked.constEnd() || known == m_known.end() || known->unchecked)
+        return;
+    known->unchecked = PhotoCheck{known->photoSize, *checked};
+    m_checked.erase(checked);
+}
+
 bool ThumbnailCache::idle() const
 {
-    return m_workers->inFlight() == 0 && !m_timer.isActive() && !m_woken;
+    return m_workers->inFlight() == 0 && !m_timer.isActive();
 }
 
 bool ThumbnailCache::quiet(bool screenToo) const
@@ -160,7 +171,6 @@ ThumbnailCache::Known &ThumbnailCache::knownFor(const ThumbnailRequest &request)
 
 void ThumbnailCache::pump()
 {
-    m_woken = false;
     for (ThumbnailResult &result : m_workers->take())
         apply(std::move(result));
     QElapsedTimer clock;
@@ -173,14 +183,20 @@ void ThumbnailCache::pump()
     case Step::Read:
         m_timer.start(0);
         break;
-    case Step::Later:
-        m_timer.start(int(std::max<qint64>(
-            5, std::max(m_albumQuiet.remainingTime(), m_screenQuiet.remainingTime()))));
+    case Step::Later: {
+        const qint64 quietIn = std::max<qint64>(
+            5, std::max(m_albumQuiet.remainingTime(), m_screenQuiet.remainingTime()));
+        m_timer.start(
+            int(m_workers->inFlight() > 0 ? std::min<qint64>(quietIn, kPollMs) : quietIn));
         break;
+    }
     case Step::Full:
-        break; // the next result wakes it
+        m_timer.start(kPollMs);
+        break;
     case Step::Nothing:
-        if (m_workers->inFlight() == 0)
+        if (m_workers->inFlight() > 0)
+            m_timer.start(kPollMs);
+        else
             m_store.flush();
         break;
     }

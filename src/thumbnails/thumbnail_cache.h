@@ -8,7 +8,6 @@
 #include <QObject>
 #include <QTimer>
 
-#include <atomic>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -74,6 +73,9 @@ public:
     void photoStored(qint64 key, const QByteArray &photo, const DecodedPicture &upright);
     // Forgets the records without a SERIAL: their rows have moved.
     void forgetTransient();
+    // The record was written: its photo is checked again, once the album is still, and
+    // its thumbnail made anew if the photo is another one now.
+    void recheck(qint64 key);
     // Nothing queued, under way, or waiting for the album to be still.
     bool idle() const;
 
@@ -127,7 +129,6 @@ private:
     QDeadlineTimer m_albumQuiet;
     QDeadlineTimer m_screenQuiet;
     QTimer m_timer;
-    std::atomic<bool> m_woken{false};
 };
 
 } // namespace pictavo

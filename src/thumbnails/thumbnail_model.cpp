@@ -152,8 +152,12 @@ void ThumbnailModel::albumChanged(const DataSet::Change &change)
         endRemoveRows();
         break;
     case DataSet::Change::RowChanged:
-        if (change.row >= 0 && change.row < rowCount())
-            emit dataChanged(index(change.row), index(change.row));
+        if (change.row < 0 || change.row >= rowCount())
+            break;
+        // A post may have put another photo of the same length in the record.
+        if (m_album.state() == DataSet::State::Browse)
+            m_cache.recheck(requestFor(change.row).key);
+        emit dataChanged(index(change.row), index(change.row));
         break;
     case DataSet::Change::CurrentChanged:
     case DataSet::Change::StateChanged:

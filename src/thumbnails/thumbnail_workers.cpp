@@ -20,8 +20,6 @@ void ThumbnailWorkers::post(ThumbnailOrder order)
             m_results.push_back(std::move(result));
         }
         m_ready.notify_all();
-        if (m_notify)
-            m_notify();
     });
 }
 

@@ -5,7 +5,6 @@
 
 #include <condition_variable>
 #include <deque>
-#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -13,7 +12,7 @@ namespace pictavo {
 
 // Hands thumbnail orders to the decoding pool as background work, and their results back
 // to the thread that posted them (the one that owns the database), which takes them when
-// it likes: woken by `notify`, or waiting in waitForResult().
+// it likes, or waits for them in waitForResults().
 class ThumbnailWorkers
 {
 public:
@@ -22,9 +21,6 @@ public:
     ~ThumbnailWorkers();
     ThumbnailWorkers(const ThumbnailWorkers &) = delete;
     ThumbnailWorkers &operator=(const ThumbnailWorkers &) = delete;
-
-    // Called on a worker each time a result is ready. Set it before the first post().
-    void setNotify(std::function<void()> notify) { m_notify = std::move(notify); }
 
     void post(ThumbnailOrder order);
     // Posted and not yet taken.
@@ -38,7 +34,6 @@ public:
 private:
     DecodePool &m_pool;
     JpegDecoder m_decoder;
-    std::function<void()> m_notify;
     int m_inFlight = 0; // the posting thread's own count
     std::mutex m_mutex;
     std::condition_variable m_ready;
