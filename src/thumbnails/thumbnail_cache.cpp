@@ -96,15 +96,14 @@ void ThumbnailCache::setWanted(std::vector<ThumbnailRequest> requests)
     if (!same)
         m_screenQuiet.setRemainingTime(kScreenQuietMs);
     m_wanted = std::move(requests);
-    if (!m_timer.isActive())
-        m_timer.start(0);
+    // At once, not when a wait for a still album ends: the screen is loaded meanwhile.
+    m_timer.start(0);
 }
 
 void ThumbnailCache::setSweep(std::function<std::optional<ThumbnailRequest>()> next)
 {
     m_sweep = std::move(next);
-    if (!m_timer.isActive())
-        m_timer.start(0);
+    m_timer.start(0);
 }
 
 void ThumbnailCache::holdOff()
@@ -205,7 +204,8 @@ void ThumbnailCache::pump()
 
 ThumbnailCache::Step ThumbnailCache::step()
 {
-    if (m_workers->inFlight() >= 2 * m_workers->workerCount())
+    // Enough to keep every worker busy between two looks at the results.
+    if (m_workers->inFlight() >= 4 * m_workers->workerCount())
         return Step::Full;
     bool waitsForQuiet = false;
     if (const Step wanted = stepWanted(waitsForQuiet); wanted != Step::Nothing)
