@@ -8,6 +8,7 @@
 #include "keyword/tformupdatekeyword.h"
 #include "main/main_window_album.h"
 #include "main/tformmain.h"
+#include "thumbnails/tformthumbnails.h"
 #include "view/program_icon.h"
 #include "view/tformprocessing.h"
 #include "view/tformslide.h"
@@ -45,6 +46,8 @@ int run(pictavo::Prompter &prompter)
     formMain.setExpertFilter(&formExpertFilter);
     TformKeywordEdit formKeywordEdit(album, prompter, &formMain);
     formMain.setKeywordEdit(&formKeywordEdit);
+    TformThumbnails formThumbnails(album, prompter, &formMain);
+    formMain.setThumbnails(&formThumbnails);
     formSelector.setEasyFilterReset([&formEasyFilter] { formEasyFilter.ClearAll(); });
     // The busy window is created last and stays hidden, unless a query of the main
     // window runs long: it then offers to stop it.

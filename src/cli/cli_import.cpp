@@ -7,6 +7,8 @@
 #include "db/table.h"
 #include "import/import_pipeline.h"
 #include "main/record_maintenance.h"
+#include "thumbnails/thumbnail_cache.h"
+#include "thumbnails/thumbnail_picture.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -122,7 +124,13 @@ public:
     void pictureToStore(const DisplayPicture &) override {}
     void repaintNow() override {}
     void hidePicture() override {}
+    ThumbnailCache *thumbnails() override
+    {
+        cache.follow(query);
+        return &cache;
+    }
     Query query;
+    ThumbnailCache cache;
 };
 
 class ConsoleWindow : public ImportHost
@@ -199,8 +207,9 @@ int importFiles(const QStringList &args, QTextStream &out, QTextStream &err)
     album.query.beforePost = [&](DataSet &photo) { CheckNewKeywords(photo, keywords, prompter); };
 
     ImportPipeline pipeline(album, window, prompter);
-    // Nothing is shown, so the decode only has to prove the file is a picture.
-    pipeline.previewAreas = [] { return QList<QSize>{QSize(1, 1)}; };
+    // Nothing is shown, so the decode only has to prove the file is a picture and cover
+    // its thumbnail.
+    pipeline.previewAreas = [] { return QList<QSize>{QSize(kThumbnailSide, kThumbnailSide)}; };
     pipeline.keywordsFromFiles = options.keywordsFromFiles;
 
     Tally tally;

@@ -4,6 +4,7 @@
 #include "cli/cli_keyword_replace.h"
 #include "cli/cli_maintenance.h"
 #include "cli/cli_rebuild.h"
+#include "cli/cli_thumbnails.h"
 #include "view/version_info.h"
 
 #include <QCoreApplication>
@@ -31,6 +32,7 @@ void usage(QTextStream &stream)
            "  backup DIR DEST            copy the database into DEST while it is in use, and check "
            "it\n"
            "  upgrade DIR                bring a library made by an earlier version up to date\n"
+           "  thumbnails DIR [--verify]  make the missing thumbnails of the photos in DIR/thumbs.db\n"
            "  --help                     print this list\n"
            "  --version                  print the program's version\n";
     stream.flush();
@@ -72,6 +74,8 @@ int main(int argc, char **argv)
         return pictavo::cli::backup(args, out, err);
     if (command == QLatin1String("rebuild-keywords"))
         return pictavo::cli::rebuildKeywords(args, out, err);
+    if (command == QLatin1String("thumbnails"))
+        return pictavo::cli::thumbnails(args, out, err);
     if (command == QLatin1String("replace-keyword"))
         return pictavo::cli::replaceKeyword(args, out, err);
     if (command == QLatin1String("--version")) {

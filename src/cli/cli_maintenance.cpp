@@ -1,47 +1,13 @@
 #include "cli/cli_maintenance.h"
 
 #include "base/error.h"
+#include "cli/progress_line.h"
 #include "db/engine_error.h"
 #include "maintenance/library_backup.h"
 #include "maintenance/library_check.h"
 #include "maintenance/library_upgrade.h"
 
-#include <QElapsedTimer>
-
 namespace pictavo::cli {
-namespace {
-
-// A line on standard error that rewrites itself, at most once a second and only once
-// the run has lasted a second: short runs print nothing.
-class ProgressLine
-{
-public:
-    explicit ProgressLine(QTextStream &err) : m_err(err) { m_clock.start(); }
-    ~ProgressLine() { finish(); }
-
-    void show(const QString &text)
-    {
-        if (m_clock.elapsed() < 1000 * (m_shown + 1))
-            return;
-        m_shown = int(m_clock.elapsed() / 1000);
-        m_err << '\r' << text << Qt::flush;
-        m_open = true;
-    }
-    void finish()
-    {
-        if (m_open)
-            m_err << Qt::endl;
-        m_open = false;
-    }
-
-private:
-    QTextStream &m_err;
-    QElapsedTimer m_clock;
-    int m_shown = 0;
-    bool m_open = false;
-};
-
-} // namespace
 
 int check(const QStringList &args, QTextStream &out, QTextStream &err)
 {

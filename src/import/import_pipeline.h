@@ -93,8 +93,9 @@ public:
     // The areas a preview is drawn fitted into. It is decoded at the smallest DCT scale
     // that covers its fitted size in each, so drawPreview() finds the pixels it needs
     // without decoding again. Unset or empty, the preview is decoded at full size. The
-    // command-line tool, which shows nothing, gives one area of 1 x 1: the decode then only
-    // proves that the file is a picture. Asked on this thread when a file is asked for.
+    // command-line tool, which shows nothing, gives the thumbnail's square: the decode then
+    // proves that the file is a picture and has the pixels of its thumbnail. Asked on this
+    // thread when a file is asked for.
     std::function<QList<QSize>()> previewAreas;
 
     // Files a run reads and decodes on worker threads ahead of the one it compares and

@@ -4,6 +4,7 @@
 #include "import/import_files.h"
 #include "import/import_names.h"
 #include "import/import_pipeline.h"
+#include "thumbnails/thumbnail_cache.h"
 
 #include <QScopeGuard>
 
@@ -127,6 +128,9 @@ bool ImportPipeline::AppendPhoto(const QString &path, const QString &prefix,
         m_album.pictureToStore(imageTmp);
         album.post();
         serial = album.asInteger(QStringLiteral("SERIAL"));
+        // Its thumbnail is made from the decode made for the preview.
+        if (ThumbnailCache *thumbnails = m_album.thumbnails())
+            thumbnails->photoStored(serial, imageTmp.jpeg(), imageTmp.decoded());
     } catch (const Error &error) {
         discard();
         failure = error.text();

@@ -4,6 +4,7 @@ namespace pictavo {
 
 class DisplayPicture;
 class Query;
+class ThumbnailCache;
 
 // What the other windows need of the main window: its Album Query, and what follows when
 // they point that query elsewhere or store a photo through it. They talk to the main
@@ -26,6 +27,11 @@ public:
     virtual void hidePicture() = 0;
     // The Keyword Table was written anew (a rebuild): the main window reads it again.
     virtual void keywordTableChanged() {}
+    // The thumbnails of the library the Album Query is open on; null for none. The import
+    // hands each photo it stores there with the decode it made of it.
+    virtual ThumbnailCache *thumbnails() { return nullptr; }
+    // Shows the current record as a slide and counts the view, as the Slide command does.
+    virtual void showSlide() {}
 };
 
 } // namespace pictavo

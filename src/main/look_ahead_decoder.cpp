@@ -17,18 +17,15 @@ struct Abandoned
 
 } // namespace
 
-LookAheadDecoder::LookAheadDecoder(const JpegDecoder &decoder) : m_decoder(decoder) {}
+LookAheadDecoder::LookAheadDecoder(const JpegDecoder &decoder, DecodePool &pool)
+    : m_decoder(decoder), m_pool(pool)
+{
+}
 
 LookAheadDecoder::~LookAheadDecoder()
 {
-    {
-        const std::lock_guard lock(m_mutex);
-        m_quit = true;
-        m_slots.clear();
-    }
-    m_wake.notify_all();
-    for (std::thread &worker : m_workers)
-        worker.join();
+    drop();
+    m_pool.withdraw(this);
 }
 
 void LookAheadDecoder::prepare(const std::vector<QByteArray> &photos, QSize area)
@@ -74,6 +71,7 @@ void LookAheadDecoder::prepare(const std::vector<qint64> &keys, QSize area,
 
 void LookAheadDecoder::place(std::vector<Upcoming> upcoming, QSize area)
 {
+    std::vector<quint64> added;
     {
         const std::lock_guard lock(m_mutex);
         std::vector<Slot> kept;
@@ -94,16 +92,17 @@ void LookAheadDecoder::place(std::vector<Upcoming> upcoming, QSize area)
                 slot.key = next.key;
                 slot.jpeg = std::move(next.jpeg);
                 slot.area = area;
+                added.push_back(slot.id);
                 kept.push_back(std::move(slot));
             }
         }
         // The photos left behind are dropped: their workers stop at their next progress
         // step, finding their slots gone.
         m_slots = std::move(kept);
-        while (m_workers.size() < m_slots.size())
-            m_workers.emplace_back([this] { work(); });
     }
-    m_wake.notify_all();
+    // In order: the nearest photo is the one asked for soonest.
+    for (const quint64 id : added)
+        m_pool.post(this, DecodePool::Priority::Urgent, [this, id] { decodeSlot(id); });
 }
 
 std::optional<DecodedPicture> LookAheadDecoder::take(const QByteArray &jpeg, QSize target,
@@ -176,78 +175,67 @@ void LookAheadDecoder::setEnabled(bool enabled)
         drop();
 }
 
-void LookAheadDecoder::work()
+void LookAheadDecoder::decodeSlot(quint64 id)
 {
-    const auto waiting = [this] {
-        return std::find_if(m_slots.begin(), m_slots.end(),
-                            [](const Slot &slot) { return !slot.started; });
-    };
-    for (;;) {
-        quint64 id = 0;
-        QByteArray jpeg;
-        QSize area;
-        {
-            std::unique_lock lock(m_mutex);
-            m_wake.wait(lock, [&] { return m_quit || waiting() != m_slots.end(); });
-            if (m_quit)
-                return;
-            // The nearest photo first: it is the one asked for soonest.
-            Slot &slot = *waiting();
-            slot.started = true;
-            id = slot.id;
-            jpeg = slot.jpeg;
-            area = slot.area;
-        }
-        bool ok = false;
-        DecodedPicture picture;
-        std::shared_ptr<const PreparedDraw> drawn;
-        Orientation orientation = Orientation::Upright;
-        try {
-            // Fitted as the photo stands upright, as the window fits it; the decoder
-            // sees the stored picture, so the size is turned back for it.
-            const JpegHeader header = m_decoder.probe(jpeg);
-            orientation = readExifOrientation(jpeg);
-            const QSize fitted =
-                FitAndCentrePicture(orientedSize(header.size, orientation), area).size();
-            const int scale =
-                JpegDecoder::drawScale(header.size, orientedSize(fitted, orientation));
-            picture = m_decoder.decodeAt(jpeg, scale, [this, id](int) {
-                const std::lock_guard lock(m_mutex);
-                if (findLocked(id) == nullptr)
-                    throw Abandoned();
-            });
-            ok = true;
-        } catch (const Abandoned &) {
-            continue;
-        } catch (...) {
-            // The caller decodes this photo itself and meets the failure there.
-            picture = DecodedPicture();
-        }
-        // A photo to be turned is turned by the window, which then scales it too. Without
-        // what the step makes, the window only does the work itself.
-        const auto wanted = [this, id] {
-            const std::lock_guard lock(m_mutex);
-            return findLocked(id) != nullptr;
-        };
-        if (ok && m_drawStep && orientation == Orientation::Upright && wanted()) {
-            try {
-                drawn = m_drawStep(picture, area);
-            } catch (...) {
-                drawn.reset();
-            }
-        }
-        {
-            const std::lock_guard lock(m_mutex);
-            Slot *slot = findLocked(id);
-            if (slot == nullptr)
-                continue; // dropped while it was decoded
-            slot->finished = true;
-            slot->ok = ok;
-            slot->picture = std::move(picture);
-            slot->drawn = std::move(drawn);
-        }
-        m_finished.notify_all();
+    QByteArray jpeg;
+    QSize area;
+    {
+        const std::lock_guard lock(m_mutex);
+        Slot *slot = findLocked(id);
+        if (slot == nullptr)
+            return; // dropped before its turn
+        slot->started = true;
+        jpeg = slot->jpeg;
+        area = slot->area;
     }
+    bool ok = false;
+    DecodedPicture picture;
+    std::shared_ptr<const PreparedDraw> drawn;
+    Orientation orientation = Orientation::Upright;
+    try {
+        // Fitted as the photo stands upright, as the window fits it; the decoder
+        // sees the stored picture, so the size is turned back for it.
+        const JpegHeader header = m_decoder.probe(jpeg);
+        orientation = readExifOrientation(jpeg);
+        const QSize fitted =
+            FitAndCentrePicture(orientedSize(header.size, orientation), area).size();
+        const int scale = JpegDecoder::drawScale(header.size, orientedSize(fitted, orientation));
+        picture = m_decoder.decodeAt(jpeg, scale, [this, id](int) {
+            const std::lock_guard lock(m_mutex);
+            if (findLocked(id) == nullptr)
+                throw Abandoned();
+        });
+        ok = true;
+    } catch (const Abandoned &) {
+        return;
+    } catch (...) {
+        // The caller decodes this photo itself and meets the failure there.
+        picture = DecodedPicture();
+    }
+    // A photo to be turned is turned by the window, which then scales it too. Without
+    // what the step makes, the window only does the work itself.
+    const auto wanted = [this, id] {
+        const std::lock_guard lock(m_mutex);
+        return findLocked(id) != nullptr;
+    };
+    if (ok && m_drawStep && orientation == Orientation::Upright && wanted()) {
+        try {
+            drawn = m_drawStep(picture, area);
+        } catch (...) {
+            drawn.reset();
+        }
+    }
+    {
+        const std::lock_guard lock(m_mutex);
+        Slot *slot = findLocked(id);
+        if (slot == nullptr)
+            return; // dropped while it was decoded
+        slot->finished = true;
+        slot->ok = ok;
+        slot->picture = std::move(picture);
+        slot->drawn = std::move(drawn);
+    }
+    m_finished.notify_all();
 }
 
 } // namespace pictavo

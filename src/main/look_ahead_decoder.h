@@ -1,5 +1,6 @@
 #pragma once
 
+#include "main/decode_pool.h"
 #include "main/decoded_picture.h"
 #include "main/jpeg_decoder.h"
 
@@ -10,7 +11,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <thread>
 #include <vector>
 
 namespace pictavo {
@@ -30,8 +30,8 @@ using DrawStep =
     std::function<std::shared_ptr<const PreparedDraw>(const DecodedPicture &picture, QSize area)>;
 
 // Decodes the photos that are likely to be shown next on worker threads while the current
-// one is on screen: up to kMaxAhead photos, each on a worker of its own, so that two
-// decodes run side by side on two cores. The workers only ever see bytes they were
+// one is on screen: up to kMaxAhead photos, each an urgent job of the decoding pool, so
+// that two decodes run side by side on two cores and before any thumbnail. The workers only ever see bytes they were
 // handed: the caller reads them from the database on its own thread. A photo prepared
 // and then not asked for is dropped, its decode abandoned part-way.
 //
@@ -45,7 +45,8 @@ public:
     // Photos held at once, decoded or under way; memory stays at this many decodes.
     static constexpr int kMaxAhead = 2;
 
-    explicit LookAheadDecoder(const JpegDecoder &decoder = JpegDecoder());
+    explicit LookAheadDecoder(const JpegDecoder &decoder = JpegDecoder(),
+                              DecodePool &pool = DecodePool::shared());
     ~LookAheadDecoder();
     LookAheadDecoder(const LookAheadDecoder &) = delete;
     LookAheadDecoder &operator=(const LookAheadDecoder &) = delete;
@@ -123,11 +124,13 @@ private:
     };
 
     void place(std::vector<Upcoming> upcoming, QSize area);
-    void work();
+    // A pool job: decodes the photo of slot `id`, unless it was dropped meanwhile.
+    void decodeSlot(quint64 id);
     // Under the lock.
     Slot *findLocked(quint64 id);
 
     JpegDecoder m_decoder;
+    DecodePool &m_pool;
     DrawStep m_drawStep;
     bool m_enabled = true;
     size_t m_maxAhead = kMaxAhead;
@@ -136,14 +139,11 @@ private:
     double m_waitedMs = 0;
 
     std::mutex m_mutex;
-    std::condition_variable m_wake;
     std::condition_variable m_finished;
     quint64 m_lastId = 0;
     // In the order they will be asked for. Only the caller adds and removes slots; a
     // worker marks its own and fills in its result.
     std::vector<Slot> m_slots;
-    bool m_quit = false;
-    std::vector<std::thread> m_workers; // started as photos are prepared, kMaxAhead at most
 };
 
 } // namespace pictavo

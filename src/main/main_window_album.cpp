@@ -1,6 +1,7 @@
 #include "main/main_window_album.h"
 
 #include "main/tformmain.h"
+#include "thumbnails/thumbnail_cache.h"
 
 namespace pictavo {
 
@@ -42,6 +43,18 @@ void MainWindowAlbum::keywordTableChanged()
 {
     if (m_formMain.tableKeyword.active())
         m_formMain.tableKeyword.refresh();
+}
+
+ThumbnailCache *MainWindowAlbum::thumbnails()
+{
+    ThumbnailCache &cache = m_formMain.thumbnailCache();
+    cache.follow(m_formMain.queryAlbum);
+    return &cache;
+}
+
+void MainWindowAlbum::showSlide()
+{
+    m_formMain.menuDisplaySlideClick();
 }
 
 } // namespace pictavo

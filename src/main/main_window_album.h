@@ -28,6 +28,8 @@ public:
     void repaintNow() override;
     void hidePicture() override;
     void keywordTableChanged() override;
+    ThumbnailCache *thumbnails() override;
+    void showSlide() override;
 
     // Resets the easy filter's entries; unset while no easy filter exists.
     std::function<void()> easyFilterReset;

@@ -193,6 +193,9 @@ void TformMain::createMenus()
         command(display, QStringLiteral("Slideshow(&W)"), &TformMain::menuDisplaySlideshowClick);
     menuDisplaySlide->setVisible(false);
     menuDisplaySlideshow->setVisible(false);
+    menuDisplayThumbnails = command(display, QStringLiteral("Thumbnails(&T)"),
+                                    &TformMain::menuDisplayThumbnailsClick);
+    menuDisplayThumbnails->setVisible(false);
 
     QMenu *option = menuBar()->addMenu(QStringLiteral("Option(&O)"));
     menuOptionDeleteRegistory = command(option, QStringLiteral("Delete Registory(&R)"),

@@ -6,6 +6,7 @@
 #include "main/look_ahead_decoder.h"
 #include "main/main_window_album.h"
 #include "main/scale_switch.h"
+#include "thumbnails/thumbnail_cache.h"
 #include "view/slideshow.h"
 
 #include <QMainWindow>
@@ -81,6 +82,8 @@ public:
     void menuDisplayRefreshClick();
     void menuDisplaySlideClick();
     void menuDisplaySlideshowClick();
+    // The thumbnail window, shown and brought to the front; not modal.
+    void menuDisplayThumbnailsClick();
 
     // The windows this one opens, created after it; their commands appear once they exist.
     void setSelector(TformSelector *form);
@@ -101,6 +104,8 @@ public:
     QAction *menuDisplayKeywordAssist = nullptr;
     QPushButton *bitbtnAssistant = nullptr;
     void setSlide(TformSlide *form);
+    // The thumbnail window, made after this one; its command appears once it exists.
+    void setThumbnails(QWidget *form);
     // Option menu
     void menuOptionDeleteRegistoryClick();
     void menuOptionChangePanelLayoutClick();
@@ -115,6 +120,9 @@ public:
     // Decodes the next record's photo while the current one is shown.
     LookAheadDecoder &lookAhead() { return m_lookAhead; }
     const Slideshow &slideshow() const { return m_slideshow; }
+    // The thumbnails of the open library, which the thumbnail window draws and the import
+    // writes.
+    ThumbnailCache &thumbnailCache() { return m_thumbnails; }
 
     Query queryAlbum;
     Table tableKeyword;
@@ -140,6 +148,7 @@ public:
     QAction *menuDisplayRefresh = nullptr;
     QAction *menuDisplaySlide = nullptr;
     QAction *menuDisplaySlideshow = nullptr;
+    QAction *menuDisplayThumbnails = nullptr;
     QAction *menuOptionDeleteRegistory = nullptr;
     QAction *menuOptionChangePanelLayout = nullptr;
     QAction *menuOptionAutoScale = nullptr;
@@ -228,7 +237,9 @@ private:
     // How the assistant, made here, sees this window.
     MainWindowAlbum m_assistHost{*this};
     TformSlide *m_slide = nullptr;
+    QWidget *m_thumbnailsWindow = nullptr;
     LookAheadDecoder m_lookAhead;
+    ThumbnailCache m_thumbnails;
     Slideshow m_slideshow;
     // The current record's photo is decoded but not yet drawn here (a show covers it).
     bool m_pictureBehindShow = false;

@@ -25,6 +25,21 @@ void TformMain::setSlide(TformSlide *form)
         connect(form, &TformSlide::closedByUser, this, [this] { m_slideshow.stop(); });
 }
 
+void TformMain::setThumbnails(QWidget *form)
+{
+    m_thumbnailsWindow = form;
+    menuDisplayThumbnails->setVisible(form != nullptr);
+}
+
+void TformMain::menuDisplayThumbnailsClick()
+{
+    if (m_thumbnailsWindow == nullptr)
+        return;
+    m_thumbnailsWindow->show();
+    m_thumbnailsWindow->raise();
+    m_thumbnailsWindow->activateWindow();
+}
+
 void TformMain::closeEvent(QCloseEvent *event)
 {
     // A show must not go on over a program that is ending.

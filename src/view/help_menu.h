@@ -19,9 +19,10 @@ struct HelpMenuItems
 };
 
 // Adds the Help menu of the window whose page is given ("main", "inportfile", "easyfilter",
-// "expertfilter", "keywordlist", "keywordedit", "keywordassist") to its menu bar: the
-// window's own caption, "in English(&E)" and "in Japanese(&J)" named as that window names
-// them, each opening the page and reporting a failure through CheckShellExecute.
+// "expertfilter", "keywordlist", "keywordedit", "keywordassist", "thumbnails") to its menu
+// bar: the window's own caption, "in English(&E)" and "in Japanese(&J)" named as that
+// window names them, each opening the page and reporting a failure through
+// CheckShellExecute.
 HelpMenuItems addHelpMenu(QMenuBar *menuBar, Prompter &prompter, const QString &page);
 
 // Opens one page as a help item does; returns the result code.

@@ -27,7 +27,7 @@ const QList<HelpMenuSpec> &helpMenuSpecs()
         shortNames(QStringLiteral("main")),         shortNames(QStringLiteral("inportfile")),
         longNames(QStringLiteral("easyfilter")),    shortNames(QStringLiteral("expertfilter")),
         longNames(QStringLiteral("keywordlist")),   longNames(QStringLiteral("keywordedit")),
-        longNames(QStringLiteral("keywordassist")),
+        longNames(QStringLiteral("keywordassist")), shortNames(QStringLiteral("thumbnails")),
     };
     return specs;
 }

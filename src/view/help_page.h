@@ -23,7 +23,7 @@ struct HelpMenuSpec
     QString japaneseName;
 };
 
-// The Help menus of the seven windows that have one.
+// The Help menus of the eight windows that have one.
 const QList<HelpMenuSpec> &helpMenuSpecs();
 // The menu of the window whose page is given; nullptr for a page no window has.
 const HelpMenuSpec *helpMenuSpec(const QString &page);

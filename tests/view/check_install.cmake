@@ -15,7 +15,8 @@ set(expected bin/pictavo bin/pictavo-cli share/applications/pictavo.desktop
 foreach(size 16 24 32 48 64 128 256)
   list(APPEND expected share/icons/hicolor/${size}x${size}/apps/pictavo.png)
 endforeach()
-foreach(page main inportfile easyfilter expertfilter keywordlist keywordedit keywordassist)
+foreach(page main inportfile easyfilter expertfilter keywordlist keywordedit keywordassist
+             thumbnails)
   list(APPEND expected share/pictavo/manual/pv-${page}.html share/pictavo/manual/pv-${page}-j.html)
 endforeach()
 set(gzipped share/man/man1/pictavo.1.gz share/man/man1/pictavo-cli.1.gz
@@ -37,8 +38,8 @@ endforeach()
 # nothing from outside.
 file(GLOB pages ${PREFIX}/share/pictavo/manual/*.html)
 list(LENGTH pages count)
-if(NOT count EQUAL 16)
-  message(FATAL_ERROR "expected 16 pages, found ${count}")
+if(NOT count EQUAL 18)
+  message(FATAL_ERROR "expected 18 pages, found ${count}")
 endif()
 foreach(page ${pages})
   file(READ ${page} text)

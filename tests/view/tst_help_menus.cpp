@@ -8,6 +8,7 @@
 #include "main/main_window_album.h"
 #include "main/tformmain.h"
 #include "recording_opener.h"
+#include "thumbnails/tformthumbnails.h"
 #include "support/scripted_prompter.h"
 #include "view/help_menu.h"
 #include "view/help_page.h"
@@ -139,11 +140,11 @@ void TestHelpMenus::everyHelpCommand_data()
 {
     QTest::addColumn<QString>("page");
     for (const char *page : {"main", "inportfile", "easyfilter", "expertfilter", "keywordlist",
-                             "keywordedit", "keywordassist"})
+                             "keywordedit", "keywordassist", "thumbnails"})
         QTest::newRow(page) << QString::fromLatin1(page);
 }
 
-// All fourteen commands, through the helper every window calls.
+// All sixteen commands, through the helper every window calls.
 void TestHelpMenus::everyHelpCommand()
 {
     QFETCH(QString, page);
@@ -163,6 +164,7 @@ void TestHelpMenus::windowsCarryTheirMenus()
     TformKeywordList formKeywordList(album, m_prompter, &formMain);
     TformKeywordEdit formKeywordEdit(album, m_prompter, &formMain);
     TformKeywordAssist formKeywordAssist(album, m_prompter, &formMain);
+    TformThumbnails formThumbnails(album, m_prompter, &formMain);
 
     checkMenu(formMain.menuBar(), "main");
     QCOMPARE(formMain.menuHelpInEng->objectName(), "menuHelpInEng");
@@ -175,6 +177,7 @@ void TestHelpMenus::windowsCarryTheirMenus()
     checkMenu(formKeywordList.menuBar, "keywordlist");
     checkMenu(formKeywordEdit.menuBar, "keywordedit");
     checkMenu(formKeywordAssist.menuBar, "keywordassist");
+    checkMenu(formThumbnails.menuBar, "thumbnails");
 
     // The expert filter's Japanese item asks for its own page.
     RecordingOpener opener;
@@ -185,7 +188,8 @@ void TestHelpMenus::windowsCarryTheirMenus()
     // Help is the last menu of every window.
     for (QMenuBar *bar : {formMain.menuBar(), formSelector.menuBar, formEasyFilter.menuBar,
                           formExpertFilter.menuBar, formKeywordList.menuBar,
-                          formKeywordEdit.menuBar, formKeywordAssist.menuBar})
+                          formKeywordEdit.menuBar, formKeywordAssist.menuBar,
+                          formThumbnails.menuBar})
         QVERIFY(bar->actions().last()->text().startsWith("Help("));
 }
 

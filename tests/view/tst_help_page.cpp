@@ -91,6 +91,12 @@ void TestHelpPage::pagePaths_data()
                             << "..\\manual\\pv-keywordassist-j.html"
                             << "menuHelpInEnglish"
                             << "menuHelpInJapanese";
+    QTest::newRow("thumbnails") << "thumbnails"
+                                << "Help(&H)"
+                                << "..\\manual\\pv-thumbnails.html"
+                                << "..\\manual\\pv-thumbnails-j.html"
+                                << "menuHelpInEng"
+                                << "menuHelpInJap";
 }
 
 void TestHelpPage::pagePaths()
@@ -101,7 +107,7 @@ void TestHelpPage::pagePaths()
     QFETCH(QString, japanese);
     QFETCH(QString, englishName);
     QFETCH(QString, japaneseName);
-    QCOMPARE(helpMenuSpecs().size(), 7);
+    QCOMPARE(helpMenuSpecs().size(), 8);
     const HelpMenuSpec *spec = helpMenuSpec(page);
     QVERIFY(spec);
     QCOMPARE(spec->menuCaption, menu);
