@@ -22,6 +22,9 @@ namespace pictavo {
 namespace {
 
 const QString kFormName = QStringLiteral("formThumbnails");
+// A key held down repeats faster than this: the main window moves once it is let go of,
+// and the grid alone follows each step.
+constexpr int kKeyMoveDelayMs = 60;
 
 } // namespace
 
@@ -66,6 +69,8 @@ TformThumbnails::TformThumbnails(AlbumHost &album, Prompter &prompter, QWidget *
     listviewThumbnails->setModel(m_model);
     column->addWidget(listviewThumbnails, 1);
 
+    m_move.setObjectName(QStringLiteral("timerMoveAlbum"));
+    m_visible.setObjectName(QStringLiteral("timerVisibleRows"));
     m_move.setSingleShot(true);
     connect(&m_move, &QTimer::timeout, this, &TformThumbnails::moveAlbum);
     m_visible.setSingleShot(true);
@@ -134,6 +139,8 @@ void TformThumbnails::hideEvent(QHideEvent *event)
 
 bool TformThumbnails::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::MouseButtonPress)
+        m_byKey = event->type() == QEvent::KeyPress;
     if (watched == listviewThumbnails->viewport() && event->type() == QEvent::Resize)
         m_visible.start(0);
     if (watched == listviewThumbnails && event->type() == QEvent::KeyPress) {
@@ -148,8 +155,8 @@ bool TformThumbnails::eventFilter(QObject *watched, QEvent *event)
 
 void TformThumbnails::viewCurrentChanged()
 {
-    if (!m_following)
-        m_move.start(0);
+    if (!m_following && !m_model->changingRows())
+        m_move.start(m_byKey ? kKeyMoveDelayMs : 0);
 }
 
 void TformThumbnails::moveAlbum()
@@ -174,8 +181,11 @@ void TformThumbnails::showSlide()
 
 void TformThumbnails::followAlbum(int row)
 {
-    if (m_move.isActive())
-        return; // the user's own choice is on its way to the album
+    // The user's own choice on its way to the album stays, unless the rows changed under it.
+    if (m_move.isActive() && !m_model->changingRows() &&
+        listviewThumbnails->currentIndex().row() != row)
+        return;
+    m_move.stop();
     m_following = true;
     if (row < 0) {
         listviewThumbnails->setCurrentIndex(QModelIndex());

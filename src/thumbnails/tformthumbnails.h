@@ -54,11 +54,12 @@ private:
     std::unique_ptr<ThumbnailCache> m_ownCache; // for a host that keeps none
     ThumbnailModel *m_model = nullptr;
     ThumbnailDelegate *m_delegate = nullptr;
-    // Moves of the album wait for the keys that are queued: a held Page Down moves the
-    // album once it is let go of, not at every step.
+    // Moves of the album made by keys wait a moment for the next key: a held Page Down
+    // moves the album once it is let go of, not at every step.
     QTimer m_move;
     QTimer m_visible;
     bool m_following = false;
+    bool m_byKey = false; // the last input to the grid was a key, not the mouse
 };
 
 } // namespace pictavo

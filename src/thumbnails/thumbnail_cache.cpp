@@ -16,7 +16,7 @@ constexpr int kAlbumQuietMs = 500;
 // How long the screen must stay on the same records before their photos are checked.
 constexpr int kScreenQuietMs = 250;
 // Cheap steps (lookups in thumbs.db) run for at most this long in one turn of the loop.
-constexpr int kSliceMs = 4;
+constexpr int kSliceMs = 2;
 // Records remembered beyond those on screen.
 constexpr qsizetype kKnownLimit = 1500;
 // Records of the sweep looked up in one step.
@@ -29,6 +29,7 @@ constexpr int kPollMs = 3;
 
 ThumbnailCache::ThumbnailCache(DecodePool &pool, QObject *parent) : QObject(parent), m_pool(pool)
 {
+    m_timer.setObjectName(QStringLiteral("timerThumbnailWork"));
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &ThumbnailCache::pump);
     m_directory = QStringLiteral("-"); // so that the call below sets everything up

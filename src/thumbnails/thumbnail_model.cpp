@@ -1,5 +1,6 @@
 #include "thumbnails/thumbnail_model.h"
 
+#include <QScopedValueRollback>
 #include <QSize>
 
 namespace pictavo {
@@ -102,6 +103,13 @@ void ThumbnailModel::setVisibleRows(int first, int last)
         m_cache.setSweep(nullptr);
         return;
     }
+    // A large set lists its records when they are first needed. Here that is all of them,
+    // now, as the window opens, not in one long step in the middle of a Page Down.
+    if (!m_listed) {
+        m_listed = true;
+        if (m_album.fieldCount() > 0)
+            m_album.valueAt(m_album.recordCount() - 1, 0);
+    }
     // The screen, then the one after it: Page Down finds it ready.
     const int after = std::min(m_album.recordCount() - 1, last + (last - first + 1));
     for (int row = first; row <= after; ++row) {
@@ -129,42 +137,49 @@ void ThumbnailModel::albumChanged(const DataSet::Change &change)
 {
     // Whatever the album does, its photos are left alone for a moment.
     m_cache.holdOff();
-    switch (change.kind) {
-    case DataSet::Change::Reset:
-        beginResetModel();
-        // Another statement, or another library (Open Database).
-        m_cache.follow(m_album);
-        m_serialField = m_album.active() ? m_album.fieldIndex(QStringLiteral("SERIAL")) : -1;
-        m_imageField = m_album.active() ? m_album.fieldIndex(QStringLiteral("IMAGE")) : -1;
-        m_nameField = m_album.active() ? m_album.fieldIndex(QStringLiteral("NAME")) : -1;
-        m_images.clear();
-        rowsMoved();
-        endResetModel();
-        break;
-    case DataSet::Change::RowInserted:
-        beginInsertRows(QModelIndex(), change.row, change.row);
-        rowsMoved();
-        endInsertRows();
-        break;
-    case DataSet::Change::RowRemoved:
-        beginRemoveRows(QModelIndex(), change.row, change.row);
-        rowsMoved();
-        endRemoveRows();
-        break;
-    case DataSet::Change::RowChanged:
-        if (change.row < 0 || change.row >= rowCount())
+    const bool structural = change.kind == DataSet::Change::Reset ||
+                            change.kind == DataSet::Change::RowInserted ||
+                            change.kind == DataSet::Change::RowRemoved;
+    {
+        const QScopedValueRollback<bool> changing(m_changingRows, structural);
+        switch (change.kind) {
+        case DataSet::Change::Reset:
+            beginResetModel();
+            // Another statement, or another library (Open Database).
+            m_cache.follow(m_album);
+            m_serialField = m_album.active() ? m_album.fieldIndex(QStringLiteral("SERIAL")) : -1;
+            m_imageField = m_album.active() ? m_album.fieldIndex(QStringLiteral("IMAGE")) : -1;
+            m_nameField = m_album.active() ? m_album.fieldIndex(QStringLiteral("NAME")) : -1;
+            m_images.clear();
+            m_listed = false;
+            rowsMoved();
+            endResetModel();
             break;
-        // A post may have put another photo of the same length in the record.
-        if (m_album.state() == DataSet::State::Browse)
-            m_cache.recheck(requestFor(change.row).key);
-        emit dataChanged(index(change.row), index(change.row));
-        break;
-    case DataSet::Change::CurrentChanged:
-    case DataSet::Change::StateChanged:
-        break;
+        case DataSet::Change::RowInserted:
+            beginInsertRows(QModelIndex(), change.row, change.row);
+            rowsMoved();
+            endInsertRows();
+            break;
+        case DataSet::Change::RowRemoved:
+            beginRemoveRows(QModelIndex(), change.row, change.row);
+            rowsMoved();
+            endRemoveRows();
+            break;
+        case DataSet::Change::RowChanged:
+            if (change.row < 0 || change.row >= rowCount())
+                break;
+            // A post may have put another photo of the same length in the record.
+            if (m_album.state() == DataSet::State::Browse)
+                m_cache.recheck(requestFor(change.row).key);
+            emit dataChanged(index(change.row), index(change.row));
+            break;
+        case DataSet::Change::CurrentChanged:
+        case DataSet::Change::StateChanged:
+            break;
+        }
     }
     const int current = m_album.active() ? m_album.recNo() : -1;
-    if (current != m_currentRow) {
+    if (current != m_currentRow || structural) {
         const int before = m_currentRow;
         m_currentRow = current;
         for (const int row : {before, current})

@@ -30,12 +30,16 @@ public:
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
+    // Rows are being inserted, removed or reset: a view's current row that moves now
+    // follows the Album Query, it is no choice of the user's.
+    bool changingRows() const { return m_changingRows; }
+
     // The rows on screen (first > last: none, as for a hidden window). Their thumbnails are
     // loaded first, then the next screen's, then the missing ones of the rest of the set.
     void setVisibleRows(int first, int last);
 
 signals:
-    // The Album Query moved to another record (row -1: none).
+    // The Album Query moved to another record (row -1: none), or its rows changed.
     void currentRowChanged(int row);
 
 private:
@@ -53,6 +57,8 @@ private:
     int m_imageField = -1;
     int m_nameField = -1;
     int m_currentRow = -1;
+    bool m_changingRows = false;
+    bool m_listed = false; // every record of the set has been listed since it opened
     int m_firstVisible = 0;
     int m_lastVisible = -1;
     // The records on screen, by key, to repaint one whose thumbnail came.

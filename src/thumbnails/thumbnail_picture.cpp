@@ -33,30 +33,58 @@ std::vector<Tap> taps(int inCount, int outCount)
     return result;
 }
 
-// Averages along one direction: `count` lines of `inCount` pixels each become lines of
-// `outCount`; `step` is the distance of neighbouring pixels in a line and `lineStep` that
-// of neighbouring lines, in words, for the input and the output alike.
-void shrinkLines(const quint32 *in, qsizetype inStep, qsizetype inLineStep, quint32 *out,
-                 qsizetype outStep, qsizetype outLineStep, int count, int inCount, int outCount)
+quint32 average(quint32 r, quint32 g, quint32 b, quint32 total)
 {
-    const std::vector<Tap> table = taps(inCount, outCount);
-    const quint32 half = quint32(inCount) / 2;
-    for (int line = 0; line < count; ++line) {
-        const quint32 *src = in + line * inLineStep;
-        quint32 *dst = out + line * outLineStep;
-        for (int o = 0; o < outCount; ++o) {
-            const Tap &tap = table[size_t(o)];
+    const quint32 half = total / 2;
+    return 0xff000000u | (r + half) / total << 16 | (g + half) / total << 8 | (b + half) / total;
+}
+
+// Each line of `in` (width inW) averaged into a line of `out` (width outW), in order.
+void shrinkAcross(const DecodedPicture &in, DecodedPicture &out)
+{
+    const int inW = in.size.width(), outW = out.size.width();
+    const std::vector<Tap> table = taps(inW, outW);
+    for (int y = 0; y < in.size.height(); ++y) {
+        const auto *src = reinterpret_cast<const quint32 *>(in.scanLine(y));
+        auto *dst = reinterpret_cast<quint32 *>(out.pixels.data() + y * out.bytesPerLine);
+        for (int x = 0; x < outW; ++x) {
+            const Tap &tap = table[size_t(x)];
             quint32 r = 0, g = 0, b = 0;
-            const quint32 *p = src + tap.first * inStep;
+            const quint32 *p = src + tap.first;
             for (const int w : tap.weights) {
                 r += ((*p >> 16) & 0xff) * quint32(w);
                 g += ((*p >> 8) & 0xff) * quint32(w);
                 b += (*p & 0xff) * quint32(w);
-                p += inStep;
+                ++p;
             }
-            const auto avg = [&](quint32 sum) { return (sum + half) / quint32(inCount); };
-            dst[o * outStep] = 0xff000000u | avg(r) << 16 | avg(g) << 8 | avg(b);
+            dst[x] = average(r, g, b, quint32(inW));
         }
+    }
+}
+
+// The lines of `in` averaged into the fewer lines of `out`, a whole line at a time, so
+// that memory is read in order.
+void shrinkDown(const DecodedPicture &in, DecodedPicture &out)
+{
+    const int width = out.size.width(), inH = in.size.height();
+    const std::vector<Tap> table = taps(inH, out.size.height());
+    std::vector<quint32> sums(size_t(width) * 3);
+    for (int y = 0; y < out.size.height(); ++y) {
+        std::fill(sums.begin(), sums.end(), 0u);
+        const Tap &tap = table[size_t(y)];
+        for (size_t i = 0; i < tap.weights.size(); ++i) {
+            const auto *src = reinterpret_cast<const quint32 *>(in.scanLine(tap.first + int(i)));
+            const auto w = quint32(tap.weights[i]);
+            for (int x = 0; x < width; ++x) {
+                sums[3 * size_t(x)] += ((src[x] >> 16) & 0xff) * w;
+                sums[3 * size_t(x) + 1] += ((src[x] >> 8) & 0xff) * w;
+                sums[3 * size_t(x) + 2] += (src[x] & 0xff) * w;
+            }
+        }
+        auto *dst = reinterpret_cast<quint32 *>(out.pixels.data() + y * out.bytesPerLine);
+        for (int x = 0; x < width; ++x)
+            dst[x] = average(sums[3 * size_t(x)], sums[3 * size_t(x) + 1], sums[3 * size_t(x) + 2],
+                             quint32(inH));
     }
 }
 
@@ -94,13 +122,9 @@ DecodedPicture shrinkPicture(const DecodedPicture &picture, QSize target)
     const int outW = std::min(target.width(), inW), outH = std::min(target.height(), inH);
     // Across first, into a picture of the new width and the old height; then down.
     DecodedPicture across = blank(QSize(outW, inH));
-    shrinkLines(reinterpret_cast<const quint32 *>(picture.pixels.constData()), 1,
-                picture.bytesPerLine / 4, reinterpret_cast<quint32 *>(across.pixels.data()), 1,
-                across.bytesPerLine / 4, inH, inW, outW);
+    shrinkAcross(picture, across);
     DecodedPicture result = blank(QSize(outW, outH));
-    shrinkLines(reinterpret_cast<const quint32 *>(across.pixels.constData()),
-                across.bytesPerLine / 4, 1, reinterpret_cast<quint32 *>(result.pixels.data()),
-                result.bytesPerLine / 4, 1, outW, inH, outH);
+    shrinkDown(across, result);
     result.warningCount = picture.warningCount;
     result.firstWarning = picture.firstWarning;
     return result;
@@ -112,9 +136,12 @@ DecodedPicture decodeThumbnail(const JpegDecoder &decoder, const QByteArray &jpe
     const JpegHeader header = decoder.probe(jpeg);
     // A square box fits the stored picture as it fits the turned one, turned.
     const QSize target = thumbnailSize(header.size, side);
-    // The next SIMD scale up from the smallest that covers: see JpegDecoder::drawScale.
-    DecodedPicture decoded =
-        decoder.decodeAt(jpeg, JpegDecoder::drawScale(header.size, target), progress);
+    // A photo: the next SIMD scale up from the smallest that covers (JpegDecoder::drawScale).
+    // A picture that small already (a stored thumbnail): the smallest, often the very size.
+    const int scale = header.size.width() > 2 * side || header.size.height() > 2 * side
+                          ? JpegDecoder::drawScale(header.size, target)
+                          : JpegDecoder::chooseScale(header.size, target);
+    DecodedPicture decoded = decoder.decodeAt(jpeg, scale, progress);
     return orientPicture(shrinkPicture(decoded, target), readExifOrientation(jpeg));
 }
 

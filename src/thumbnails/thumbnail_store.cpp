@@ -36,6 +36,14 @@ qint64 pragma(sqlite3 *db, const char *name)
     return statement.step() ? statement.columnInt64(0) : 0;
 }
 
+// SQLite's code for a failure: the error's own, or (for a statement run by execSql, which
+// keeps only the text) the connection's last one.
+int codeOf(const EngineError &error, sqlite3 *db)
+{
+    return error.sqliteCode() != 0 || db == nullptr ? error.sqliteCode()
+                                                    : sqlite3_extended_errcode(db);
+}
+
 QByteArray columnBlob(sqlite3_stmt *statement, int column)
 {
     return QByteArray(static_cast<const char *>(sqlite3_column_blob(statement, column)),
@@ -92,7 +100,9 @@ void ThumbnailStore::openFile(bool writable)
         return;
     }
     try {
-        sqlite3_busy_timeout(m_db, 2000);
+        // Another program writing thumbs.db (pictavo-cli thumbnails) is waited for only
+        // briefly: the thumbnails wait, the window does not.
+        sqlite3_busy_timeout(m_db, 100);
         if (writable) {
             createSchema();
         } else if (pragma(m_db, "application_id") != kApplicationId ||
@@ -104,7 +114,7 @@ void ThumbnailStore::openFile(bool writable)
             m_db, QStringLiteral("SELECT photo_size, photo_hash, jpeg FROM thumbnail "
                                  "WHERE serial=?"));
     } catch (const EngineError &error) {
-        fileFailed(error.sqliteCode());
+        fileFailed(codeOf(error, m_db));
     }
 }
 
@@ -179,7 +189,7 @@ std::optional<StoredThumbnail> ThumbnailStore::find(qint64 serial)
         m_find->reset();
         return found;
     } catch (const EngineError &error) {
-        fileFailed(error.sqliteCode());
+        fileFailed(codeOf(error, m_db));
         return std::nullopt;
     }
 }
@@ -225,11 +235,11 @@ void ThumbnailStore::flush()
         m_pending.clear();
     } catch (const EngineError &error) {
         // Another program writing thumbs.db: tried again with the next ones.
-        if ((error.sqliteCode() & 0xff) == SQLITE_BUSY && m_pending.size() < 16 * kPendingLimit)
+        if ((codeOf(error, m_db) & 0xff) == SQLITE_BUSY && m_pending.size() < 16 * kPendingLimit)
             return;
         const QHash<qint64, StoredThumbnail> pending = std::move(m_pending);
         m_pending.clear();
-        fileFailed(error.sqliteCode());
+        fileFailed(codeOf(error, m_db));
         for (auto it = pending.cbegin(); it != pending.cend(); ++it)
             put(it.key(), *it);
     }
@@ -259,7 +269,7 @@ int ThumbnailStore::keepOnly(const QHash<qint64, bool> &serials)
         transaction.commit();
         removed += int(gone.size());
     } catch (const EngineError &error) {
-        fileFailed(error.sqliteCode());
+        fileFailed(codeOf(error, m_db));
     }
     return removed;
 }
