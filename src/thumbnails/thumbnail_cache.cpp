@@ -18,7 +18,7 @@ constexpr int kScreenQuietMs = 250;
 // Cheap steps (lookups in thumbs.db) run for at most this long in one turn of the loop.
 constexpr int kSliceMs = 2;
 // Records remembered beyond those on screen.
-constexpr qsizetype kKnownLimit = 1500;
+constexpr qsizetype kKnownLimit = 600;
 // Records of the sweep looked up in one step.
 constexpr int kSweepLookups = 200;
 // While work is under way its results are looked for this often. The workers only touch
