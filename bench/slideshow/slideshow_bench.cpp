@@ -24,6 +24,7 @@
 #include "main/jpeg_decoder.h"
 #include "main/look_ahead_decoder.h"
 #include "main/picture_fit.h"
+#include "main/picture_memory.h"
 #include "main/record_maintenance.h"
 #include "main/tformmain.h"
 #include "support/jpeg_fixtures.h"
@@ -554,6 +555,7 @@ int main(int argc, char **argv)
         if (!text.startsWith(QLatin1String("This plugin does not support")))
             std::fprintf(stderr, "%s\n", utf8(text).constData());
     });
+    KeepPictureBuffersForReuse(); // as the program starts
     QApplication app(argc, argv);
 
     int exitCode = 0;

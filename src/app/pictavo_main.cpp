@@ -7,6 +7,7 @@
 #include "keyword/tformkeywordlist.h"
 #include "keyword/tformupdatekeyword.h"
 #include "main/main_window_album.h"
+#include "main/picture_memory.h"
 #include "main/tformmain.h"
 #include "thumbnails/tformthumbnails.h"
 #include "view/program_icon.h"
@@ -62,8 +63,9 @@ int run(pictavo::Prompter &prompter)
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
     using namespace pictavo;
+    KeepPictureBuffersForReuse();
+    QApplication app(argc, argv);
     QApplication::setWindowIcon(programIcon());
     // The splash covers the rest of start-up and goes by itself once the program waits.
     TformSplash::showAtStartup();
