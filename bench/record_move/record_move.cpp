@@ -15,9 +15,9 @@
 #include "db/query.h"
 #include "db/schema.h"
 #include "db/table.h"
-#include "main/display_picture.h"
-#include "main/jpeg_decoder.h"
-#include "main/picture_fit.h"
+#include "picture/display_picture.h"
+#include "picture/jpeg_decoder.h"
+#include "picture/picture_fit.h"
 #include "support/jpeg_fixtures.h"
 
 #include <QDir>

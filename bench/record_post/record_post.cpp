@@ -16,7 +16,7 @@
 #include "db/database.h"
 #include "db/query.h"
 #include "db/sqlite_statement.h"
-#include "main/record_maintenance.h"
+#include "album/record_maintenance.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -5,8 +5,8 @@
 #include "cli/stop_signals.h"
 #include "db/engine_error.h"
 #include "db/query.h"
-#include "main/create_database.h"
-#include "main/photo_export.h"
+#include "album/create_database.h"
+#include "album/photo_export.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -4,7 +4,7 @@
 #include "cli/stop_signals.h"
 #include "db/engine_error.h"
 #include "db/query.h"
-#include "main/set_export.h"
+#include "album/set_export.h"
 
 #include <QDir>
 

@@ -6,7 +6,7 @@
 #include "db/query.h"
 #include "db/table.h"
 #include "import/import_pipeline.h"
-#include "main/record_maintenance.h"
+#include "album/record_maintenance.h"
 #include "thumbnails/thumbnail_cache.h"
 #include "thumbnails/thumbnail_picture.h"
 

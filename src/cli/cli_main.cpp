@@ -5,7 +5,7 @@
 #include "cli/cli_maintenance.h"
 #include "cli/cli_rebuild.h"
 #include "cli/cli_thumbnails.h"
-#include "view/version_info.h"
+#include "info/version_info.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
