@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QSize>
+
 namespace pictavo {
 
 class DisplayPicture;
@@ -32,6 +34,8 @@ public:
     virtual ThumbnailCache *thumbnails() { return nullptr; }
     // Shows the current record as a slide and counts the view, as the Slide command does.
     virtual void showSlide() {}
+    // The main window's picture area, where a stored photo is drawn next.
+    virtual QSize pictureAreaSize() const { return {}; }
 };
 
 } // namespace pictavo

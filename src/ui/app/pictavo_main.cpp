@@ -28,9 +28,12 @@ int run(pictavo::Prompter &prompter)
     // windows stay hidden until a command shows them; being declared after it, they are
     // destroyed (and write their settings) before it.
     TformMain formMain(prompter);
-    TformSelector formSelector(formMain, prompter, &formMain);
-    // The other windows see the main window through this seam only.
+    // The other windows see the main window through this seam only. The import has one
+    // of its own, which repaints it along with the main window after each photo stored.
     MainWindowAlbum album(formMain);
+    MainWindowAlbum importAlbum(formMain);
+    TformSelector formSelector(importAlbum, prompter, &formMain);
+    importAlbum.setStoringWindow(&formSelector);
     TformEasyFilter formEasyFilter(album, prompter, &formMain);
     TformExpertFilter formExpertFilter(album, prompter, &formMain);
     album.easyFilterReset = [&formEasyFilter] { formEasyFilter.ClearAll(); };
@@ -49,7 +52,7 @@ int run(pictavo::Prompter &prompter)
     formMain.setKeywordEdit(&formKeywordEdit);
     TformThumbnails formThumbnails(album, prompter, &formMain);
     formMain.setThumbnails(&formThumbnails);
-    formSelector.setEasyFilterReset([&formEasyFilter] { formEasyFilter.ClearAll(); });
+    importAlbum.easyFilterReset = album.easyFilterReset;
     // The busy window is created last and stays hidden, unless a query of the main
     // window runs long: it then offers to stop it.
     TformProcessing formProcessing(&formMain);

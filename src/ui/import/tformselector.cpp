@@ -6,7 +6,6 @@
 #include "widgets/draw_picture.h"
 #include "widgets/file_drop.h"
 #include "picture/picture_fit.h"
-#include "main/tformmain.h"
 #include "widgets/help_menu.h"
 #include "widgets/error_report.h"
 #include "widgets/form_placement.h"
@@ -48,8 +47,8 @@ template <typename Widget> Widget *named(Widget *widget, const char *name)
 
 } // namespace
 
-TformSelector::TformSelector(TformMain &formMain, Prompter &prompter, QWidget *parent)
-    : QDialog(parent), m_formMain(formMain), m_prompter(prompter), m_album(formMain, this),
+TformSelector::TformSelector(AlbumHost &album, Prompter &prompter, QWidget *parent)
+    : QDialog(parent), m_prompter(prompter), m_album(album),
       m_pipeline(m_album, *this, prompter),
       m_scale([this](const std::function<void()> &command) { return guard(command); },
               [this](bool autoMode) {
@@ -83,7 +82,7 @@ TformSelector::TformSelector(TformMain &formMain, Prompter &prompter, QWidget *p
     // A preview is decoded only as large as it is shown, here and, once stored, in the
     // main window, so that one decode serves both.
     m_pipeline.previewAreas = [this] {
-        return QList<QSize>{scrollboxViewArea->size(), m_formMain.scrollboxViewArea->size()};
+        return QList<QSize>{scrollboxViewArea->size(), m_album.pictureAreaSize()};
     };
     createPanel();
     row->addWidget(scrollboxViewArea, 1);

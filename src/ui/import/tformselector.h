@@ -3,7 +3,6 @@
 #include "db/table.h"
 #include "import/import_hosts.h"
 #include "import/import_pipeline.h"
-#include "main/main_window_album.h"
 #include "widgets/scale_switch.h"
 
 #include <QDialog>
@@ -28,10 +27,10 @@ namespace pictavo {
 class DirectoryListBox;
 class FileListBox;
 class Prompter;
-class TformMain;
 
 // The import window: picks JPEG files on the disk, previews them, takes a prefix and
-// keywords, and runs the import into the main window's Album Query.
+// keywords, and runs the import into the main window's Album Query, which it sees
+// through the album seam only.
 class TformSelector : public QDialog, public ImportHost
 {
     Q_OBJECT
@@ -40,11 +39,8 @@ public:
     // The result of a showing closed by "Abort" once its run had ended.
     static constexpr int AbortResult = 3;
 
-    TformSelector(TformMain &formMain, Prompter &prompter, QWidget *parent = nullptr);
+    TformSelector(AlbumHost &album, Prompter &prompter, QWidget *parent = nullptr);
     ~TformSelector() override;
-
-    // Lets a run reset the easy filter's entries when it points the Album Query elsewhere.
-    void setEasyFilterReset(std::function<void()> reset);
 
     bool panelDockedRight() const { return m_panelRight; }
     void setPanelDockedRight(bool right);
@@ -139,9 +135,8 @@ private:
     QStringList tickedKeywords() const;
     bool guard(const std::function<void()> &command);
 
-    TformMain &m_formMain;
     Prompter &m_prompter;
-    MainWindowAlbum m_album;
+    AlbumHost &m_album;
     ImportPipeline m_pipeline;
     ScaleSwitch m_scale;
     QWidget *m_body = nullptr;

@@ -5,7 +5,6 @@
 #include "import/tformselector.h"
 #include "keyword/keyword_table.h"
 #include "widgets/draw_picture.h"
-#include "main/tformmain.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,15 +23,10 @@
 
 namespace pictavo {
 
-void TformSelector::setEasyFilterReset(std::function<void()> reset)
-{
-    m_album.easyFilterReset = std::move(reset);
-}
-
 void TformSelector::LoadKeywordToListBox()
 {
     tableKeyWord.close();
-    tableKeyWord.setDatabaseName(m_formMain.queryAlbum.databaseName());
+    tableKeyWord.setDatabaseName(m_album.albumQuery().databaseName());
     const QStringList keywords = readAllKeywords(tableKeyWord);
     tableKeyWord.close();
     // An empty Keyword Table leaves the list as it was.

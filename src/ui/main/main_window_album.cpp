@@ -3,6 +3,8 @@
 #include "main/tformmain.h"
 #include "thumbnails/thumbnail_cache.h"
 
+#include <QScrollArea>
+
 namespace pictavo {
 
 Query &MainWindowAlbum::albumQuery()
@@ -50,6 +52,11 @@ ThumbnailCache *MainWindowAlbum::thumbnails()
     ThumbnailCache &cache = m_formMain.thumbnailCache();
     cache.follow(m_formMain.queryAlbum);
     return &cache;
+}
+
+QSize MainWindowAlbum::pictureAreaSize() const
+{
+    return m_formMain.scrollboxViewArea->size();
 }
 
 void MainWindowAlbum::showSlide()

@@ -30,6 +30,10 @@ public:
     void keywordTableChanged() override;
     ThumbnailCache *thumbnails() override;
     void showSlide() override;
+    QSize pictureAreaSize() const override;
+
+    // The window that stores photos (the import), repainted with the main window.
+    void setStoringWindow(QWidget *window) { m_storingWindow = window; }
 
     // Resets the easy filter's entries; unset while no easy filter exists.
     std::function<void()> easyFilterReset;

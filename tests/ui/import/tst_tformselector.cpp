@@ -6,6 +6,7 @@
 #include "import/file_list_box.h"
 #include "import/tformselector.h"
 #include "picture/picture_fit.h"
+#include "main/main_window_album.h"
 #include "main/tformmain.h"
 #include "support/jpeg_fixtures.h"
 #include "support/photo_db_fixture.h"
@@ -134,6 +135,7 @@ private:
     std::unique_ptr<PhotoDbFixture> m_db;
     std::unique_ptr<QTemporaryDir> m_photos;
     std::unique_ptr<TformMain> m_main;
+    std::unique_ptr<MainWindowAlbum> m_album;
     std::unique_ptr<TformSelector> m_form;
     ScriptedPrompter m_prompter;
 };
@@ -151,6 +153,7 @@ void TestFormSelector::init()
 void TestFormSelector::cleanup()
 {
     m_form.reset();
+    m_album.reset();
     m_main.reset();
     QCOMPARE(m_prompter.pendingAnswers(), 0);
 }
@@ -160,7 +163,8 @@ TformSelector &TestFormSelector::openSelector()
     SettingsStore::instance().writeStrings(kFormMain,
                                            {{QStringLiteral("Database_Name"), m_db->dir()}});
     m_main = std::make_unique<TformMain>(m_prompter);
-    m_form = std::make_unique<TformSelector>(*m_main, m_prompter);
+    m_album = std::make_unique<MainWindowAlbum>(*m_main);
+    m_form = std::make_unique<TformSelector>(*m_album, m_prompter);
     m_form->moveToDirectory(m_photos->path());
     m_form->show();
     if (!QTest::qWaitForWindowExposed(m_form.get()))
@@ -180,7 +184,8 @@ void TestFormSelector::firstStartAndStoredPlacement()
         kFormMain, {{QStringLiteral("Panel_Layout"), QStringLiteral("Left")}});
     {
         TformMain main(m_prompter);
-        TformSelector form(main, m_prompter);
+        MainWindowAlbum album(main);
+        TformSelector form(album, m_prompter);
         QCOMPARE(form.size(), QSize(640, 480));
         const QPoint centre = QGuiApplication::primaryScreen()->availableGeometry().center();
         QVERIFY((form.geometry().center() - centre).manhattanLength() <= 1);
@@ -195,7 +200,8 @@ void TestFormSelector::firstStartAndStoredPlacement()
     QCOMPARE(storedValues(), QStringLiteral("30,40,640,480,Left,On"));
     {
         TformMain main(m_prompter);
-        TformSelector again(main, m_prompter);
+        MainWindowAlbum album(main);
+        TformSelector again(album, m_prompter);
         QCOMPARE(again.pos(), QPoint(30, 40));
         QVERIFY(!again.panelDockedRight());
         QVERIFY(again.checkboxKeywordsFromFiles->isChecked());
@@ -227,7 +233,8 @@ void TestFormSelector::panelLayout()
                      right ? QStringLiteral("Left") : QStringLiteral("Right")}});
     {
         TformMain main(m_prompter);
-        TformSelector form(main, m_prompter);
+        MainWindowAlbum album(main);
+        TformSelector form(album, m_prompter);
         QCOMPARE(form.panelDockedRight(), right);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));

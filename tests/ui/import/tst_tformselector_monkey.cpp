@@ -3,6 +3,7 @@
 #include "db/query.h"
 #include "import/file_list_box.h"
 #include "import/tformselector.h"
+#include "main/main_window_album.h"
 #include "main/tformmain.h"
 #include "support/jpeg_fixtures.h"
 #include "support/photo_db_fixture.h"
@@ -91,7 +92,8 @@ void TestFormSelectorMonkey::randomUseLosesNoFile()
         return folder.filePath(names[random.bounded(int(names.size()))]);
     };
     TformMain main(prompter);
-    TformSelector form(main, prompter);
+    MainWindowAlbum album(main);
+    TformSelector form(album, prompter);
     form.moveToDirectory(folder.path());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));

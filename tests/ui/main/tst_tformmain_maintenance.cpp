@@ -4,6 +4,7 @@
 #include "import/tformselector.h"
 #include "picture/picture_fit.h"
 #include "album/record_maintenance.h"
+#include "main/main_window_album.h"
 #include "main/tformmain.h"
 #include "maintenance/library_check.h"
 #include "support/engine_error_text.h"
@@ -103,6 +104,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_settings;
     std::unique_ptr<PhotoDbFixture> m_db;
     std::unique_ptr<TformMain> m_form;
+    std::unique_ptr<MainWindowAlbum> m_album;
     std::unique_ptr<TformSelector> m_selector;
     ScriptedPrompter m_prompter;
 };
@@ -119,6 +121,7 @@ void TestFormMainMaintenance::init()
 void TestFormMainMaintenance::cleanup()
 {
     m_selector.reset();
+    m_album.reset();
     m_form.reset();
     QCOMPARE(m_prompter.pendingAnswers(), 0);
 }
@@ -130,7 +133,8 @@ void TestFormMainMaintenance::openWindow()
                                             {QStringLiteral("Width"), QStringLiteral("800")},
                                             {QStringLiteral("Height"), QStringLiteral("600")}});
     m_form = std::make_unique<TformMain>(m_prompter);
-    m_selector = std::make_unique<TformSelector>(*m_form, m_prompter, m_form.get());
+    m_album = std::make_unique<MainWindowAlbum>(*m_form);
+    m_selector = std::make_unique<TformSelector>(*m_album, m_prompter, m_form.get());
     m_form->setSelector(m_selector.get());
     m_form->show();
     if (!QTest::qWaitForWindowExposed(m_form.get()))

@@ -157,8 +157,8 @@ void TestHelpMenus::everyHelpCommand()
 void TestHelpMenus::windowsCarryTheirMenus()
 {
     TformMain formMain(m_prompter);
-    TformSelector formSelector(formMain, m_prompter, &formMain);
     MainWindowAlbum album(formMain);
+    TformSelector formSelector(album, m_prompter, &formMain);
     TformEasyFilter formEasyFilter(album, m_prompter, &formMain);
     TformExpertFilter formExpertFilter(album, m_prompter, &formMain);
     TformKeywordList formKeywordList(album, m_prompter, &formMain);
