@@ -1,15 +1,14 @@
 #include "filter/filter_window.h"
 
 #include "widgets/error_report.h"
+#include "widgets/form_placement.h"
 
 #include <QAction>
 #include <QEvent>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QVBoxLayout>
@@ -94,7 +93,7 @@ void FilterWindow::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;
-    centreOnScreen();
+    CentreOnScreen(this);
     guard([this] { FormShow(); });
 }
 
@@ -103,16 +102,6 @@ bool FilterWindow::eventFilter(QObject *watched, QEvent *event)
     if (watched == panelBottom && event->type() == QEvent::Resize)
         FormResize();
     return QDialog::eventFilter(watched, event);
-}
-
-void FilterWindow::centreOnScreen()
-{
-    const QScreen *onScreen = screen() ? screen() : QGuiApplication::primaryScreen();
-    if (!onScreen)
-        return;
-    QRect frame = frameGeometry();
-    frame.moveCenter(onScreen->availableGeometry().center());
-    move(frame.topLeft());
 }
 
 } // namespace pictavo

@@ -16,7 +16,6 @@
 #include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,7 +23,6 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollArea>
 #include <QStatusBar>
 #include <QStorageInfo>
@@ -36,7 +34,6 @@ namespace {
 
 constexpr int kPanelWidth = 320;
 const QString kFormKey = regutl::formKey(regutl::kSettingsKey, QStringLiteral("formSelector"));
-const QString kPanelLayout = QStringLiteral("Panel_Layout");
 const QString kKeywordsFromFiles = QStringLiteral("Keywords_From_Files");
 
 template <typename Widget> Widget *named(Widget *widget, const char *name)
@@ -113,9 +110,7 @@ TformSelector::TformSelector(AlbumHost &album, Prompter &prompter, QWidget *pare
         checkboxKeywordsFromFiles->setChecked(
             regutl::ReadString(kFormKey, kKeywordsFromFiles, QString()) == QLatin1String("On"));
     } else {
-        resize(640, 480);
-        if (const QScreen *screen = QGuiApplication::primaryScreen())
-            move(screen->availableGeometry().center() - rect().center());
+        PlaceAtFirstStart(this, QSize(640, 480));
         setPanelDockedRight(true);
     }
     m_scale.setDisplayMode(true);
@@ -320,21 +315,17 @@ void TformSelector::followDirectory(const QString &path)
 void TformSelector::setPanelDockedRight(bool right)
 {
     m_panelRight = right;
-    auto *row = static_cast<QHBoxLayout *>(m_body->layout());
-    row->removeWidget(panelCommand);
-    row->insertWidget(right ? 1 : 0, panelCommand);
+    DockPanel(static_cast<QHBoxLayout *>(m_body->layout()), panelCommand, right);
 }
 
 void TformSelector::LoadPanelLayout()
 {
-    setPanelDockedRight(regutl::ReadString(kFormKey, kPanelLayout, QStringLiteral("Right")) ==
-                        QLatin1String("Right"));
+    setPanelDockedRight(ReadPanelDockedRight(kFormKey));
 }
 
 void TformSelector::SavePanelLayout()
 {
-    regutl::WriteString(kFormKey, kPanelLayout,
-                        m_panelRight ? QStringLiteral("Right") : QStringLiteral("Left"));
+    WritePanelDockedRight(kFormKey, m_panelRight);
 }
 
 void TformSelector::showEvent(QShowEvent *event)

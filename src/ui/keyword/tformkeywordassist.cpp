@@ -10,11 +10,9 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QEvent>
-#include <QGuiApplication>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QVBoxLayout>
@@ -95,9 +93,7 @@ void TformKeywordAssist::FormCreate()
     if (regutl::KeyExists(regutl::formKey(regutl::kSettingsKey, kFormName))) {
         LoadFormPlacement(this, regutl::kSettingsKey);
     } else {
-        resize(240, 280);
-        if (const QScreen *screen = QGuiApplication::primaryScreen())
-            move(screen->availableGeometry().center() - rect().center());
+        PlaceAtFirstStart(this, QSize(240, 280));
     }
 }
 

@@ -6,12 +6,12 @@
 #include "keyword/keyword_table.h"
 #include "album/album_host.h"
 #include "widgets/help_menu.h"
+#include "widgets/form_placement.h"
 
 #include <QAction>
 #include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,7 +21,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QScreen>
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QTableView>
@@ -203,12 +202,7 @@ void TformKeywordEdit::showEvent(QShowEvent *e)
     if (e->spontaneous())
         return;
     // In the middle of the screen, not of the main window.
-    const QScreen *onScreen = screen() ? screen() : QGuiApplication::primaryScreen();
-    if (!onScreen)
-        return;
-    QRect frame = frameGeometry();
-    frame.moveCenter(onScreen->availableGeometry().center());
-    move(frame.topLeft());
+    CentreOnScreen(this);
 }
 
 void TformKeywordEdit::FormActivate()

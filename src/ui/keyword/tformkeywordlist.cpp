@@ -7,16 +7,15 @@
 #include "widgets/album_model.h"
 #include "widgets/db_navigator.h"
 #include "widgets/help_menu.h"
+#include "widgets/form_placement.h"
 #include "widgets/error_report.h"
 
 #include <QAction>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QTableView>
@@ -264,12 +263,7 @@ void TformKeywordList::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;
-    const QScreen *onScreen = screen() ? screen() : QGuiApplication::primaryScreen();
-    if (onScreen) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(onScreen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreOnScreen(this);
     guard([this] { FormShow(); });
 }
 

@@ -3,6 +3,7 @@
 #include "db/query.h"
 #include "album/album_host.h"
 #include "widgets/error_report.h"
+#include "widgets/form_placement.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -11,7 +12,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QScreen>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
@@ -130,12 +130,7 @@ void TformUpdateKeyword::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;
-    const QScreen *onScreen = screen() ? screen() : QGuiApplication::primaryScreen();
-    if (onScreen) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(onScreen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreOnScreen(this);
     bitbtnOK->setEnabled(false);
     // Queued, so that it runs inside the loop that shows the window (exec's), once per
     // showing: a rebuild run again on every activation would start anew each time its own

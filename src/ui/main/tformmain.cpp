@@ -25,7 +25,6 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollArea>
 #include <QStatusBar>
 #include <QTableView>
@@ -115,9 +114,7 @@ TformMain::TformMain(Prompter &prompter, QWidget *parent)
         LoadFormPlacement(this, regutl::kSettingsKey);
         LoadSettings();
     } else {
-        resize(640, 480);
-        if (const QScreen *screen = QGuiApplication::primaryScreen())
-            move(screen->availableGeometry().center() - rect().center());
+        PlaceAtFirstStart(this, QSize(640, 480));
         SetWaitTime(3);
     }
 }
@@ -426,15 +423,12 @@ void TformMain::SetWaitTime(int seconds)
 void TformMain::setPanelDockedRight(bool right)
 {
     m_panelRight = right;
-    auto *row = static_cast<QHBoxLayout *>(centralWidget()->layout());
-    row->removeWidget(panelCommand);
-    row->insertWidget(right ? 1 : 0, panelCommand);
+    DockPanel(static_cast<QHBoxLayout *>(centralWidget()->layout()), panelCommand, right);
 }
 
 void TformMain::LoadSettings()
 {
-    setPanelDockedRight(regutl::ReadString(kFormKey, QStringLiteral("Panel_Layout"),
-                                           QStringLiteral("Right")) == QLatin1String("Right"));
+    setPanelDockedRight(ReadPanelDockedRight(kFormKey));
     // Within the screens' height: a grid beyond it cannot be seen, and one of absurd
     // height cannot be drawn.
     const QRect desk = desktopArea();
@@ -451,8 +445,7 @@ void TformMain::LoadSettings()
 
 void TformMain::SaveSettings()
 {
-    regutl::WriteString(kFormKey, QStringLiteral("Panel_Layout"),
-                        m_panelRight ? QStringLiteral("Right") : QStringLiteral("Left"));
+    WritePanelDockedRight(kFormKey, m_panelRight);
     regutl::WriteInteger(kFormKey, QStringLiteral("Table_Height"), dbgridAlbum->height());
     regutl::WriteString(kFormKey, QStringLiteral("Database_Name"), queryAlbum.databaseName());
     regutl::WriteInteger(kFormKey, QStringLiteral("Wait_Time"), m_waitTime);

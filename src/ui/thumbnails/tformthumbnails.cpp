@@ -9,11 +9,9 @@
 #include "widgets/error_report.h"
 #include "widgets/form_placement.h"
 
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QListView>
 #include <QMenuBar>
-#include <QScreen>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
@@ -110,9 +108,7 @@ void TformThumbnails::FormCreate()
     if (regutl::KeyExists(regutl::formKey(regutl::kSettingsKey, kFormName))) {
         LoadFormPlacement(this, regutl::kSettingsKey);
     } else {
-        resize(900, 640);
-        if (const QScreen *screen = QGuiApplication::primaryScreen())
-            move(screen->availableGeometry().center() - rect().center());
+        PlaceAtFirstStart(this, QSize(900, 640));
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "base/regutl.h"
 
+#include <QBoxLayout>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
@@ -56,6 +57,40 @@ void LoadFormPlacement(QWidget *window, const QString &keyPath)
 void SaveFormPlacement(const QWidget *window, const QString &keyPath)
 {
     regutl::SaveFormPlacement(window->objectName(), keyPath, placementOf(window));
+}
+
+void CentreOnScreen(QWidget *window)
+{
+    const QScreen *onScreen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!onScreen)
+        return;
+    QRect frame = window->frameGeometry();
+    frame.moveCenter(onScreen->availableGeometry().center());
+    window->move(frame.topLeft());
+}
+
+void PlaceAtFirstStart(QWidget *window, QSize size)
+{
+    window->resize(size);
+    CentreOnScreen(window);
+}
+
+void DockPanel(QBoxLayout *row, QWidget *panel, bool right)
+{
+    row->removeWidget(panel);
+    row->insertWidget(right ? 1 : 0, panel);
+}
+
+bool ReadPanelDockedRight(const QString &formKey)
+{
+    return regutl::ReadString(formKey, QStringLiteral("Panel_Layout"), QStringLiteral("Right")) ==
+           QLatin1String("Right");
+}
+
+void WritePanelDockedRight(const QString &formKey, bool right)
+{
+    regutl::WriteString(formKey, QStringLiteral("Panel_Layout"),
+                        right ? QStringLiteral("Right") : QStringLiteral("Left"));
 }
 
 } // namespace pictavo
