@@ -5,6 +5,7 @@
 #include "album/record_maintenance.h"
 
 #include <QCoreApplication>
+#include <QScopeGuard>
 #include <algorithm>
 
 namespace pictavo {
@@ -64,8 +65,7 @@ void Slideshow::run(int waitSeconds)
     }
     m_running = true;
     // However the show ends, an engine error included, it is over.
-    const std::unique_ptr<bool, void (*)(bool *)> over(&m_running,
-                                                       [](bool *running) { *running = false; });
+    const auto over = qScopeGuard([this] { m_running = false; });
     m_stop = false;
     for (;;) {
         if (hasPhoto()) {

@@ -9,6 +9,8 @@ namespace schema {
 
 inline const QString kPhotoTableFile = QStringLiteral("photodb.db");
 inline const QString kKeywordTableFile = QStringLiteral("keyword.db");
+// The scratch table a keyword rebuild fills before it replaces the Keyword Table.
+inline const QString kWorkTableFile = QStringLiteral("work.db");
 
 // PREFIX, NAME, EXT, SERIAL, KEYWORD, COUNT, IMAGE_SIZE, MEMO, IMAGE, THUMBNAIL.
 QVector<FieldDef> photoFields();

@@ -77,11 +77,6 @@ void SqliteStatement::bindBlob(int index, const QByteArray &bytes)
         throwSqliteError(m_db);
 }
 
-int SqliteStatement::parameterIndex(const QString &name) const
-{
-    return sqlite3_bind_parameter_index(m_stmt, name.toUtf8().constData());
-}
-
 int SqliteStatement::parameterCount() const
 {
     return sqlite3_bind_parameter_count(m_stmt);

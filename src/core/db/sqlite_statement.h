@@ -24,7 +24,6 @@ public:
 
     void bind(int index, const QVariant &value);
     void bindBlob(int index, const QByteArray &bytes);
-    int parameterIndex(const QString &name) const;
     int parameterCount() const;
 
     // Steps once: true when a row is ready, false when done.

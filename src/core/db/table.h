@@ -11,7 +11,6 @@ class Table : public DataSet
 {
 public:
     void setTableName(const QString &fileName);
-    const QString &tableName() const { return m_tableName; }
 
     // Moves to the record whose primary index equals the values (strings cut to their
     // field's size first) and returns true; returns false and stays put when none does.

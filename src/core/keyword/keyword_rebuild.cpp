@@ -14,8 +14,6 @@ namespace pictavo {
 
 namespace {
 
-const QString kWorkTableFile = QStringLiteral("work.db");
-
 bool isBlank(char c)
 {
     return static_cast<unsigned char>(c) <= 32;
@@ -135,8 +133,8 @@ RebuildResult rebuildKeywordTable(const QString &directory, RebuildProgress *pro
     const Database::TableFile keywords = database->attach(schema::kKeywordTableFile);
     if (keywords.readOnly)
         throw EngineError(readOnlyLibraryText(database->directory()));
-    if (database->tableExists(kWorkTableFile))
-        database->deleteTable(kWorkTableFile);
+    if (database->tableExists(schema::kWorkTableFile))
+        database->deleteTable(schema::kWorkTableFile);
     const QString photoTable =
         quoted(photos.schema) + QLatin1Char('.') + quoted(photos.layout.recordTable);
     const QString keywordTable =

@@ -59,8 +59,7 @@ void TformMain::showCurrentRecord()
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // The arrow comes back however the display ends, a decoding failure included.
-    const std::unique_ptr<void, void (*)(void *)> restore(
-        this, [](void *) { QApplication::restoreOverrideCursor(); });
+    const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
     if (queryAlbum.recNo() < 0 || RecordWithoutPhoto(queryAlbum)) {
         hidePicture();
         if (!m_slideshow.running())

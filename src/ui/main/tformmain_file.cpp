@@ -3,6 +3,7 @@
 #include "base/regutl.h"
 #include "db/database.h"
 #include "db/engine_error.h"
+#include "db/schema.h"
 #include "db/statement_watcher.h"
 #include "import/tformselector.h"
 #include "album/create_database.h"
@@ -93,8 +94,8 @@ void TformMain::menuFileOpenClick()
         return;
     }
     const std::optional<QString> file =
-        m_prompter.openFile(QStringLiteral("Open Database"), QStringLiteral("photodb.db"),
-                            QStringLiteral("photodb.db|photodb.db"));
+        m_prompter.openFile(QStringLiteral("Open Database"), schema::kPhotoTableFile,
+                            schema::kPhotoTableFile + u'|' + schema::kPhotoTableFile);
     if (!file)
         return;
     // The directory part, without a trailing separator except for the root.

@@ -40,8 +40,6 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
-    const QString &fieldOf(int column) const { return m_columns[column].field; }
-
 private:
     void dataSetChanged(int kind, int row);
 
