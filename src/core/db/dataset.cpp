@@ -16,13 +16,6 @@ DataSet::DataSet()
 {
 }
 
-DataSet::~DataSet() = default;
-
-bool DataSet::libraryReadOnly() const
-{
-    return active() && m_database && m_database->readOnly();
-}
-
 void DataSet::setDatabaseName(const QString &directory)
 {
     if (active())
@@ -35,8 +28,6 @@ void DataSet::requireActive() const
     if (!active())
         throw EngineError(QStringLiteral("Cannot perform this operation on a closed dataset."));
 }
-
-void DataSet::bindParameters(SqliteStatement &) const {}
 
 void DataSet::open()
 {
@@ -106,19 +97,6 @@ void DataSet::close()
     m_current = -1;
     m_bof = m_eof = true;
     notify(Change::Reset, -1);
-}
-
-int DataSet::recordCount() const
-{
-    requireActive();
-    return m_rows.count();
-}
-
-int DataSet::viewRowCount() const
-{
-    if (!active())
-        return 0;
-    return recordCount() + (m_state == State::Insert ? 1 : 0);
 }
 
 void DataSet::setCurrent(int row, bool bof, bool eof)
@@ -216,13 +194,6 @@ QByteArray DataSet::readBlobAt(int row, const QString &name) const
     if (valueAt(row, f).isNull())
         return QByteArray();
     return m_rows.readBlob(row, f);
-}
-
-qint64 DataSet::currentRowId() const
-{
-    if (!m_plan.live || m_current < 0 || m_current >= m_rows.count())
-        return -1;
-    return m_rows.rowIdAt(m_current);
 }
 
 void DataSet::requireLive() const
@@ -366,11 +337,6 @@ int DataSet::addListener(Listener listener)
     const int id = m_nextListener++;
     m_listeners.insert(id, std::move(listener));
     return id;
-}
-
-void DataSet::removeListener(int id)
-{
-    m_listeners.remove(id);
 }
 
 void DataSet::notify(Change::Kind kind, int row)

@@ -52,7 +52,7 @@ public:
     using Listener = std::function<void(const Change &)>;
 
     DataSet();
-    virtual ~DataSet();
+    virtual ~DataSet() = default;
     DataSet(const DataSet &) = delete;
     DataSet &operator=(const DataSet &) = delete;
 
@@ -77,7 +77,7 @@ public:
     // can be written.
     bool canModify() const { return m_plan.live && !m_plan.base.readOnly; }
     // The files of the open database cannot be written (a read-only disk, permissions).
-    bool libraryReadOnly() const;
+    bool libraryReadOnly() const { return active() && m_database && m_database->readOnly(); }
     // How many records a list of a whole table reads when it is opened; the others are
     // listed when first needed, so a large table opens as fast as a small one. The
     // default covers the first screens of a grid.
@@ -91,10 +91,14 @@ public:
     bool bof() const { return m_bof; }
     bool eof() const { return m_eof; }
     int recNo() const { return m_current; } // 0-based; -1 when empty
-    int recordCount() const;
+    int recordCount() const
+    {
+        requireActive();
+        return m_rows.count();
+    }
     bool isEmpty() const { return recordCount() == 0; }
     // Rows a view shows: the records plus a record being appended.
-    int viewRowCount() const;
+    int viewRowCount() const { return active() ? recordCount() + (m_state == State::Insert) : 0; }
 
     int fieldCount() const { return int(m_plan.fields.size()); }
     const DataSetField &field(int index) const { return m_plan.fields[index]; }
@@ -129,15 +133,19 @@ public:
     std::function<void(DataSet &, const Error &)> onPostError;
 
     int addListener(Listener listener);
-    void removeListener(int id);
+    void removeListener(int id) { m_listeners.remove(id); }
 
 protected:
     // The local-SQL text to open.
     virtual QString statementText() const = 0;
-    virtual void bindParameters(SqliteStatement &statement) const;
+    virtual void bindParameters(SqliteStatement &) const {}
     Database &database() const { return *m_database; }
     const QueryPlan &plan() const { return m_plan; }
-    qint64 currentRowId() const;
+    qint64 currentRowId() const
+    {
+        const bool listed = m_plan.live && m_current >= 0 && m_current < m_rows.count();
+        return listed ? m_rows.rowIdAt(m_current) : -1;
+    }
     // Index of the record with that row id, or -1.
     int rowOfRowId(qint64 rowId) const { return m_rows.rowOf(rowId); }
     void requireActive() const;

@@ -14,13 +14,6 @@ void EditBuffer::start(const QVector<QVariant> &values)
     m_blobs.clear();
 }
 
-void EditBuffer::clear()
-{
-    m_values.clear();
-    m_changed.clear();
-    m_blobs.clear();
-}
-
 QVariant EditBuffer::convert(int f, const QVariant &value) const
 {
     const FieldDef &def = m_plan.fields[f].def;

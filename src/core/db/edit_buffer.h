@@ -18,7 +18,7 @@ public:
 
     // Starts from the record's values; an appended record starts from nulls.
     void start(const QVector<QVariant> &values);
-    void clear();
+    void clear() { start({}); }
 
     const QVariant &value(int field) const { return m_values[field]; }
     bool changed(int field) const { return m_changed[field]; }
