@@ -1,81 +1,19 @@
-// The read path of a data set: opening, refreshing, moving and reading fields. The write
-// path (edit, append, post, cancel, delete) is in dataset_write.cpp.
 #include "db/dataset.h"
 
 #include "db/database.h"
 #include "db/engine_error.h"
 #include "db/local_sql.h"
+#include "db/record_writer.h"
 #include "db/sqlite_statement.h"
 
 #include <optional>
-#include <sqlite3.h>
 
 namespace pictavo {
 
-namespace {
-
-constexpr int kRowCacheLimit = 4096;
-
-// While a user's statement is prepared, only reading is authorised: a statement that
-// would write, attach or change a setting cannot even be compiled.
-int readOnlyAuthorizer(void *, int action, const char *, const char *, const char *, const char *)
+DataSet::DataSet()
+    : m_rows(m_plan, [this](SqliteStatement &statement) { bindParameters(statement); }),
+      m_buffer(m_plan)
 {
-    switch (action) {
-    case SQLITE_SELECT:
-    case SQLITE_READ:
-    case SQLITE_FUNCTION:
-    case SQLITE_RECURSIVE:
-        return SQLITE_OK;
-    default:
-        return SQLITE_DENY;
-    }
-}
-
-std::unique_ptr<SqliteStatement> prepareReadOnly(sqlite3 *db, const QString &sql)
-{
-    sqlite3_set_authorizer(db, readOnlyAuthorizer, nullptr);
-    std::unique_ptr<SqliteStatement> statement;
-    try {
-        statement = std::make_unique<SqliteStatement>(db, sql);
-    } catch (const EngineError &error) {
-        sqlite3_set_authorizer(db, nullptr, nullptr);
-        if ((error.sqliteCode() & 0xff) == SQLITE_AUTH)
-            throw EngineError(
-                QStringLiteral("Only a statement that reads can be opened as a query."));
-        throw;
-    }
-    sqlite3_set_authorizer(db, nullptr, nullptr);
-    if (!statement->readOnly())
-        throw EngineError(QStringLiteral("Only a statement that reads can be opened as a query."));
-    return statement;
-}
-
-QVariant fieldValue(const SqliteStatement &statement, int column, const FieldDef &def)
-{
-    if (statement.isNull(column))
-        return QVariant();
-    switch (def.type) {
-    case FieldType::Integer:
-    case FieldType::AutoInc:
-    case FieldType::Blob: // selected as its length, or computed
-        return QVariant(statement.isBlob(column) ? statement.columnBytes(column)
-                                                 : statement.columnInt64(column));
-    case FieldType::String:
-    case FieldType::Memo:
-        return QVariant(statement.columnText(column));
-    default:
-        return statement.columnValue(column);
-    }
-}
-
-} // namespace
-
-DataSet::DataSet() = default;
-DataSet::~DataSet() = default;
-
-bool DataSet::libraryReadOnly() const
-{
-    return active() && m_database && m_database->readOnly();
 }
 
 void DataSet::setDatabaseName(const QString &directory)
@@ -91,58 +29,6 @@ void DataSet::requireActive() const
         throw EngineError(QStringLiteral("Cannot perform this operation on a closed dataset."));
 }
 
-void DataSet::bindParameters(SqliteStatement &) const {}
-
-void DataSet::loadRows()
-{
-    if (m_plan.live)
-        loadRowIds();
-    else
-        loadResult();
-    m_cache.clear();
-}
-
-std::unique_ptr<SqliteStatement> DataSet::prepareQuery(const QString &sql) const
-{
-    return prepareReadOnly(m_database->handle(), sql);
-}
-
-void DataSet::loadResult()
-{
-    auto query = prepareReadOnly(m_database->handle(), m_plan.resultSql);
-    if (m_plan.fields.isEmpty()) // a compound statement: its columns as SQLite names them
-        m_plan.fields.resize(query->columnCount());
-    nameComputedFields(*query);
-    bindParameters(*query);
-    std::vector<Row> rows;
-    const int fieldCount = int(m_plan.fields.size());
-    while (query->step()) {
-        Row row(fieldCount + m_plan.hiddenColumns);
-        for (int i = 0; i < fieldCount; ++i) {
-            FieldDef &def = m_plan.fields[i].def;
-            // A computed column that turns out to hold photos keeps only their sizes,
-            // as a table's blob column does, rather than every photo in memory.
-            if (def.type == FieldType::Unknown && query->isBlob(i))
-                def.type = FieldType::Blob;
-            row[i] = fieldValue(*query, i, def);
-        }
-        for (int i = fieldCount; i < row.size(); ++i)
-            if (!query->isNull(i))
-                row[i] = query->columnInt64(i);
-        rows.push_back(std::move(row));
-    }
-    query->reset();
-    m_rows = std::move(rows);
-}
-
-// A computed field is named as SQLite names its column in the statement as written.
-void DataSet::nameComputedFields(const SqliteStatement &statement)
-{
-    for (int i = 0; i < m_plan.fields.size(); ++i)
-        if (m_plan.fields[i].name.isEmpty())
-            m_plan.fields[i].name = statement.columnName(i);
-}
-
 void DataSet::open()
 {
     if (active())
@@ -155,25 +41,16 @@ void DataSet::open()
         m_database = database;
         const LocalStatement statement = LocalSql::parse(statementText());
         m_plan = QueryPlan::build(*m_database, statement);
-        if (m_plan.live) {
-            // Prepared, not stepped, before the key query: it holds the select list as
-            // written, so it names the fields and checks every item.
-            m_rowStatement = prepareReadOnly(m_database->handle(), m_plan.rowSql);
-            nameComputedFields(*m_rowStatement);
-        }
-        loadRows();
-        // A stop that met only a statement whose failure is a mere hint (the warmer's)
-        // still stops the opening: nothing half-read is shown as a result.
+        m_rows.open(*m_database);
+        // A stop asked for after the last statement ran still stops the opening, as the
+        // watcher was told it would.
         if (watch->stopped())
             throw QueryStopped();
         watch.reset(); // the hooks below may open other data sets
     } catch (...) {
         const bool stopped = watch && watch->stopped();
         watch.reset();
-        m_rowIds.clear();
-        m_liveCount = 0;
         m_rows.clear();
-        m_rowStatement.reset();
         m_plan = QueryPlan();
         m_database.reset();
         // Whatever SQLite made of the interruption, the statement was stopped.
@@ -195,7 +72,7 @@ void DataSet::refresh()
     checkBrowseMode();
     const qint64 rowId = currentRowId();
     const int row = m_current;
-    loadRows();
+    m_rows.load();
     const int found = rowOfRowId(rowId);
     m_current = recordCount() == 0 ? -1 : (found >= 0 ? found : std::min(row, recordCount() - 1));
     m_bof = m_eof = recordCount() == 0;
@@ -213,14 +90,8 @@ void DataSet::close()
     if (m_state != State::Browse)
         cancel();
     m_state = State::Inactive;
-    m_rowIds.clear();
-    m_liveCount = 0;
     m_rows.clear();
-    m_cache.clear();
     m_buffer.clear();
-    m_changed.clear();
-    m_blobs.clear();
-    m_rowStatement.reset();
     m_plan = QueryPlan();
     m_database.reset();
     m_current = -1;
@@ -228,22 +99,11 @@ void DataSet::close()
     notify(Change::Reset, -1);
 }
 
-int DataSet::recordCount() const
+void DataSet::setCurrent(int row, bool bof, bool eof)
 {
-    requireActive();
-    return m_plan.live ? m_liveCount : int(m_rows.size());
-}
-
-int DataSet::viewRowCount() const
-{
-    if (!active())
-        return 0;
-    return recordCount() + (m_state == State::Insert ? 1 : 0);
-}
-
-void DataSet::setCurrent(int row, bool notifyMove)
-{
-    if (row == m_current && !notifyMove)
+    m_bof = bof;
+    m_eof = eof;
+    if (row == m_current)
         return;
     m_current = row;
     notify(Change::CurrentChanged, row);
@@ -254,54 +114,38 @@ void DataSet::first()
 {
     requireActive();
     checkBrowseMode();
-    m_bof = true;
-    m_eof = recordCount() == 0;
-    setCurrent(recordCount() > 0 ? 0 : -1, false);
+    setCurrent(recordCount() > 0 ? 0 : -1, true, recordCount() == 0);
 }
 
 void DataSet::last()
 {
     requireActive();
     checkBrowseMode();
-    m_eof = true;
-    m_bof = recordCount() == 0;
-    setCurrent(recordCount() - 1, false);
+    setCurrent(recordCount() - 1, recordCount() == 0, true);
 }
 
 void DataSet::next()
 {
     requireActive();
     checkBrowseMode();
-    if (m_current + 1 < recordCount()) {
-        m_bof = m_eof = false;
-        setCurrent(m_current + 1, false);
-    } else {
-        m_eof = true;
-    }
+    const bool atEnd = m_current + 1 >= recordCount();
+    setCurrent(atEnd ? m_current : m_current + 1, atEnd && m_bof, atEnd);
 }
 
 void DataSet::prior()
 {
     requireActive();
     checkBrowseMode();
-    if (m_current > 0) {
-        m_bof = m_eof = false;
-        setCurrent(m_current - 1, false);
-    } else {
-        m_bof = true;
-    }
+    const bool atStart = m_current <= 0;
+    setCurrent(atStart ? m_current : m_current - 1, atStart, atStart && m_eof);
 }
 
 void DataSet::moveTo(int row)
 {
     requireActive();
     checkBrowseMode();
-    const int count = recordCount();
-    if (count == 0)
-        return;
-    row = std::clamp(row, 0, count - 1);
-    m_bof = m_eof = false;
-    setCurrent(row, false);
+    if (recordCount() > 0)
+        setCurrent(std::clamp(row, 0, recordCount() - 1), false, false);
 }
 
 int DataSet::fieldIndex(const QString &name) const
@@ -320,66 +164,22 @@ int DataSet::fieldNumber(const QString &name) const
     return index;
 }
 
-const DataSet::Row &DataSet::rowValues(int row) const
-{
-    if (!m_plan.live)
-        return m_rows[size_t(row)];
-    const qint64 rowId = rowIdAt(row);
-    const auto cached = m_cache.constFind(rowId);
-    if (cached != m_cache.constEnd())
-        return *cached;
-    if (m_cache.size() >= kRowCacheLimit)
-        m_cache.clear();
-    Row values(m_plan.fields.size());
-    m_rowStatement->bind(1, rowId);
-    if (m_rowStatement->step())
-        for (int i = 0; i < values.size(); ++i)
-            values[i] = fieldValue(*m_rowStatement, i, m_plan.fields[i].def);
-    m_rowStatement->reset();
-    return *m_cache.insert(rowId, values);
-}
-
 QVariant DataSet::valueAt(int row, int field) const
 {
     requireActive();
     if (field < 0 || field >= fieldCount() || row < 0)
         return QVariant();
     if (m_state != State::Browse && row == m_current)
-        return m_buffer[field];
+        return m_buffer.value(field);
     if (row >= recordCount())
         return QVariant();
-    return rowValues(row)[field];
+    return m_rows.values(row)[field];
 }
 
 QVariant DataSet::value(const QString &name) const
 {
     requireActive();
     return valueAt(m_current, fieldNumber(name));
-}
-
-QString DataSet::asString(const QString &name) const
-{
-    return value(name).toString();
-}
-
-qint64 DataSet::asInteger(const QString &name) const
-{
-    return value(name).toLongLong();
-}
-
-bool DataSet::isNull(const QString &name) const
-{
-    return value(name).isNull();
-}
-
-qint64 DataSet::blobSize(const QString &name) const
-{
-    return value(name).toLongLong();
-}
-
-QByteArray DataSet::readBlob(const QString &name) const
-{
-    return readBlobAt(m_current, name);
 }
 
 QByteArray DataSet::readBlobAt(int row, const QString &name) const
@@ -389,42 +189,147 @@ QByteArray DataSet::readBlobAt(int row, const QString &name) const
     const DataSetField &field = m_plan.fields[f];
     if (field.def.type != FieldType::Blob)
         throw EngineError(QStringLiteral("Field '%1' is not a blob field.").arg(field.name));
-    if (row == m_current && m_state != State::Browse && m_blobs.contains(f))
-        return m_blobs.value(f);
+    if (row == m_current && m_state != State::Browse && m_buffer.hasBlob(f))
+        return m_buffer.blob(f);
     if (valueAt(row, f).isNull())
         return QByteArray();
+    return m_rows.readBlob(row, f);
+}
+
+void DataSet::requireLive() const
+{
+    requireActive();
+    if (!m_plan.live)
+        throw EngineError(QStringLiteral("Cannot modify a read-only dataset."));
+    if (m_plan.base.readOnly)
+        throw EngineError(readOnlyLibraryText(m_database->directory()));
+}
+
+void DataSet::setValue(const QString &name, const QVariant &value)
+{
+    requireActive();
+    setValue(fieldNumber(name), value);
+}
+
+void DataSet::setValue(int f, const QVariant &value)
+{
+    requireActive();
+    if (m_state == State::Browse)
+        throw EngineError(QStringLiteral("Dataset not in edit or insert mode."));
+    m_buffer.set(f, value);
+    notify(Change::RowChanged, m_current);
+}
+
+void DataSet::edit()
+{
+    requireLive();
+    if (m_state != State::Browse)
+        return;
+    if (recordCount() == 0) {
+        append();
+        return;
+    }
+    m_buffer.start(m_rows.values(m_current));
+    m_state = State::Edit;
+    notify(Change::StateChanged, m_current);
+    fire(afterEdit);
+}
+
+void DataSet::append()
+{
+    requireLive();
+    checkBrowseMode();
+    m_beforeInsert = m_current;
+    m_buffer.start(RowList::Row(fieldCount()));
+    m_state = State::Insert;
+    m_current = recordCount();
+    m_bof = m_eof = false;
+    notify(Change::RowInserted, m_current);
+    notify(Change::CurrentChanged, m_current);
+    notify(Change::StateChanged, m_current);
+    fire(afterInsert);
+    fire(afterScroll);
+}
+
+void DataSet::post()
+{
+    requireActive();
+    if (m_state == State::Browse)
+        return;
+    fire(beforePost);
+    const bool inserting = m_state == State::Insert;
     qint64 rowId = -1;
-    const Database::TableFile *file = nullptr;
-    QString columnName;
-    if (field.baseColumn >= 0) {
-        if (m_plan.live && row >= 0 && row < m_liveCount)
-            rowId = rowIdAt(row);
-        file = &m_plan.base;
-        columnName = m_plan.base.info.fields[field.baseColumn].name;
-    } else if (field.blobRowIdColumn >= 0 && !m_plan.live && row >= 0 && row < int(m_rows.size())) {
-        const QVariant id = m_rows[size_t(row)].value(field.blobRowIdColumn);
-        rowId = id.isNull() ? -1 : id.toLongLong();
-        file = &field.blobFile;
-        columnName = field.blobColumn;
+    try {
+        // Writing changes what a later listing would find, so the list is completed first.
+        m_rows.complete();
+        m_buffer.checkRequired(inserting);
+        rowId = RecordWriter(*m_database, m_plan).write(m_buffer, inserting, currentRowId());
+    } catch (const Error &error) {
+        if (onPostError)
+            onPostError(*this, error);
+        throw;
     }
-    if (rowId < 0 || !file)
-        throw EngineError(
-            QStringLiteral("Field '%1' cannot be read from a read-only result.").arg(field.name));
-    sqlite3_blob *blob = nullptr;
-    const QByteArray schema = file->schema.toUtf8();
-    const QByteArray table = file->layout.tableOf(columnName).toUtf8();
-    const QByteArray column = columnName.toUtf8();
-    if (sqlite3_blob_open(m_database->handle(), schema.constData(), table.constData(),
-                          column.constData(), rowId, 0, &blob) != SQLITE_OK) {
-        sqlite3_blob_close(blob);
-        throwSqliteError(m_database->handle());
+    m_rows.written(rowId, inserting);
+    m_state = State::Browse;
+    m_buffer.clear();
+    notify(Change::RowChanged, m_current);
+    notify(Change::StateChanged, m_current);
+    fire(afterPost);
+}
+
+void DataSet::cancel()
+{
+    requireActive();
+    if (m_state == State::Browse)
+        return;
+    const bool inserting = m_state == State::Insert;
+    const int row = m_current;
+    m_state = State::Browse;
+    m_buffer.clear();
+    if (inserting) {
+        // Listeners are told after the fact, and may read the data set while they are:
+        // the current record is one that exists before anyone hears of the removal.
+        m_current = std::min(m_beforeInsert, recordCount() - 1);
+        m_bof = m_eof = recordCount() == 0;
+        notify(Change::RowRemoved, row);
+        notify(Change::CurrentChanged, m_current);
+    } else {
+        notify(Change::RowChanged, row);
     }
-    QByteArray bytes(sqlite3_blob_bytes(blob), Qt::Uninitialized);
-    const int rc = sqlite3_blob_read(blob, bytes.data(), int(bytes.size()), 0);
-    sqlite3_blob_close(blob);
-    if (rc != SQLITE_OK)
-        throwSqliteError(m_database->handle());
-    return bytes;
+    notify(Change::StateChanged, m_current);
+    fire(afterCancel);
+    // Cancelling an append returns to another record, which the window shows again.
+    if (inserting)
+        fire(afterScroll);
+}
+
+void DataSet::remove()
+{
+    requireLive();
+    if (m_state == State::Insert) {
+        cancel();
+        return;
+    }
+    if (recordCount() == 0)
+        throw EngineError(QStringLiteral("Cannot perform this operation on an empty dataset."));
+    m_rows.complete();
+    RecordWriter(*m_database, m_plan).remove(currentRowId());
+    m_state = State::Browse;
+    m_buffer.clear();
+    const int row = m_current;
+    m_rows.erase(row);
+    m_current = std::min(row, recordCount() - 1); // valid before any listener looks
+    m_bof = m_eof = recordCount() == 0;
+    notify(Change::RowRemoved, row);
+    notify(Change::CurrentChanged, m_current);
+    fire(afterDelete);
+    fire(afterScroll);
+}
+
+void DataSet::checkBrowseMode()
+{
+    if (m_state == State::Edit || m_state == State::Insert)
+        post();
 }
 
 int DataSet::addListener(Listener listener)
@@ -432,11 +337,6 @@ int DataSet::addListener(Listener listener)
     const int id = m_nextListener++;
     m_listeners.insert(id, std::move(listener));
     return id;
-}
-
-void DataSet::removeListener(int id)
-{
-    m_listeners.remove(id);
 }
 
 void DataSet::notify(Change::Kind kind, int row)

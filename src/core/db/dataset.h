@@ -1,17 +1,16 @@
 #pragma once
 
 #include "base/error.h"
+#include "db/edit_buffer.h"
 #include "db/query_plan.h"
+#include "db/row_list.h"
 
 #include <QByteArray>
 #include <QHash>
 #include <QString>
 #include <QVariant>
-#include <QVector>
-#include <algorithm>
 #include <functional>
 #include <memory>
-#include <vector>
 
 namespace pictavo {
 
@@ -20,9 +19,9 @@ class SqliteStatement;
 class StatementWatcher;
 
 // A cursor over the records of a table or a query: open and close, move, read fields,
-// edit, append, post, cancel and delete, with the hooks a window attaches to. It keeps
-// row ids (or, for a read-only result, the rows themselves) and no open statement, so it
-// never holds a lock between calls.
+// edit, append, post, cancel and delete, with the hooks a window attaches to and the
+// changes a view follows. Its records are a RowList, the record being edited an
+// EditBuffer, and a RecordWriter writes it back; none holds a lock between calls.
 class DataSet
 {
 public:
@@ -53,7 +52,7 @@ public:
     using Listener = std::function<void(const Change &)>;
 
     DataSet();
-    virtual ~DataSet();
+    virtual ~DataSet() = default;
     DataSet(const DataSet &) = delete;
     DataSet &operator=(const DataSet &) = delete;
 
@@ -78,11 +77,11 @@ public:
     // can be written.
     bool canModify() const { return m_plan.live && !m_plan.base.readOnly; }
     // The files of the open database cannot be written (a read-only disk, permissions).
-    bool libraryReadOnly() const;
+    bool libraryReadOnly() const { return active() && m_database && m_database->readOnly(); }
     // How many records a list of a whole table reads when it is opened; the others are
     // listed when first needed, so a large table opens as fast as a small one. The
     // default covers the first screens of a grid.
-    void setRowsListedAtOpen(int rows) { m_rowsListedAtOpen = std::max(1, rows); }
+    void setRowsListedAtOpen(int rows) { m_rows.setListedAtOpen(rows); }
 
     void first();
     void last();
@@ -92,10 +91,14 @@ public:
     bool bof() const { return m_bof; }
     bool eof() const { return m_eof; }
     int recNo() const { return m_current; } // 0-based; -1 when empty
-    int recordCount() const;
+    int recordCount() const
+    {
+        requireActive();
+        return m_rows.count();
+    }
     bool isEmpty() const { return recordCount() == 0; }
     // Rows a view shows: the records plus a record being appended.
-    int viewRowCount() const;
+    int viewRowCount() const { return active() ? recordCount() + (m_state == State::Insert) : 0; }
 
     int fieldCount() const { return int(m_plan.fields.size()); }
     const DataSetField &field(int index) const { return m_plan.fields[index]; }
@@ -105,18 +108,18 @@ public:
     // Values of the current record (or the edit buffer while editing). A blob field's
     // value is its size in bytes, or null.
     QVariant value(const QString &name) const;
-    QString asString(const QString &name) const;
-    qint64 asInteger(const QString &name) const;
-    bool isNull(const QString &name) const;
+    QString asString(const QString &name) const { return value(name).toString(); }
+    qint64 asInteger(const QString &name) const { return value(name).toLongLong(); }
+    bool isNull(const QString &name) const { return value(name).isNull(); }
     QVariant valueAt(int row, int field) const;
-    qint64 blobSize(const QString &name) const;
-    QByteArray readBlob(const QString &name) const;
+    qint64 blobSize(const QString &name) const { return value(name).toLongLong(); }
+    QByteArray readBlob(const QString &name) const { return readBlobAt(m_current, name); }
     // The same for any record, without moving to it (a photo read ahead of its move).
     QByteArray readBlobAt(int row, const QString &name) const;
 
     void setValue(const QString &name, const QVariant &value);
     void setValue(int field, const QVariant &value);
-    void setBlob(const QString &name, const QByteArray &bytes);
+    void setBlob(const QString &name, const QByteArray &bytes) { setValue(name, QVariant(bytes)); }
 
     void edit();
     void append();
@@ -130,63 +133,41 @@ public:
     std::function<void(DataSet &, const Error &)> onPostError;
 
     int addListener(Listener listener);
-    void removeListener(int id);
+    void removeListener(int id) { m_listeners.remove(id); }
 
 protected:
     // The local-SQL text to open.
     virtual QString statementText() const = 0;
-    virtual void bindParameters(SqliteStatement &statement) const;
+    virtual void bindParameters(SqliteStatement &) const {}
     Database &database() const { return *m_database; }
     const QueryPlan &plan() const { return m_plan; }
-    qint64 currentRowId() const;
+    qint64 currentRowId() const
+    {
+        const bool listed = m_plan.live && m_current >= 0 && m_current < m_rows.count();
+        return listed ? m_rows.rowIdAt(m_current) : -1;
+    }
     // Index of the record with that row id, or -1.
-    int rowOfRowId(qint64 rowId) const;
+    int rowOfRowId(qint64 rowId) const { return m_rows.rowOf(rowId); }
     void requireActive() const;
 
 private:
-    using Row = QVector<QVariant>;
-    const Row &rowValues(int row) const;
-    void loadRows();
-    void loadRowIds();
-    std::unique_ptr<SqliteStatement> prepareQuery(const QString &sql) const;
-    std::vector<qint64> listRowIds(int limit) const;
-    qint64 rowIdAt(int row) const;
-    void completeRowIds() const;
-    qint64 lastRowId() const;
-    qint64 countRecords() const;
-    void loadResult();
-    void nameComputedFields(const SqliteStatement &statement);
-    void setCurrent(int row, bool notify);
+    // Moves and their ends: a new record is announced, a move onto the same one is not.
+    void setCurrent(int row, bool bof, bool eof);
     void notify(Change::Kind kind, int row);
     void fire(const Hook &hook);
-    QVariant convert(int field, const QVariant &value) const;
-    void checkRequired() const;
-    qint64 write();
-    void bindField(SqliteStatement &statement, int index, int field) const;
-    void deleteRow(const QString &table, qint64 rowId);
-    void requireLive(const char *what) const;
+    void requireLive() const;
 
     QString m_databaseName;
     std::shared_ptr<Database> m_database;
     StatementWatcher *m_watcher = nullptr;
     QueryPlan m_plan;
+    RowList m_rows;
+    EditBuffer m_buffer;
     State m_state = State::Inactive;
-    // live: the records in order; after a partial listing only the first ones, completed
-    // when first needed (also by const readers, hence mutable)
-    mutable std::vector<qint64> m_rowIds;
-    int m_liveCount = 0;          // live: the records, listed or not
-    qint64 m_lastRowIdAtOpen = 0; // live, while partly listed: the largest row id then
-    int m_rowsListedAtOpen = 256;
-    std::vector<Row> m_rows;            // read-only: the whole result
-    mutable QHash<qint64, Row> m_cache; // live: rows read so far (bounded)
-    std::unique_ptr<SqliteStatement> m_rowStatement;
     int m_current = -1;
     int m_beforeInsert = -1;
     bool m_bof = true;
     bool m_eof = true;
-    Row m_buffer;
-    QVector<bool> m_changed;
-    QHash<int, QByteArray> m_blobs;
     QHash<int, Listener> m_listeners;
     int m_nextListener = 1;
 };

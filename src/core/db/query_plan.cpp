@@ -60,7 +60,6 @@ public:
         if (plan.live) {
             const Source &base = m_sources.first();
             plan.base = base.file;
-            plan.baseAlias = base.alias;
             const QString a = quoted(base.alias);
             QString keyRest = rest;
             if (!m_st.orderBy)

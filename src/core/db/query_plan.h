@@ -44,7 +44,6 @@ struct QueryPlan
     QVector<DataSetField> fields;
     int hiddenColumns = 0;    // read-only: row ids selected after the fields
     Database::TableFile base; // live: the table written back to
-    QString baseAlias;
 
     static QueryPlan build(Database &database, const LocalStatement &statement);
 };
