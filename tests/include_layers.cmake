@@ -1,8 +1,8 @@
 # Fails on an include that goes up a layer or across between folders of one layer.
 # Run by CTest: cmake -DSOURCE_DIR=<repository> -P include_layers.cmake
 #
-# Each folder has a layer (folders of one layer are listed together, by commas); a file may include its own folder and any folder of a lower
-# layer. Core never sees ui/ at all (other include root), so only the order within each
+# Each folder has a layer (folders of one layer are listed together, by commas); a file
+# may include its own folder and any folder of a lower layer. Core never sees ui/ at all (other include root), so only the order within each
 # tree is checked here. Folders of one layer (the windows of ui/) know nothing of each
 # other: the program's start-up wires them together.
 set(core_layers
