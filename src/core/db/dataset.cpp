@@ -193,7 +193,7 @@ QByteArray DataSet::readBlobAt(int row, const QString &name) const
         return m_buffer.blob(f);
     if (valueAt(row, f).isNull())
         return QByteArray();
-    return m_rows.readBlob(row, f);
+    return m_rows.readBlob(row, f, row != m_current);
 }
 
 void DataSet::requireLive() const

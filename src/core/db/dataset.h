@@ -114,7 +114,8 @@ public:
     QVariant valueAt(int row, int field) const;
     qint64 blobSize(const QString &name) const { return value(name).toLongLong(); }
     QByteArray readBlob(const QString &name) const { return readBlobAt(m_current, name); }
-    // The same for any record, without moving to it (a photo read ahead of its move).
+    // The same for any record, without moving to it (a photo read ahead of its move: the
+    // move's own read then costs nothing while the table file is unchanged).
     QByteArray readBlobAt(int row, const QString &name) const;
 
     void setValue(const QString &name, const QVariant &value);

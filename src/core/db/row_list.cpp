@@ -117,6 +117,7 @@ void RowList::load()
     else
         loadResult();
     m_cache.clear();
+    m_readAhead.clear();
 }
 
 void RowList::clear()
@@ -125,6 +126,7 @@ void RowList::clear()
     m_liveCount = 0;
     m_rows.clear();
     m_cache.clear();
+    m_readAhead.clear();
     m_rowStatement.reset();
     m_database = nullptr;
 }
@@ -296,7 +298,23 @@ const RowList::Row &RowList::values(int row) const
     return *m_cache.insert(rowId, values);
 }
 
-QByteArray RowList::readBlob(int row, int f) const
+RowList::FileStamp RowList::stampOf(const QString &schema) const
+{
+    sqlite3 *db = m_database->handle();
+    FileStamp stamp;
+    // Asked first: it begins a read, which is when the pager learns of others' commits.
+    SqliteStatement others(db, QStringLiteral("PRAGMA %1.data_version").arg(quoted(schema)));
+    if (others.step())
+        stamp.othersVersion = others.columnInt64(0);
+    others.reset();
+    stamp.ownChanges = sqlite3_total_changes64(db);
+    if (sqlite3_file_control(db, schema.toUtf8().constData(), SQLITE_FCNTL_DATA_VERSION,
+                             &stamp.fileVersion) != SQLITE_OK)
+        stamp.ownChanges = -1; // never matches: the bytes are read
+    return stamp;
+}
+
+QByteArray RowList::readBlob(int row, int f, bool ahead) const
 {
     const DataSetField &field = m_plan.fields[f];
     qint64 rowId = -1;
@@ -316,6 +334,19 @@ QByteArray RowList::readBlob(int row, int f) const
     if (rowId < 0 || !file)
         throw EngineError(
             QStringLiteral("Field '%1' cannot be read from a read-only result.").arg(field.name));
+    const FileStamp stamp = stampOf(file->schema);
+    const auto kept = std::find_if(m_readAhead.begin(), m_readAhead.end(), [&](const ReadAhead &r) {
+        return r.rowId == rowId && r.field == f;
+    });
+    if (kept != m_readAhead.end()) {
+        const ReadAhead found = *kept;
+        m_readAhead.erase(kept);
+        if (found.stamp.ownChanges >= 0 && found.stamp == stamp) {
+            if (ahead)
+                m_readAhead.push_back(found);
+            return found.bytes;
+        }
+    }
     sqlite3_blob *blob = nullptr;
     const QByteArray schema = file->schema.toUtf8();
     const QByteArray table = file->layout.tableOf(columnName).toUtf8();
@@ -330,6 +361,12 @@ QByteArray RowList::readBlob(int row, int f) const
     sqlite3_blob_close(blob);
     if (rc != SQLITE_OK)
         throwSqliteError(m_database->handle());
+    if (ahead) {
+        // Two photos ahead of the one shown, as many as the look-ahead decodes.
+        if (m_readAhead.size() >= 2)
+            m_readAhead.erase(m_readAhead.begin());
+        m_readAhead.push_back({rowId, f, stamp, bytes});
+    }
     return bytes;
 }
 

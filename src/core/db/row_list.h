@@ -43,8 +43,11 @@ public:
     int rowOf(qint64 rowId) const; // -1 when none
     // Lists the records a partial listing left out.
     void complete() const;
-    // The bytes of a blob field of a record, read from its table.
-    QByteArray readBlob(int row, int field) const;
+    // The bytes of a blob field of a record, read from its table. Bytes read `ahead` (of
+    // a move to their record, say) are kept, a few at a time, and handed to the next read
+    // of the same field and record unless the table file changed meanwhile, by this
+    // connection or another: a photo read ahead is not read twice.
+    QByteArray readBlob(int row, int field, bool ahead = false) const;
 
     // A record was written: its fields are read again, and an appended one ends the list.
     void written(qint64 rowId, bool appended);
@@ -58,6 +61,23 @@ private:
     qint64 lastRowId() const;
     void nameComputedFields(const SqliteStatement &statement);
 
+    // What tells whether a table file may have changed since a blob was read from it.
+    struct FileStamp
+    {
+        qint64 ownChanges = -1;        // rows this connection changed, in any file
+        unsigned fileVersion = 0;      // this file's pager: any change, own DDL included
+        qint64 othersVersion = -1;     // commits by other connections to this file
+        bool operator==(const FileStamp &) const = default;
+    };
+    FileStamp stampOf(const QString &schema) const;
+    struct ReadAhead
+    {
+        qint64 rowId;
+        int field;
+        FileStamp stamp;
+        QByteArray bytes;
+    };
+
     QueryPlan &m_plan;
     Binder m_bindParameters;
     Database *m_database = nullptr;
@@ -70,6 +90,7 @@ private:
     std::vector<Row> m_rows;            // read-only: the whole result
     mutable QHash<qint64, Row> m_cache; // live: rows read so far (bounded)
     std::unique_ptr<SqliteStatement> m_rowStatement;
+    mutable std::vector<ReadAhead> m_readAhead; // the newest last; see readBlob
 };
 
 } // namespace pictavo

@@ -57,6 +57,7 @@ private slots:
     void badDirectoriesAndFiles();
     void damagedTableFile();
     void createReplacesAndDeleteRemoves();
+    void photoReadAheadIsFreshAfterAnyWrite();
 };
 
 void TestEngineFiles::createdSchema()
@@ -216,4 +217,36 @@ void TestEngineFiles::createReplacesAndDeleteRemoves()
 }
 
 QTEST_GUILESS_MAIN(TestEngineFiles)
+// A photo read ahead of its move is not read again, unless its file was written since.
+void TestEngineFiles::photoReadAheadIsFreshAfterAnyWrite()
+{
+    PhotoDbFixture db;
+    for (int i = 0; i < 4; ++i)
+        db.addPhoto(QString(), QString::number(i), QStringLiteral("k"), patternBytes(900, i));
+    Query album, other;
+    for (Query *query : {&album, &other}) {
+        query->setDatabaseName(db.dir());
+        query->setSql({QStringLiteral("select * from PHOTODB.DB ;")});
+        query->open();
+    }
+    const QString image = QStringLiteral("IMAGE");
+    const QByteArray ahead = album.readBlobAt(1, image);
+    album.next();
+    QCOMPARE(album.readBlob(image).constData(), ahead.constData());
+    album.readBlobAt(2, image);
+    other.moveTo(2);
+    other.edit();
+    other.setBlob(image, patternBytes(900, 7)); // same size, other bytes, this process
+    other.post();
+    album.next();
+    QCOMPARE(album.readBlob(image), patternBytes(900, 7));
+    album.readBlobAt(3, image);
+    sqlite3 *raw = nullptr; // another process
+    sqlite3_open(QDir(db.dir()).filePath(schema::kPhotoTableFile).toUtf8().constData(), &raw);
+    sqlite3_exec(raw, "UPDATE photodb_image SET IMAGE=zeroblob(900)", nullptr, nullptr, nullptr);
+    sqlite3_close(raw);
+    album.next();
+    QCOMPARE(album.readBlob(image), QByteArray(900, '\0'));
+}
+
 #include "tst_engine_files.moc"
