@@ -1,5 +1,7 @@
 #include "db/database.h"
 
+#include <cctype>
+
 #include "db/engine_error.h"
 #include "db/schema.h"
 #include "db/sqlite_statement.h"
@@ -120,6 +122,21 @@ Database::Database(const QString &directory) : m_directory(directory)
     sqlite3_busy_timeout(m_db, 5000);
     // Letter case counts in LIKE.
     execSql(m_db, QStringLiteral("PRAGMA case_sensitive_like=ON"));
+    sqlite3_update_hook(m_db, &Database::rowWritten, this);
+}
+
+void Database::rowWritten(void *database, int, const char *schema, const char *table, long long)
+{
+    std::string key = std::string(schema) + '.' + table;
+    for (char &c : key)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    ++static_cast<Database *>(database)->m_rowWrites[key];
+}
+
+quint64 Database::writesTo(const QString &schema, const QString &table) const
+{
+    const auto found = m_rowWrites.find((schema + u'.' + table).toLower().toStdString());
+    return m_filesEmptied + (found == m_rowWrites.end() ? 0 : found->second);
 }
 
 Database::~Database()
@@ -232,6 +249,7 @@ void Database::detach(const QString &key)
         return;
     execSql(m_db, QStringLiteral("DETACH DATABASE %1").arg(quoted(found->schema)));
     m_attached.erase(found);
+    ++m_filesEmptied;
 }
 
 Database::Watch::Watch(Database &database, StatementWatcher *watcher)
@@ -350,6 +368,7 @@ void Database::deleteTable(const QString &fileName)
 void Database::emptyTable(const QString &fileName)
 {
     const TableFile &file = attach(fileName);
+    ++m_filesEmptied; // a DELETE without WHERE tells no row to the update hook
     QString sql = QStringLiteral("SAVEPOINT empty_table;");
     for (const QString &table : file.layout.apart)
         sql += QStringLiteral("DELETE FROM %1.%2;").arg(quoted(file.schema), quoted(table));

@@ -7,6 +7,8 @@
 #include <QString>
 #include <chrono>
 #include <memory>
+#include <string>
+#include <unordered_map>
 
 struct sqlite3;
 
@@ -94,16 +96,26 @@ public:
     // A watched statement is running, so the connection must not start another.
     bool watched() const { return m_watch != nullptr; }
 
+    // Grows with every row this connection adds, changes or deletes in that table of an
+    // attached file, and with every emptying and detaching of a file: while it stays the
+    // same, this connection left what it read from the table as it was. (Other
+    // connections' commits show in the file's PRAGMA data_version.)
+    quint64 writesTo(const QString &schema, const QString &table) const;
+
 private:
     explicit Database(const QString &directory);
     void detach(const QString &key);
     void readSchema(TableFile &file);
     QString newSchemaName(const QString &fileName) const;
+    static void rowWritten(void *database, int, const char *schema, const char *table,
+                           long long);
 
     QString m_directory;
     sqlite3 *m_db = nullptr;
     QHash<QString, TableFile> m_attached; // key: lower-case file name
     Watch *m_watch = nullptr;
+    std::unordered_map<std::string, quint64> m_rowWrites; // key: "schema.table", lower case
+    quint64 m_filesEmptied = 0;                           // and detached
 };
 
 // Whether the attached file is a Photo Table in an earlier version's layout, each photo in

@@ -298,19 +298,15 @@ const RowList::Row &RowList::values(int row) const
     return *m_cache.insert(rowId, values);
 }
 
-RowList::FileStamp RowList::stampOf(const QString &schema) const
+RowList::FileStamp RowList::stampOf(const QString &schema, const QString &table) const
 {
-    sqlite3 *db = m_database->handle();
     FileStamp stamp;
-    // Asked first: it begins a read, which is when the pager learns of others' commits.
-    SqliteStatement others(db, QStringLiteral("PRAGMA %1.data_version").arg(quoted(schema)));
+    SqliteStatement others(m_database->handle(),
+                           QStringLiteral("PRAGMA %1.data_version").arg(quoted(schema)));
     if (others.step())
         stamp.othersVersion = others.columnInt64(0);
     others.reset();
-    stamp.ownChanges = sqlite3_total_changes64(db);
-    if (sqlite3_file_control(db, schema.toUtf8().constData(), SQLITE_FCNTL_DATA_VERSION,
-                             &stamp.fileVersion) != SQLITE_OK)
-        stamp.ownChanges = -1; // never matches: the bytes are read
+    stamp.ownWrites = m_database->writesTo(schema, table);
     return stamp;
 }
 
@@ -334,14 +330,15 @@ QByteArray RowList::readBlob(int row, int f, bool ahead) const
     if (rowId < 0 || !file)
         throw EngineError(
             QStringLiteral("Field '%1' cannot be read from a read-only result.").arg(field.name));
-    const FileStamp stamp = stampOf(file->schema);
+    const QString table = file->layout.tableOf(columnName);
+    const FileStamp stamp = stampOf(file->schema, table);
     const auto kept = std::find_if(m_readAhead.begin(), m_readAhead.end(), [&](const ReadAhead &r) {
         return r.rowId == rowId && r.field == f;
     });
     if (kept != m_readAhead.end()) {
         const ReadAhead found = *kept;
         m_readAhead.erase(kept);
-        if (found.stamp.ownChanges >= 0 && found.stamp == stamp) {
+        if (found.stamp == stamp) {
             if (ahead)
                 m_readAhead.push_back(found);
             return found.bytes;
@@ -349,9 +346,8 @@ QByteArray RowList::readBlob(int row, int f, bool ahead) const
     }
     sqlite3_blob *blob = nullptr;
     const QByteArray schema = file->schema.toUtf8();
-    const QByteArray table = file->layout.tableOf(columnName).toUtf8();
     const QByteArray column = columnName.toUtf8();
-    if (sqlite3_blob_open(m_database->handle(), schema.constData(), table.constData(),
+    if (sqlite3_blob_open(m_database->handle(), schema.constData(), table.toUtf8().constData(),
                           column.constData(), rowId, 0, &blob) != SQLITE_OK) {
         sqlite3_blob_close(blob);
         throwSqliteError(m_database->handle());

@@ -45,7 +45,7 @@ public:
     void complete() const;
     // The bytes of a blob field of a record, read from its table. Bytes read `ahead` (of
     // a move to their record, say) are kept, a few at a time, and handed to the next read
-    // of the same field and record unless the table file changed meanwhile, by this
+    // of the same field and record unless the blob's table was written meanwhile, by this
     // connection or another: a photo read ahead is not read twice.
     QByteArray readBlob(int row, int field, bool ahead = false) const;
 
@@ -64,12 +64,11 @@ private:
     // What tells whether a table file may have changed since a blob was read from it.
     struct FileStamp
     {
-        qint64 ownChanges = -1;        // rows this connection changed, in any file
-        unsigned fileVersion = 0;      // this file's pager: any change, own DDL included
-        qint64 othersVersion = -1;     // commits by other connections to this file
+        quint64 ownWrites = 0;     // to the blob's table, by this connection
+        qint64 othersVersion = -1; // commits by other connections to its file
         bool operator==(const FileStamp &) const = default;
     };
-    FileStamp stampOf(const QString &schema) const;
+    FileStamp stampOf(const QString &schema, const QString &table) const;
     struct ReadAhead
     {
         qint64 rowId;
