@@ -75,7 +75,7 @@ public:
         : m_pipeline(pipeline), m_folder(folder), m_entries(entries), m_ahead(ahead)
     {
         if (ahead > 0)
-            m_worker = std::make_unique<PhotoPrefetcher>(PhotoPrefetcher::workersFor(ahead));
+            m_worker = std::make_unique<PhotoPrefetcher>();
     }
 
     // The selected entry at `index`, read and decoded; then the next ones are asked for.
@@ -163,7 +163,8 @@ void ImportPipeline::run(const QString &folder, const QVector<ImportEntry> &entr
 
     {
         ReadAhead ahead(*this, state.folder, entries,
-                        readAhead >= 0 ? std::min(readAhead, 2) : PhotoPrefetcher::defaultAhead());
+                        readAhead >= 0 ? std::min(readAhead, DecodePool::kMaxAhead)
+                                       : PhotoPrefetcher::defaultAhead());
         for (qsizetype i = 0; i < entries.size(); ++i) {
             if (CancelRequested)
                 break;

@@ -98,8 +98,8 @@ public:
     // thread when a file is asked for.
     std::function<QList<QSize>()> previewAreas;
 
-    // Files a run reads and decodes on worker threads ahead of the one it compares and
-    // stores: at most 2; 0 reads each file at its turn; below 0, as much as the machine's
+    // Files a run reads and decodes on the decoding pool ahead of the one it compares and
+    // stores: at most DecodePool::kMaxAhead; 0 reads each file at its turn; below 0, as much as the machine's
     // free memory allows (PhotoPrefetcher::defaultAhead). The user sees the same either
     // way: a file's bytes are read once, before its turn, and are what is compared and
     // stored; a file read ahead that the run does not reach is dropped.
