@@ -47,7 +47,7 @@ PrefetchedPhoto readAndDecode(const QString &path, const QList<QSize> &areas,
 class PhotoPrefetcher
 {
 public:
-    explicit PhotoPrefetcher(DecodePool &pool = DecodePool::shared());
+    explicit PhotoPrefetcher(DecodePool &pool);
     ~PhotoPrefetcher();
     PhotoPrefetcher(const PhotoPrefetcher &) = delete;
     PhotoPrefetcher &operator=(const PhotoPrefetcher &) = delete;

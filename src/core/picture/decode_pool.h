@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QScopeGuard>
+
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -7,6 +9,7 @@
 #include <future>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -87,13 +90,18 @@ public:
     // throw.
     void post(const void *owner, Priority priority, Job job);
     // Queues `work`, a callable taking `Control &` and returning a Result, as post() does.
+    // What `work` holds (the bytes it decodes) is let go before its result is handed over,
+    // so that only the poster touches them afterwards.
     template <class Result, class Work>
     Task<Result> submit(const void *owner, Priority priority, Work work)
     {
         auto control = std::make_shared<Control>();
         // Shared, as a Job must be copyable and a packaged_task cannot be.
         auto task = std::make_shared<std::packaged_task<Result()>>(
-            [work = std::move(work), control] { return work(*control); });
+            [work = std::optional(std::move(work)), control]() mutable {
+                const auto release = qScopeGuard([&work] { work.reset(); });
+                return (*work)(*control);
+            });
         Task<Result> posted{task->get_future(), control};
         enqueue({owner, std::move(control), [task] { (*task)(); }}, priority);
         return posted;
