@@ -75,7 +75,7 @@ public:
         : m_pipeline(pipeline), m_folder(folder), m_entries(entries), m_ahead(ahead)
     {
         if (ahead > 0)
-            m_worker = std::make_unique<PhotoPrefetcher>(PhotoPrefetcher::workersFor(ahead));
+            m_worker = std::make_unique<PhotoPrefetcher>(pipeline.m_pool);
     }
 
     // The selected entry at `index`, read and decoded; then the next ones are asked for.
@@ -125,8 +125,9 @@ private:
     std::unique_ptr<PhotoPrefetcher> m_worker;
 };
 
-ImportPipeline::ImportPipeline(AlbumHost &album, ImportHost &window, Prompter &prompter)
-    : m_album(album), m_window(window), m_prompter(prompter)
+ImportPipeline::ImportPipeline(AlbumHost &album, ImportHost &window, Prompter &prompter,
+                               DecodePool &pool)
+    : m_album(album), m_window(window), m_prompter(prompter), m_pool(pool)
 {
     m_sizeQuery.setSql({QStringLiteral("select *"), QStringLiteral("from PhotoDB.DB"),
                         QStringLiteral("where IMAGE_SIZE=:SIZE"), QStringLiteral(";")});
@@ -163,7 +164,8 @@ void ImportPipeline::run(const QString &folder, const QVector<ImportEntry> &entr
 
     {
         ReadAhead ahead(*this, state.folder, entries,
-                        readAhead >= 0 ? std::min(readAhead, 2) : PhotoPrefetcher::defaultAhead());
+                        readAhead >= 0 ? std::min(readAhead, DecodePool::kMaxAhead)
+                                       : PhotoPrefetcher::defaultAhead());
         for (qsizetype i = 0; i < entries.size(); ++i) {
             if (CancelRequested)
                 break;

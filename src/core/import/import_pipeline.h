@@ -71,7 +71,10 @@ QString composeKeywordString(const QStringList &ticked, const QString &typed,
 class ImportPipeline
 {
 public:
-    ImportPipeline(AlbumHost &album, ImportHost &window, Prompter &prompter);
+    // `pool` decodes the files read ahead; the program's one pool unless a test brings its
+    // own, whose workers start with its first run.
+    ImportPipeline(AlbumHost &album, ImportHost &window, Prompter &prompter,
+                   DecodePool &pool = DecodePool::shared());
 
     // Loads the file into imageTmp, has the window draw it, and tests whether a stored
     // photo has the same bytes; when one has, the Album Query is pointed at it and the
@@ -98,11 +101,11 @@ public:
     // thread when a file is asked for.
     std::function<QList<QSize>()> previewAreas;
 
-    // Files a run reads and decodes on worker threads ahead of the one it compares and
-    // stores: at most 2; 0 reads each file at its turn; below 0, as much as the machine's
-    // free memory allows (PhotoPrefetcher::defaultAhead). The user sees the same either
-    // way: a file's bytes are read once, before its turn, and are what is compared and
-    // stored; a file read ahead that the run does not reach is dropped.
+    // Files a run reads and decodes on the decoding pool ahead of the one it compares and
+    // stores: at most DecodePool::kMaxAhead; 0 reads each file at its turn; below 0, as much
+    // as the machine's free memory allows (PhotoPrefetcher::defaultAhead). The user sees the
+    // same either way: a file's bytes are read once, before its turn, and are what is
+    // compared and stored; a file read ahead that the run does not reach is dropped.
     int readAhead = -1;
 
     // Set before a run: each photo stored also gets the keywords its file carries (XMP,
@@ -132,6 +135,7 @@ private:
     AlbumHost &m_album;
     ImportHost &m_window;
     Prompter &m_prompter;
+    DecodePool &m_pool;
     // The import window's own query over the Photo Table: records of one IMAGE_SIZE.
     Query m_sizeQuery;
     qint64 m_sameSerial = 0; // the SERIAL of the stored photo the last preview equalled

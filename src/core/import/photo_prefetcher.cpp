@@ -7,17 +7,11 @@
 #include <QFile>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 
 namespace pictavo {
 
 namespace {
-
-// Thrown by the progress callback to stop a decode nobody will take.
-struct Abandoned
-{
-};
 
 QSize previewTarget(QSize fullSize, const QList<QSize> &areas)
 {
@@ -58,121 +52,49 @@ PrefetchedPhoto readAndDecode(const QString &path, const QList<QSize> &areas,
     return photo;
 }
 
-struct PhotoPrefetcher::Job
-{
-    QString path;
-    QList<QSize> areas;
-    std::atomic<int> percent{0};
-    bool started = false; // guarded by the prefetcher's mutex, as is done
-    bool done = false;
-    PrefetchedPhoto result;
-};
-
-PhotoPrefetcher::PhotoPrefetcher(int workers)
-{
-    for (int i = 0; i < std::max(workers, 1); ++i)
-        m_workers.emplace_back([this] { work(); });
-}
+PhotoPrefetcher::PhotoPrefetcher(DecodePool &pool) : m_pool(pool) {}
 
 PhotoPrefetcher::~PhotoPrefetcher()
 {
-    {
-        const std::lock_guard lock(m_mutex);
-        m_stopping = true;
-        m_abandon.store(true);
-    }
-    m_changed.notify_all();
-    for (std::thread &worker : m_workers)
-        worker.join();
+    m_pool.withdraw(this);
 }
 
 void PhotoPrefetcher::request(const QString &path, const QList<QSize> &areas)
 {
-    auto job = std::make_shared<Job>();
-    job->path = path;
-    job->areas = areas;
-    {
-        const std::lock_guard lock(m_mutex);
-        m_jobs.push_back(std::move(job));
-    }
-    m_changed.notify_all();
-}
-
-int PhotoPrefetcher::pending() const
-{
-    const std::lock_guard lock(m_mutex);
-    return int(m_jobs.size());
+    m_requested.push_back(
+        {path, m_pool.submit<PrefetchedPhoto>(
+                   this, DecodePool::Priority::Urgent, [path, areas](DecodePool::Control &control) {
+                       // A call-off ends in `failure`, which nobody takes.
+                       return readAndDecode(path, areas, [&control](int percent) {
+                           control.throwIfCancelled();
+                           control.setProgress(percent);
+                       });
+                   })});
 }
 
 bool PhotoPrefetcher::isPending(const QString &path) const
 {
-    const std::lock_guard lock(m_mutex);
-    for (const auto &job : m_jobs)
-        if (job->path == path)
-            return true;
-    return false;
+    return std::any_of(m_requested.begin(), m_requested.end(),
+                       [&path](const Requested &requested) { return requested.path == path; });
 }
 
 PrefetchedPhoto PhotoPrefetcher::take(const DecodeProgress &progress)
 {
-    std::unique_lock lock(m_mutex);
-    if (m_jobs.empty())
+    if (m_requested.empty())
         throw Error(QStringLiteral("No file was asked for."));
-    const std::shared_ptr<Job> job = m_jobs.front();
+    Requested &next = m_requested.front();
     int shown = 0;
-    while (!job->done) {
-        m_changed.wait_for(lock, std::chrono::milliseconds(25));
-        const int percent = job->percent.load();
-        if (!job->done && progress && percent > shown && percent < 100) {
+    // Polled: a decode's progress steps come far more often than they are worth showing.
+    while (next.task.result.wait_for(std::chrono::milliseconds(25)) != std::future_status::ready) {
+        const int percent = next.task.control->progress();
+        if (progress && percent > shown && percent < 100) {
             shown = percent;
-            lock.unlock();
             progress(percent);
-            lock.lock();
         }
     }
-    m_jobs.pop_front();
-    return std::move(job->result);
-}
-
-void PhotoPrefetcher::work()
-{
-    std::unique_lock lock(m_mutex);
-    for (;;) {
-        std::shared_ptr<Job> next;
-        m_changed.wait(lock, [&] {
-            if (m_stopping)
-                return true;
-            for (const auto &job : m_jobs)
-                if (!job->started) {
-                    next = job;
-                    return true;
-                }
-            return false;
-        });
-        if (m_stopping)
-            return;
-        next->started = true;
-        lock.unlock();
-        load(*next);
-        lock.lock();
-        next->done = true;
-        m_changed.notify_all();
-    }
-}
-
-void PhotoPrefetcher::load(Job &job)
-{
-    job.result = readAndDecode(job.path, job.areas, [this, &job](int percent) {
-        if (m_abandon.load())
-            throw Abandoned();
-        job.percent.store(percent);
-    });
-}
-
-int PhotoPrefetcher::workersFor(int ahead)
-{
-    const int cores = int(std::thread::hardware_concurrency());
-    return std::clamp(std::min(ahead, cores), 1, 2);
+    PrefetchedPhoto photo = next.task.result.get();
+    m_requested.pop_front();
+    return photo;
 }
 
 int PhotoPrefetcher::defaultAhead()
@@ -186,7 +108,7 @@ int PhotoPrefetcher::defaultAhead()
         if (!line.startsWith("MemAvailable:"))
             continue;
         const qint64 kib = line.mid(13).trimmed().split(' ').value(0).toLongLong();
-        return kib >= 2 * 1024 * 1024 ? 2 : 1;
+        return kib >= 2 * 1024 * 1024 ? DecodePool::kMaxAhead : 1;
     }
     return 1;
 }

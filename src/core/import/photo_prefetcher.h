@@ -1,21 +1,16 @@
 #pragma once
 
 #include "import/import_files.h"
+#include "picture/decode_pool.h"
 #include "picture/display_picture.h"
 
 #include <QList>
 #include <QSize>
 #include <QString>
 
-#include <atomic>
-#include <condition_variable>
 #include <deque>
 #include <exception>
 #include <functional>
-#include <memory>
-#include <mutex>
-#include <thread>
-#include <vector>
 
 namespace pictavo {
 
@@ -44,15 +39,15 @@ PrefetchedPhoto readAndDecode(const QString &path, const QList<QSize> &areas,
                               const std::function<void()> &decodeStarts = {});
 
 // Reads and decodes the files of an import run ahead of the thread that compares and
-// stores them, on worker threads of its own (two files ahead are decoded side by side
-// where there are two cores). A worker touches nothing but the file it was asked for and
-// the decoder it owns for that file; the results are handed over whole, in the order
+// stores them, each an urgent job of the decoding pool, so that files ahead decode side by
+// side as the look-ahead's photos do. A job touches nothing but the file it was asked for
+// and the decoder it owns for that file; the results are handed over whole, in the order
 // asked for. Destroying the prefetcher drops whatever is queued, stops the decodes that
-// are running at their next progress step, and waits for the workers.
+// are running at their next progress step, and waits for them.
 class PhotoPrefetcher
 {
 public:
-    explicit PhotoPrefetcher(int workers = 1);
+    explicit PhotoPrefetcher(DecodePool &pool);
     ~PhotoPrefetcher();
     PhotoPrefetcher(const PhotoPrefetcher &) = delete;
     PhotoPrefetcher &operator=(const PhotoPrefetcher &) = delete;
@@ -60,31 +55,25 @@ public:
     // Queues a file, to be read and decoded as readAndDecode does.
     void request(const QString &path, const QList<QSize> &areas);
     // Files asked for and not taken yet.
-    int pending() const;
+    int pending() const { return int(m_requested.size()); }
     bool isPending(const QString &path) const;
-    // The oldest file asked for, once the worker is done with it. While it waits, each
-    // rise of that file's decoding progress is passed to `progress` on this thread.
+    // The oldest file asked for, once its job is done with it. While it waits, each rise
+    // of that file's decoding progress is passed to `progress` on this thread.
     PrefetchedPhoto take(const DecodeProgress &progress = {});
 
-    // How many files to read ahead of the one being stored: two when the machine has
-    // memory to spare, otherwise one.
+    // How many files to read ahead of the one being stored: DecodePool::kMaxAhead when the
+    // machine has memory to spare, otherwise one.
     static int defaultAhead();
-    // Workers worth running for that many files ahead on this machine.
-    static int workersFor(int ahead);
 
 private:
-    struct Job;
+    struct Requested
+    {
+        QString path;
+        DecodePool::Task<PrefetchedPhoto> task;
+    };
 
-    void work();
-    void load(Job &job);
-
-    mutable std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::deque<std::shared_ptr<Job>> m_jobs;
-    bool m_stopping = false;
-    // Read by the decode's progress callback, which holds no lock.
-    std::atomic<bool> m_abandon{false};
-    std::vector<std::thread> m_workers;
+    DecodePool &m_pool;
+    std::deque<Requested> m_requested;
 };
 
 } // namespace pictavo

@@ -29,14 +29,19 @@ DecodePool::~DecodePool()
 int DecodePool::defaultWorkers()
 {
     const int cores = int(std::thread::hardware_concurrency());
-    return std::clamp(cores, 2, 8);
+    return std::clamp(cores, kMaxAhead, 8);
 }
 
 void DecodePool::post(const void *owner, Priority priority, Job job)
 {
+    enqueue({owner, nullptr, std::move(job)}, priority);
+}
+
+void DecodePool::enqueue(Queued queued, Priority priority)
+{
     {
         const std::lock_guard lock(m_mutex);
-        (priority == Priority::Urgent ? m_urgent : m_background).push_back({owner, std::move(job)});
+        (priority == Priority::Urgent ? m_urgent : m_background).push_back(std::move(queued));
         // Started as work comes, so that a program that never decodes ahead runs none.
         if (int(m_urgent.size() + m_background.size()) > m_idle &&
             int(m_threads.size()) < m_workerCount) {
@@ -55,8 +60,12 @@ void DecodePool::withdraw(const void *owner)
     std::erase_if(m_urgent, mine);
     std::erase_if(m_background, mine);
     updateYield();
+    for (const Queued *running : m_running)
+        if (running->owner == owner && running->control)
+            running->control->cancel();
     m_jobEnded.wait(lock, [&] {
-        return std::find(m_running.begin(), m_running.end(), owner) == m_running.end();
+        return std::none_of(m_running.begin(), m_running.end(),
+                            [owner](const Queued *running) { return running->owner == owner; });
     });
 }
 
@@ -82,13 +91,13 @@ void DecodePool::work()
         Queued next = std::move(queue.front());
         queue.pop_front();
         --m_idle;
-        m_running.push_back(next.owner);
+        m_running.push_back(&next);
         updateYield();
         lock.unlock();
         next.job();
         next.job = nullptr; // what it holds goes before its owner hears it has ended
         lock.lock();
-        m_running.erase(std::find(m_running.begin(), m_running.end(), next.owner));
+        m_running.erase(std::find(m_running.begin(), m_running.end(), &next));
         ++m_idle;
         updateYield();
         m_jobEnded.notify_all();

@@ -6,10 +6,8 @@
 
 #include <QByteArray>
 #include <QSize>
-#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -31,9 +29,9 @@ using DrawStep =
 
 // Decodes the photos that are likely to be shown next on worker threads while the current
 // one is on screen: up to kMaxAhead photos, each an urgent job of the decoding pool, so
-// that two decodes run side by side on two cores and before any thumbnail. The workers only ever see bytes they were
-// handed: the caller reads them from the database on its own thread. A photo prepared
-// and then not asked for is dropped, its decode abandoned part-way.
+// that they decode side by side and before any thumbnail. The workers only ever see bytes
+// they were handed: the caller reads them from the database on its own thread. A photo
+// prepared and then not asked for is dropped, its decode called off part-way.
 //
 // What the user sees does not change: a prepared decode is handed out only for the very
 // bytes it was made from and only when it ran at the DCT scale that a direct decode for
@@ -43,7 +41,7 @@ class LookAheadDecoder
 {
 public:
     // Photos held at once, decoded or under way; memory stays at this many decodes.
-    static constexpr int kMaxAhead = 2;
+    static constexpr int kMaxAhead = DecodePool::kMaxAhead;
 
     explicit LookAheadDecoder(const JpegDecoder &decoder = JpegDecoder(),
                               DecodePool &pool = DecodePool::shared());
@@ -100,7 +98,7 @@ public:
     // Time take() spent waiting for a worker to finish, in milliseconds; for benchmarks.
     double waitedMs() const { return m_waitedMs; }
     // Photos held now, decoded or under way; for tests.
-    int preparedCount();
+    int preparedCount() const { return int(m_slots.size()); }
 
 private:
     // A photo for prepare(): its bytes, or none when the slot held under `key` is kept.
@@ -110,24 +108,27 @@ private:
         QByteArray jpeg;
     };
 
-    struct Slot
+    // What a worker made of a photo; not ok when its decode failed or was called off.
+    struct Decoded
     {
-        quint64 id = 0;
-        qint64 key = -1;
-        QByteArray jpeg;
-        QSize area;
-        bool started = false;
-        bool finished = false;
         bool ok = false;
         DecodedPicture picture;
         std::shared_ptr<const PreparedDraw> drawn;
     };
 
+    struct Slot
+    {
+        qint64 key = -1;
+        QByteArray jpeg;
+        QSize area;
+        DecodePool::Task<Decoded> task;
+    };
+
     void place(std::vector<Upcoming> upcoming, QSize area);
-    // A pool job: decodes the photo of slot `id`, unless it was dropped meanwhile.
-    void decodeSlot(quint64 id);
-    // Under the lock.
-    Slot *findLocked(quint64 id);
+    // Calls off the decodes of these slots and lets go of them.
+    void dropSlots(std::vector<Slot>::iterator first, std::vector<Slot>::iterator last);
+    // A pool job: decodes the photo for `area` unless it is called off meanwhile.
+    Decoded decode(const QByteArray &jpeg, QSize area, const DecodePool::Control &control) const;
 
     JpegDecoder m_decoder;
     DecodePool &m_pool;
@@ -138,11 +139,7 @@ private:
     int m_drawnHits = 0;
     double m_waitedMs = 0;
 
-    std::mutex m_mutex;
-    std::condition_variable m_finished;
-    quint64 m_lastId = 0;
-    // In the order they will be asked for. Only the caller adds and removes slots; a
-    // worker marks its own and fills in its result.
+    // In the order they will be asked for; only the caller's thread touches them.
     std::vector<Slot> m_slots;
 };
 

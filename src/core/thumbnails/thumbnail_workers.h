@@ -38,6 +38,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_ready;
     std::deque<ThumbnailResult> m_results;
+    std::deque<ThumbnailOrder> m_spent; // done with, to be let go of by the posting thread
 };
 
 } // namespace pictavo

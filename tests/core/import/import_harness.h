@@ -81,7 +81,10 @@ struct ImportHarness
     QStringList log;
     FakeAlbumHost album{log};
     FakeImportHost window{log};
-    ImportPipeline pipeline{album, window, prompter};
+    // The harness's own: its workers start with the run, on the rights the test's thread
+    // has then (a test may take away root's right to read any file first).
+    DecodePool pool;
+    ImportPipeline pipeline{album, window, prompter, pool};
     QList<ImportOutcome> outcomes;
 };
 

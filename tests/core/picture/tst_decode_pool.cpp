@@ -19,6 +19,7 @@ class TestDecodePool : public QObject
 private slots:
     void urgentOvertakesBackground();
     void withdrawDropsQueuedAndWaitsForRunning();
+    void withdrawCallsOffSubmitted();
 };
 
 void TestDecodePool::urgentOvertakesBackground()
@@ -71,6 +72,27 @@ void TestDecodePool::withdrawDropsQueuedAndWaitsForRunning()
     release = true;
     pool.withdraw(&other);
     QCOMPARE(ran.load(), 0);
+}
+
+// A submitted job that runs is called off (it would never end otherwise); one still queued
+// never runs and leaves its result broken.
+void TestDecodePool::withdrawCallsOffSubmitted()
+{
+    DecodePool pool(1);
+    const int owner = 0;
+    const auto spin = [](DecodePool::Control &control) {
+        for (int percent = 0;; percent = std::min(percent + 1, 99)) {
+            control.setProgress(percent);
+            control.throwIfCancelled();
+        }
+        return 0;
+    };
+    auto running = pool.submit<int>(&owner, DecodePool::Priority::Urgent, spin);
+    auto queued = pool.submit<int>(&owner, DecodePool::Priority::Urgent, spin);
+    QTRY_VERIFY(running.control->progress() > 0);
+    pool.withdraw(&owner);
+    QVERIFY_THROWS_EXCEPTION(DecodePool::Cancelled, running.result.get());
+    QVERIFY_THROWS_EXCEPTION(std::future_error, queued.result.get());
 }
 
 QTEST_GUILESS_MAIN(TestDecodePool)
