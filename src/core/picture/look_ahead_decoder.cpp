@@ -7,6 +7,16 @@
 #include <chrono>
 
 namespace pictavo {
+namespace {
+
+// The bytes a move reads are most often the very buffer read ahead for it: then the
+// comparison of a whole photo is skipped.
+bool sameBytes(const QByteArray &a, const QByteArray &b)
+{
+    return a.size() == b.size() && (a.constData() == b.constData() || a == b);
+}
+
+} // namespace
 
 LookAheadDecoder::LookAheadDecoder(const JpegDecoder &decoder, DecodePool &pool)
     : m_decoder(decoder), m_pool(pool)
@@ -62,7 +72,7 @@ void LookAheadDecoder::place(std::vector<Upcoming> upcoming, QSize area)
         // or not, goes on being of use.
         const auto held = std::find_if(m_slots.begin(), m_slots.end(), [&](const Slot &slot) {
             return slot.area == area &&
-                   (next.jpeg.isEmpty() ? slot.key == next.key : slot.jpeg == next.jpeg);
+                   (next.jpeg.isEmpty() ? slot.key == next.key : sameBytes(slot.jpeg, next.jpeg));
         });
         if (held != m_slots.end()) {
             held->key = next.key;
@@ -88,7 +98,7 @@ std::optional<DecodedPicture> LookAheadDecoder::take(const QByteArray &jpeg, QSi
     if (drawn != nullptr)
         drawn->reset();
     const auto asked = std::find_if(m_slots.begin(), m_slots.end(),
-                                    [&](const Slot &slot) { return slot.jpeg == jpeg; });
+                                    [&](const Slot &slot) { return sameBytes(slot.jpeg, jpeg); });
     // Another photo than those prepared (the one on screen while the next are prepared,
     // or a jump elsewhere): the caller's next prepare() says which of them are still of use.
     if (asked == m_slots.end())
