@@ -8,6 +8,7 @@
 //
 // Exit status: 0 when the goals are met and the checks hold, 1 otherwise, 2 for bad options.
 
+#include "album/record_maintenance.h"
 #include "base/error.h"
 #include "common/bench_support.h"
 #include "common/command_line.h"
@@ -16,7 +17,6 @@
 #include "db/database.h"
 #include "db/query.h"
 #include "db/sqlite_statement.h"
-#include "album/record_maintenance.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

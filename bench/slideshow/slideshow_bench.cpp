@@ -14,22 +14,22 @@
 // Exit status: 0 when the goals are met and every check holds, 1 otherwise, 2 for bad
 // options.
 
+#include "album/record_maintenance.h"
 #include "base/error.h"
 #include "base/settings_store.h"
 #include "common/bench_support.h"
 #include "common/command_line.h"
 #include "db/table.h"
+#include "main/tformmain.h"
 #include "picture/display_picture.h"
-#include "widgets/draw_picture.h"
 #include "picture/jpeg_decoder.h"
 #include "picture/look_ahead_decoder.h"
 #include "picture/picture_fit.h"
 #include "picture/picture_memory.h"
-#include "album/record_maintenance.h"
-#include "main/tformmain.h"
+#include "slide/tformslide.h"
 #include "support/jpeg_fixtures.h"
 #include "support/scripted_prompter.h"
-#include "slide/tformslide.h"
+#include "widgets/draw_picture.h"
 
 #include <QApplication>
 #include <QDir>

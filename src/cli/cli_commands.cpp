@@ -1,12 +1,12 @@
 #include "cli/cli_commands.h"
 
+#include "album/create_database.h"
+#include "album/photo_export.h"
 #include "base/error.h"
 #include "cli/console_prompter.h"
 #include "cli/stop_signals.h"
 #include "db/engine_error.h"
 #include "db/query.h"
-#include "album/create_database.h"
-#include "album/photo_export.h"
 
 #include <QDir>
 #include <QFileInfo>

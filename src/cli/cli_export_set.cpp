@@ -1,10 +1,10 @@
 #include "cli/cli_export_set.h"
 
+#include "album/set_export.h"
 #include "base/error.h"
 #include "cli/stop_signals.h"
 #include "db/engine_error.h"
 #include "db/query.h"
-#include "album/set_export.h"
 
 #include <QDir>
 

@@ -1,12 +1,12 @@
 #include "cli/cli_import.h"
 
+#include "album/record_maintenance.h"
 #include "cli/console_prompter.h"
 #include "db/database.h"
 #include "db/engine_error.h"
 #include "db/query.h"
 #include "db/table.h"
 #include "import/import_pipeline.h"
-#include "album/record_maintenance.h"
 #include "thumbnails/thumbnail_cache.h"
 #include "thumbnails/thumbnail_picture.h"
 

@@ -32,7 +32,8 @@ void usage(QTextStream &stream)
            "  backup DIR DEST            copy the database into DEST while it is in use, and check "
            "it\n"
            "  upgrade DIR                bring a library made by an earlier version up to date\n"
-           "  thumbnails DIR [--verify]  make the missing thumbnails of the photos in DIR/thumbs.db\n"
+           "  thumbnails DIR [--verify]  make the missing thumbnails of the photos in "
+           "DIR/thumbs.db\n"
            "  --help                     print this list\n"
            "  --version                  print the program's version\n";
     stream.flush();

@@ -299,9 +299,9 @@ void TestCli::usage()
     // Every command on a line of its own, once.
     const QStringList lines = help.out.split('\n');
     const QList<const char *> commands{
-        "create",           "query",      "export",  "export-set", "import",
-        "rebuild-keywords", "replace-keyword", "check", "backup",    "upgrade",
-        "thumbnails",       "--help",     "--version"};
+        "create",           "query",           "export",   "export-set", "import",
+        "rebuild-keywords", "replace-keyword", "check",    "backup",     "upgrade",
+        "thumbnails",       "--help",          "--version"};
     for (const char *command : commands)
         QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^  %1( |$)").arg(command))).size(),
                  1);

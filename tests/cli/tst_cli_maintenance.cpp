@@ -417,8 +417,8 @@ void TestCliMaintenance::backupCutShortIsRemovedByTheNext()
 
     const Run again = cli({"backup", db.dir(), dest.path()});
     QCOMPARE(again.code, 0);
-    QVERIFY2(again.out.contains(
-                 QRegularExpression("Removed 1 folders of backups cut short, freeing [1-9]\\d* bytes")),
+    QVERIFY2(again.out.contains(QRegularExpression(
+                 "Removed 1 folders of backups cut short, freeing [1-9]\\d* bytes")),
              qPrintable(again.out));
     QCOMPARE(workFolders(), QStringList{".pictavo-backup-live"});
     ::close(liveLock);

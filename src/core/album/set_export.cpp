@@ -1,10 +1,10 @@
 #include "album/set_export.h"
 
+#include "album/photo_export.h"
 #include "base/error.h"
 #include "db/dataset.h"
 #include "keyword/file_keywords.h"
 #include "keyword/keyword_string.h"
-#include "album/photo_export.h"
 
 #include <QDir>
 #include <QFileInfo>

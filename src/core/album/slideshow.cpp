@@ -1,8 +1,8 @@
 #include "album/slideshow.h"
 
+#include "album/record_maintenance.h"
 #include "base/prompter.h"
 #include "db/dataset.h"
-#include "album/record_maintenance.h"
 
 #include <QCoreApplication>
 #include <QScopeGuard>

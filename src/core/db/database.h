@@ -107,8 +107,7 @@ private:
     void detach(const QString &key);
     void readSchema(TableFile &file);
     QString newSchemaName(const QString &fileName) const;
-    static void rowWritten(void *database, int, const char *schema, const char *table,
-                           long long);
+    static void rowWritten(void *database, int, const char *schema, const char *table, long long);
 
     QString m_directory;
     sqlite3 *m_db = nullptr;

@@ -258,11 +258,13 @@ QStringList TableLayout::createStatements(const QString &schema,
     const QString count = quoted(countTable);
     statements << QStringLiteral("CREATE TABLE %1%2(n INTEGER NOT NULL)").arg(s, count)
                << QStringLiteral("INSERT INTO %1%2 VALUES(0)").arg(s, count)
-               << QStringLiteral("CREATE TRIGGER %1%2 AFTER INSERT ON %3 BEGIN UPDATE %4 SET n=n+1; "
-                                 "END")
+               << QStringLiteral(
+                      "CREATE TRIGGER %1%2 AFTER INSERT ON %3 BEGIN UPDATE %4 SET n=n+1; "
+                      "END")
                       .arg(s, quoted(countTable + QLatin1String("_up")), records, count)
-               << QStringLiteral("CREATE TRIGGER %1%2 AFTER DELETE ON %3 BEGIN UPDATE %4 SET n=n-1; "
-                                 "END")
+               << QStringLiteral(
+                      "CREATE TRIGGER %1%2 AFTER DELETE ON %3 BEGIN UPDATE %4 SET n=n-1; "
+                      "END")
                       .arg(s, quoted(countTable + QLatin1String("_down")), records, count);
     statements << QStringLiteral("CREATE VIEW %1%2 AS SELECT %3 FROM %4 AS r %5")
                       .arg(s, view, selected.join(QLatin1String(", ")), records,

@@ -1,7 +1,7 @@
 #include "info/help_launcher.h"
 
-#include "version_config.h"
 #include "info/help_page.h"
+#include "version_config.h"
 
 #include <QCoreApplication>
 #include <QDir>

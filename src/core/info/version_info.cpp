@@ -1,7 +1,7 @@
 #include "info/version_info.h"
 
-#include "version_config.h"
 #include "info/help_launcher.h"
+#include "version_config.h"
 
 #include <QHash>
 

@@ -59,8 +59,8 @@ QList<BackupLeftover> findBackupLeftovers(const QString &folder)
     QList<BackupLeftover> leftovers;
     const QString prefix = kFolderPattern.left(kFolderPattern.indexOf(QLatin1Char('X')));
     const QDir dir(folder);
-    for (const QString &name : dir.entryList({prefix + QLatin1Char('*')},
-                                             QDir::Dirs | QDir::Hidden | QDir::NoSymLinks)) {
+    for (const QString &name :
+         dir.entryList({prefix + QLatin1Char('*')}, QDir::Dirs | QDir::Hidden | QDir::NoSymLinks)) {
         const QString path = dir.filePath(name);
         if (isDead(path))
             leftovers.append({path, bytesIn(path)});
@@ -80,8 +80,8 @@ BackupFolder::BackupFolder(const QString &destination)
     const bool mayClean = ::flock(destinationLock.fd, LOCK_EX) == 0;
     m_dir = std::make_unique<QTemporaryDir>(QDir(destination).filePath(kFolderPattern));
     if (!m_dir->isValid())
-        throw Error(QStringLiteral("Could not write in \"%1\": %2")
-                        .arg(destination, m_dir->errorString()));
+        throw Error(
+            QStringLiteral("Could not write in \"%1\": %2").arg(destination, m_dir->errorString()));
     // A failure from here on removes the folder (m_dir) before it lets go of its lock.
     const int lock = m_lock.emplace(openFile(m_dir->filePath(kFolderLock), O_RDWR | O_CREAT)).fd;
     if (lock < 0 || ::flock(lock, LOCK_EX) != 0)

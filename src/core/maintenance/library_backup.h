@@ -23,8 +23,9 @@ struct BackupResult
 // snapshot of one moment. The copies are written into a temporary folder inside
 // `destination`, checked as checkLibrary does (without decoding) and flushed to the disk;
 // only then do they replace the files of an earlier backup there. The work folders of
-// earlier backups there that were cut short are removed first (BackupFolder). `progress` gets 0 to 100. Throws
-// Error with the reason; a failed backup leaves `destination` as it was.
+// earlier backups there that were cut short are removed first (BackupFolder). `progress`
+// gets 0 to 100. Throws Error with the reason; a failed backup leaves `destination` as it
+// was.
 // "Removed N folders of backups cut short, freeing N bytes."
 QString leftoversRemovedText(const BackupResult &result);
 

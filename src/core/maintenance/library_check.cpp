@@ -5,11 +5,11 @@
 #include "db/sqlite_statement.h"
 #include "db/text_rules.h"
 #include "keyword/keyword_string.h"
-#include "picture/jpeg_decoder.h"
 #include "maintenance/backup_folder.h"
 #include "maintenance/file_read_ahead.h"
 #include "maintenance/mapped_read_guard.h"
 #include "maintenance/table_file_reader.h"
+#include "picture/jpeg_decoder.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -41,8 +41,9 @@ public:
     Orientation orientation() const { return m_orientation; }
 
     // Upright pixels at least `target` in both directions, or full size (QSize() asks for
-    // that), decoded at JpegDecoder::drawScale. A decode failure throws DecodeError and leaves nothing held, so later
-    // redraws draw nothing instead of repeating the error. Empty when nothing is held.
+    // that), decoded at JpegDecoder::drawScale. A decode failure throws DecodeError and leaves
+    // nothing held, so later redraws draw nothing instead of repeating the error. Empty when
+    // nothing is held.
     const DecodedPicture &pixelsFor(QSize target, const DecodeProgress &progress = {});
 
     // The held decode, possibly null; never decodes.

@@ -7,13 +7,13 @@
 #include "keyword/tformkeywordlist.h"
 #include "keyword/tformupdatekeyword.h"
 #include "main/main_window_album.h"
-#include "picture/picture_memory.h"
 #include "main/tformmain.h"
+#include "picture/picture_memory.h"
+#include "slide/tformslide.h"
+#include "slide/tformsplash.h"
 #include "thumbnails/tformthumbnails.h"
 #include "widgets/program_icon.h"
 #include "widgets/tformprocessing.h"
-#include "slide/tformslide.h"
-#include "slide/tformsplash.h"
 
 #include <QApplication>
 #include <QScopeGuard>

@@ -55,7 +55,6 @@ protected:
     Prompter &m_prompter;
 
 private:
-
     QVBoxLayout *m_column = nullptr;
     QList<QPushButton *> m_buttons;
 };

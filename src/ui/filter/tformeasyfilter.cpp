@@ -1,10 +1,10 @@
 #include "filter/tformeasyfilter.h"
 
+#include "album/album_host.h"
 #include "base/prompter.h"
 #include "db/engine_error.h"
 #include "db/query.h"
 #include "keyword/keyword_table.h"
-#include "album/album_host.h"
 #include "widgets/help_menu.h"
 
 #include <QAction>

@@ -1,9 +1,9 @@
 #include "filter/tformexpertfilter.h"
 
+#include "album/album_host.h"
 #include "base/prompter.h"
 #include "db/engine_error.h"
 #include "db/query.h"
-#include "album/album_host.h"
 #include "widgets/help_menu.h"
 
 #include <QAction>

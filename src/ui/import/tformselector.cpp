@@ -3,12 +3,12 @@
 #include "base/regutl.h"
 #include "import/directory_list_box.h"
 #include "import/file_list_box.h"
-#include "widgets/draw_picture.h"
-#include "widgets/file_drop.h"
 #include "picture/picture_fit.h"
-#include "widgets/help_menu.h"
+#include "widgets/draw_picture.h"
 #include "widgets/error_report.h"
+#include "widgets/file_drop.h"
 #include "widgets/form_placement.h"
+#include "widgets/help_menu.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -45,8 +45,7 @@ template <typename Widget> Widget *named(Widget *widget, const char *name)
 } // namespace
 
 TformSelector::TformSelector(AlbumHost &album, Prompter &prompter, QWidget *parent)
-    : QDialog(parent), m_prompter(prompter), m_album(album),
-      m_pipeline(m_album, *this, prompter),
+    : QDialog(parent), m_prompter(prompter), m_album(album), m_pipeline(m_album, *this, prompter),
       m_scale([this](const std::function<void()> &command) { return guard(command); },
               [this](bool autoMode) {
                   DrawPicture(m_pipeline.imageTmp, imageViewArea, scrollboxViewArea, autoMode);

@@ -1,11 +1,11 @@
 #include "keyword/tformkeywordassist.h"
 
+#include "album/album_host.h"
 #include "base/regutl.h"
 #include "db/query.h"
 #include "keyword/keyword_table.h"
-#include "album/album_host.h"
-#include "widgets/help_menu.h"
 #include "widgets/form_placement.h"
+#include "widgets/help_menu.h"
 
 #include <QAction>
 #include <QCloseEvent>

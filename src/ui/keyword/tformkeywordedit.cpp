@@ -1,12 +1,12 @@
 #include "keyword/tformkeywordedit.h"
 
+#include "album/album_host.h"
 #include "base/prompter.h"
 #include "db/query.h"
 #include "keyword/keyword_replace.h"
 #include "keyword/keyword_table.h"
-#include "album/album_host.h"
-#include "widgets/help_menu.h"
 #include "widgets/form_placement.h"
+#include "widgets/help_menu.h"
 
 #include <QAction>
 #include <QEvent>

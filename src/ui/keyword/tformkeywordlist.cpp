@@ -1,14 +1,14 @@
 #include "keyword/tformkeywordlist.h"
 
+#include "album/album_host.h"
 #include "base/prompter.h"
 #include "db/query.h"
 #include "keyword/tformupdatekeyword.h"
-#include "album/album_host.h"
 #include "widgets/album_model.h"
 #include "widgets/db_navigator.h"
-#include "widgets/help_menu.h"
-#include "widgets/form_placement.h"
 #include "widgets/error_report.h"
+#include "widgets/form_placement.h"
+#include "widgets/help_menu.h"
 
 #include <QAction>
 #include <QHBoxLayout>

@@ -1,7 +1,7 @@
 #include "keyword/tformupdatekeyword.h"
 
-#include "db/query.h"
 #include "album/album_host.h"
+#include "db/query.h"
 #include "widgets/error_report.h"
 #include "widgets/form_placement.h"
 

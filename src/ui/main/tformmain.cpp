@@ -1,18 +1,18 @@
 #include "main/tformmain.h"
 
-#include "widgets/error_report.h"
-#include "widgets/form_placement.h"
 #include "base/prompter.h"
 #include "base/regutl.h"
-#include "widgets/album_columns.h"
+#include "info/version_info.h"
 #include "keyword/tformkeywordassist.h"
+#include "widgets/album_columns.h"
 #include "widgets/album_model.h"
 #include "widgets/db_navigator.h"
 #include "widgets/draw_picture.h"
+#include "widgets/error_report.h"
 #include "widgets/file_drop.h"
-#include "widgets/main_logo.h"
+#include "widgets/form_placement.h"
 #include "widgets/help_menu.h"
-#include "info/version_info.h"
+#include "widgets/main_logo.h"
 
 #include <QApplication>
 #include <QGridLayout>
@@ -103,9 +103,8 @@ TformMain::TformMain(Prompter &prompter, QWidget *parent)
     setCentralWidget(central);
     statusBar()->setSizeGripEnabled(true);
     hookAlbumQuery();
-    acceptFileDrops(this, [this](const QStringList &paths) {
-        guard([this, &paths] { filesDropped(paths); });
-    });
+    acceptFileDrops(
+        this, [this](const QStringList &paths) { guard([this, &paths] { filesDropped(paths); }); });
 
     // The design bounds are what a missing placement value falls back on.
     setGeometry(144, 35, 541, 502);
@@ -190,8 +189,8 @@ void TformMain::createMenus()
         command(display, QStringLiteral("Slideshow(&W)"), &TformMain::menuDisplaySlideshowClick);
     menuDisplaySlide->setVisible(false);
     menuDisplaySlideshow->setVisible(false);
-    menuDisplayThumbnails = command(display, QStringLiteral("Thumbnails(&T)"),
-                                    &TformMain::menuDisplayThumbnailsClick);
+    menuDisplayThumbnails =
+        command(display, QStringLiteral("Thumbnails(&T)"), &TformMain::menuDisplayThumbnailsClick);
     menuDisplayThumbnails->setVisible(false);
 
     QMenu *option = menuBar()->addMenu(QStringLiteral("Option(&O)"));

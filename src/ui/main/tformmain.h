@@ -1,13 +1,13 @@
 #pragma once
 
+#include "album/slideshow.h"
 #include "db/query.h"
 #include "db/table.h"
+#include "main/main_window_album.h"
 #include "picture/display_picture.h"
 #include "picture/look_ahead_decoder.h"
-#include "main/main_window_album.h"
-#include "widgets/scale_switch.h"
 #include "thumbnails/thumbnail_cache.h"
-#include "album/slideshow.h"
+#include "widgets/scale_switch.h"
 
 #include <QMainWindow>
 #include <QPointer>

@@ -1,12 +1,12 @@
 // The main window's picture: the record hooks that show it and the display commands.
+#include "album/record_maintenance.h"
 #include "base/prompter.h"
 #include "filter/tformeasyfilter.h"
 #include "filter/tformexpertfilter.h"
 #include "keyword/tformkeywordlist.h"
-#include "widgets/draw_picture.h"
-#include "picture/picture_fit.h"
-#include "album/record_maintenance.h"
 #include "main/tformmain.h"
+#include "picture/picture_fit.h"
+#include "widgets/draw_picture.h"
 
 #include <QAction>
 #include <QApplication>

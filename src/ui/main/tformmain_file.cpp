@@ -1,4 +1,6 @@
 // The main window's commands on databases and on the settings store.
+#include "album/create_database.h"
+#include "album/photo_export.h"
 #include "base/prompter.h"
 #include "base/regutl.h"
 #include "db/database.h"
@@ -6,8 +8,6 @@
 #include "db/schema.h"
 #include "db/statement_watcher.h"
 #include "import/tformselector.h"
-#include "album/create_database.h"
-#include "album/photo_export.h"
 #include "main/tformmain.h"
 #include "maintenance/library_upgrade.h"
 

@@ -2,8 +2,8 @@
 // entry assistant's list on the current record.
 #include "keyword/tformkeywordassist.h"
 #include "keyword/tformkeywordedit.h"
-#include "widgets/form_exists.h"
 #include "main/tformmain.h"
+#include "widgets/form_exists.h"
 
 #include <QAction>
 #include <QLayout>

@@ -1,9 +1,9 @@
 // The main window's slide commands, the slideshow wait time and the look-ahead of the
 // next record's photo.
 #include "base/prompter.h"
-#include "widgets/draw_picture.h"
 #include "main/tformmain.h"
 #include "slide/tformslide.h"
+#include "widgets/draw_picture.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -1,8 +1,8 @@
 #include "slide/tformslide.h"
 
-#include "widgets/error_report.h"
 #include "picture/display_picture.h"
 #include "widgets/draw_picture.h"
+#include "widgets/error_report.h"
 
 #include <QKeyEvent>
 #include <QLabel>

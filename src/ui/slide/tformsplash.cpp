@@ -1,8 +1,8 @@
 #include "slide/tformsplash.h"
 
+#include "info/version_info.h"
 #include "widgets/main_logo.h"
 #include "widgets/program_icon.h"
-#include "info/version_info.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

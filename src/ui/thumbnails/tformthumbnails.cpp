@@ -1,13 +1,13 @@
 #include "thumbnails/tformthumbnails.h"
 
+#include "album/album_host.h"
 #include "base/regutl.h"
 #include "db/query.h"
-#include "album/album_host.h"
 #include "thumbnails/thumbnail_delegate.h"
 #include "thumbnails/thumbnail_model.h"
-#include "widgets/help_menu.h"
 #include "widgets/error_report.h"
 #include "widgets/form_placement.h"
+#include "widgets/help_menu.h"
 
 #include <QKeyEvent>
 #include <QListView>

@@ -61,7 +61,8 @@ void SaveFormPlacement(const QWidget *window, const QString &keyPath)
 
 void CentreOnScreen(QWidget *window)
 {
-    const QScreen *onScreen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    const QScreen *onScreen =
+        window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     if (!onScreen)
         return;
     QRect frame = window->frameGeometry();

@@ -1,8 +1,8 @@
 #include "widgets/help_menu.h"
 
-#include "widgets/error_report.h"
-#include "widgets/desktop_opener.h"
 #include "info/help_page.h"
+#include "widgets/desktop_opener.h"
+#include "widgets/error_report.h"
 
 #include <QMenuBar>
 #include <optional>

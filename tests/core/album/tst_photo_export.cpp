@@ -1,7 +1,7 @@
+#include "album/photo_export.h"
 #include "base/error.h"
 #include "db/engine_error.h"
 #include "db/query.h"
-#include "album/photo_export.h"
 #include "support/file_permissions.h"
 #include "support/photo_db_fixture.h"
 #include "support/scripted_prompter.h"

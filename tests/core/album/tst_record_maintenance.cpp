@@ -1,7 +1,7 @@
+#include "album/record_maintenance.h"
 #include "db/engine_error.h"
 #include "db/query.h"
 #include "db/table.h"
-#include "album/record_maintenance.h"
 #include "support/photo_db_fixture.h"
 #include "support/scripted_prompter.h"
 

@@ -1,5 +1,5 @@
-#include "db/query.h"
 #include "album/set_export.h"
+#include "db/query.h"
 #include "support/photo_db_fixture.h"
 
 #include <QDirIterator>

@@ -1,9 +1,9 @@
+#include "album/record_maintenance.h"
+#include "album/slideshow.h"
 #include "db/query.h"
 #include "db/table.h"
-#include "album/record_maintenance.h"
 #include "support/photo_db_fixture.h"
 #include "support/scripted_prompter.h"
-#include "album/slideshow.h"
 
 #include <QRandomGenerator>
 #include <QTest>

@@ -1,8 +1,8 @@
-#include "support/recording_opener.h"
-#include "support/scripted_prompter.h"
 #include "info/help_launcher.h"
 #include "info/help_page.h"
 #include "info/version_info.h"
+#include "support/recording_opener.h"
+#include "support/scripted_prompter.h"
 
 #include <QDir>
 #include <QFile>

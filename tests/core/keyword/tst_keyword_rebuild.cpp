@@ -1,8 +1,8 @@
 #include "db/table.h"
 #include "keyword/keyword_rebuild.h"
 #include "keyword/keyword_string.h"
-#include "support/keyword_db.h"
 #include "support/engine_error_text.h"
+#include "support/keyword_db.h"
 #include "support/photo_db_fixture.h"
 
 #include <QDir>

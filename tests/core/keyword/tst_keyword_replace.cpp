@@ -107,9 +107,10 @@ void setRefusal(const QString &dir, qint64 serial)
              SQLITE_OK);
     QByteArray sql = "DROP TRIGGER IF EXISTS refuse;";
     if (serial != 0)
-        sql += "CREATE TRIGGER refuse BEFORE UPDATE OF KEYWORD ON photodb_record WHEN OLD.SERIAL = " +
-               QByteArray::number(serial) + " BEGIN SELECT RAISE(ABORT, '" + kRefusal.toUtf8() +
-               "'); END;";
+        sql +=
+            "CREATE TRIGGER refuse BEFORE UPDATE OF KEYWORD ON photodb_record WHEN OLD.SERIAL = " +
+            QByteArray::number(serial) + " BEGIN SELECT RAISE(ABORT, '" + kRefusal.toUtf8() +
+            "'); END;";
     char *message = nullptr;
     const int rc = sqlite3_exec(db, sql.constData(), nullptr, nullptr, &message);
     const QString text = QString::fromUtf8(message ? message : "");

@@ -177,9 +177,8 @@ void TestLookAheadDecoder::randomStepsMatchDirectDecodes()
             // now holds the old bytes.
             const auto keyed = std::find_if(prepared.begin(), prepared.end(),
                                             [](const Prepared &e) { return e.key >= 0; });
-            const int record = keyed != prepared.end()
-                                   ? int(keyed->key)
-                                   : random.bounded(int(recordPhoto.size()));
+            const int record =
+                keyed != prepared.end() ? int(keyed->key) : random.bounded(int(recordPhoto.size()));
             recordPhoto[record] = randomPhoto();
         } else if (action < 11) {
             // Another copy of the same bytes must be found too.

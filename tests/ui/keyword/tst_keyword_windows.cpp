@@ -2,14 +2,14 @@
 #include "base/settings_store.h"
 #include "keyword/tformkeywordlist.h"
 #include "keyword/tformupdatekeyword.h"
-#include "support/keyword_db.h"
-#include "widgets/album_model.h"
-#include "widgets/db_navigator.h"
 #include "main/tformmain.h"
 #include "support/jpeg_fixtures.h"
+#include "support/keyword_db.h"
 #include "support/photo_db_fixture.h"
 #include "support/scripted_prompter.h"
 #include "support/temporary_settings.h"
+#include "widgets/album_model.h"
+#include "widgets/db_navigator.h"
 
 #include <QAction>
 #include <QDir>

@@ -1,13 +1,13 @@
 #include "base/regutl.h"
 #include "base/settings_store.h"
 #include "db/table.h"
-#include "widgets/db_navigator.h"
-#include "widgets/draw_picture.h"
-#include "widgets/form_exists.h"
 #include "main/tformmain.h"
 #include "support/jpeg_fixtures.h"
 #include "support/photo_db_fixture.h"
 #include "support/scripted_prompter.h"
+#include "widgets/db_navigator.h"
+#include "widgets/draw_picture.h"
+#include "widgets/form_exists.h"
 
 #include <QAbstractItemModel>
 #include <QHeaderView>

@@ -1,16 +1,16 @@
-#include "widgets/error_report.h"
 #include "base/prompter.h"
 #include "base/regutl.h"
 #include "base/settings_store.h"
 #include "filter/tformeasyfilter.h"
 #include "filter/tformexpertfilter.h"
-#include "widgets/db_navigator.h"
 #include "main/main_window_album.h"
 #include "main/tformmain.h"
 #include "support/jpeg_fixtures.h"
 #include "support/photo_db_fixture.h"
 #include "support/random_prompter.h"
 #include "support/temporary_settings.h"
+#include "widgets/db_navigator.h"
+#include "widgets/error_report.h"
 
 #include <QAbstractItemModel>
 #include <QAction>

@@ -1,9 +1,9 @@
 #include "app/qt_prompter.h"
 #include "base/settings_store.h"
 #include "main/tformmain.h"
+#include "slide/tformsplash.h"
 #include "support/scripted_prompter.h"
 #include "widgets/tformprocessing.h"
-#include "slide/tformsplash.h"
 
 #include <QApplication>
 #include <QLabel>

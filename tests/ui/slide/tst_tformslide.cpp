@@ -1,14 +1,14 @@
 #include "base/regutl.h"
 #include "base/settings_store.h"
-#include "widgets/db_navigator.h"
-#include "picture/display_picture.h"
-#include "widgets/draw_picture.h"
-#include "picture/picture_fit.h"
 #include "main/tformmain.h"
+#include "picture/display_picture.h"
+#include "picture/picture_fit.h"
+#include "slide/tformslide.h"
 #include "support/jpeg_fixtures.h"
 #include "support/photo_db_fixture.h"
 #include "support/scripted_prompter.h"
-#include "slide/tformslide.h"
+#include "widgets/db_navigator.h"
+#include "widgets/draw_picture.h"
 
 #include <QAbstractItemModel>
 #include <QLabel>

@@ -3,12 +3,12 @@
 #include "core/import/import_harness.h"
 #include "main/main_window_album.h"
 #include "main/tformmain.h"
+#include "slide/tformslide.h"
 #include "support/jpeg_fixtures.h"
 #include "support/photo_db_fixture.h"
 #include "support/scripted_prompter.h"
 #include "thumbnails/tformthumbnails.h"
 #include "thumbnails/thumbnail_model.h"
-#include "slide/tformslide.h"
 
 #include <QListView>
 #include <QtTest>

@@ -1,6 +1,6 @@
 #include "base/error.h"
-#include "widgets/error_report.h"
 #include "support/scripted_prompter.h"
+#include "widgets/error_report.h"
 
 #include <QGuiApplication>
 #include <QTest>

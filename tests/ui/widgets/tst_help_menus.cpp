@@ -2,17 +2,17 @@
 #include "filter/tformeasyfilter.h"
 #include "filter/tformexpertfilter.h"
 #include "import/tformselector.h"
+#include "info/help_page.h"
+#include "info/version_info.h"
 #include "keyword/tformkeywordassist.h"
 #include "keyword/tformkeywordedit.h"
 #include "keyword/tformkeywordlist.h"
 #include "main/main_window_album.h"
 #include "main/tformmain.h"
 #include "support/recording_opener.h"
-#include "thumbnails/tformthumbnails.h"
 #include "support/scripted_prompter.h"
+#include "thumbnails/tformthumbnails.h"
 #include "widgets/help_menu.h"
-#include "info/help_page.h"
-#include "info/version_info.h"
 
 #include <QAction>
 #include <QDir>
@@ -186,10 +186,10 @@ void TestHelpMenus::windowsCarryTheirMenus()
     QCOMPARE(m_prompter.last().text,
              "Could not shellexecute \"..\\manual\\pv-expertfilter-j.html\".\rReturn Code was 2 .");
     // Help is the last menu of every window.
-    for (QMenuBar *bar : {formMain.menuBar(), formSelector.menuBar, formEasyFilter.menuBar,
-                          formExpertFilter.menuBar, formKeywordList.menuBar,
-                          formKeywordEdit.menuBar, formKeywordAssist.menuBar,
-                          formThumbnails.menuBar})
+    for (QMenuBar *bar :
+         {formMain.menuBar(), formSelector.menuBar, formEasyFilter.menuBar,
+          formExpertFilter.menuBar, formKeywordList.menuBar, formKeywordEdit.menuBar,
+          formKeywordAssist.menuBar, formThumbnails.menuBar})
         QVERIFY(bar->actions().last()->text().startsWith("Help("));
 }
 

@@ -1,6 +1,6 @@
-#include "widgets/form_placement.h"
 #include "base/regutl.h"
 #include "support/temporary_settings.h"
+#include "widgets/form_placement.h"
 
 #include <QJsonDocument>
 #include <QTest>
