@@ -331,10 +331,13 @@ QByteArray RowList::readBlob(int row, int f, bool ahead) const
         throw EngineError(
             QStringLiteral("Field '%1' cannot be read from a read-only result.").arg(field.name));
     const QString table = file->layout.tableOf(columnName);
-    const FileStamp stamp = stampOf(file->schema, table);
     const auto kept = std::find_if(m_readAhead.begin(), m_readAhead.end(), [&](const ReadAhead &r) {
         return r.rowId == rowId && r.field == f;
     });
+    // Only bytes kept, or to be kept, need the table's state (a statement of its own), and
+    // it is taken before the read: a commit racing the read makes them only look older.
+    const bool keeping = ahead || kept != m_readAhead.end();
+    const FileStamp stamp = keeping ? stampOf(file->schema, table) : FileStamp();
     if (kept != m_readAhead.end()) {
         const ReadAhead found = *kept;
         m_readAhead.erase(kept);

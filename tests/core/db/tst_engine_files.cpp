@@ -217,11 +217,12 @@ void TestEngineFiles::createReplacesAndDeleteRemoves()
 }
 
 QTEST_GUILESS_MAIN(TestEngineFiles)
-// A photo read ahead of its move is not read again, unless its table was written since.
+// A photo read ahead of its move is not handed to the move once its table was written,
+// by this process or another.
 void TestEngineFiles::photoReadAheadIsFreshAfterAnyWrite()
 {
     PhotoDbFixture db;
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 3; ++i)
         db.addPhoto(QString(), QString::number(i), QStringLiteral("k"), patternBytes(900, i));
     Query album, other;
     for (Query *query : {&album, &other}) {
@@ -230,22 +231,15 @@ void TestEngineFiles::photoReadAheadIsFreshAfterAnyWrite()
         query->open();
     }
     const QString image = QStringLiteral("IMAGE");
-    const QByteArray ahead = album.readBlobAt(1, image);
+    album.readBlobAt(1, image);
     other.moveTo(1);
     other.edit();
-    other.setValue(QStringLiteral("COUNT"), 5); // the record, not its photo
-    other.post();
-    album.next();
-    QCOMPARE(album.readBlob(image).constData(), ahead.constData());
-    album.readBlobAt(2, image);
-    other.moveTo(2);
-    other.edit();
-    other.setBlob(image, patternBytes(900, 7)); // same size, other bytes, this process
+    other.setBlob(image, patternBytes(900, 7)); // same size, other bytes
     other.post();
     album.next();
     QCOMPARE(album.readBlob(image), patternBytes(900, 7));
-    album.readBlobAt(3, image);
-    sqlite3 *raw = nullptr; // another process
+    album.readBlobAt(2, image);
+    sqlite3 *raw = nullptr;
     sqlite3_open(QDir(db.dir()).filePath(schema::kPhotoTableFile).toUtf8().constData(), &raw);
     sqlite3_exec(raw, "UPDATE photodb_image SET IMAGE=zeroblob(900)", nullptr, nullptr, nullptr);
     sqlite3_close(raw);
