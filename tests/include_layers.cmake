@@ -16,8 +16,7 @@ set(core_layers
   "maintenance,info")
 set(ui_layers
   "widgets"
-  "keyword,import,filter,slide,thumbnails"
-  "main"
+  "keyword,import,filter,slide,thumbnails,main"
   "app")
 
 # layer_<tree>_<folder> = its rank.

@@ -3,6 +3,7 @@
 #include "filter/tformeasyfilter.h"
 #include "filter/tformexpertfilter.h"
 #include "import/tformselector.h"
+#include "keyword/tformkeywordassist.h"
 #include "keyword/tformkeywordedit.h"
 #include "keyword/tformkeywordlist.h"
 #include "keyword/tformupdatekeyword.h"
@@ -50,6 +51,8 @@ int run(pictavo::Prompter &prompter)
     formMain.setExpertFilter(&formExpertFilter);
     TformKeywordEdit formKeywordEdit(album, prompter, &formMain);
     formMain.setKeywordEdit(&formKeywordEdit);
+    formMain.setKeywordAssist(
+        [&](QWidget *parent) { return new TformKeywordAssist(album, prompter, parent); });
     TformThumbnails formThumbnails(album, prompter, &formMain);
     formMain.setThumbnails(&formThumbnails);
     importAlbum.easyFilterReset = album.easyFilterReset;

@@ -45,7 +45,7 @@ template <typename Widget> Widget *named(Widget *widget, const char *name)
 } // namespace
 
 TformSelector::TformSelector(AlbumHost &album, Prompter &prompter, QWidget *parent)
-    : QDialog(parent), m_prompter(prompter), m_album(album), m_pipeline(m_album, *this, prompter),
+    : ImportWindow(parent), m_prompter(prompter), m_album(album), m_pipeline(m_album, *this, prompter),
       m_scale([this](const std::function<void()> &command) { return guard(command); },
               [this](bool autoMode) {
                   DrawPicture(m_pipeline.imageTmp, imageViewArea, scrollboxViewArea, autoMode);

@@ -4,8 +4,7 @@
 #include "import/import_hosts.h"
 #include "import/import_pipeline.h"
 #include "widgets/scale_switch.h"
-
-#include <QDialog>
+#include "widgets/window_seams.h"
 
 class QAction;
 class QCheckBox;
@@ -31,7 +30,7 @@ class Prompter;
 // The import window: picks JPEG files on the disk, previews them, takes a prefix and
 // keywords, and runs the import into the main window's Album Query, which it sees
 // through the album seam only.
-class TformSelector : public QDialog, public ImportHost
+class TformSelector : public ImportWindow, public ImportHost
 {
     Q_OBJECT
 
@@ -50,7 +49,7 @@ public:
     void moveToDirectory(const QString &path);
     // Files and folders dropped here or on the main window: their folder is listed and
     // they are selected (a folder: all its JPEG files), ready for "Inport".
-    void selectDroppedFiles(const QStringList &paths);
+    void selectDroppedFiles(const QStringList &paths) override;
     ImportPipeline &pipeline() { return m_pipeline; }
 
     void LoadKeywordToListBox();

@@ -27,7 +27,7 @@ constexpr int kPanelHeight = 65;
 } // namespace
 
 TformKeywordAssist::TformKeywordAssist(AlbumHost &album, Prompter &prompter, QWidget *parent)
-    : QDialog(parent), m_album(album), m_commands(prompter)
+    : KeywordAssistWindow(parent), m_album(album), m_commands(prompter)
 {
     setObjectName(kFormName);
     setWindowTitle(QStringLiteral("Keyword Entry Assistant"));

@@ -3,8 +3,7 @@
 #include "db/table.h"
 #include "keyword/activation_reload.h"
 #include "keyword/keyword_assist_list.h"
-
-#include <QDialog>
+#include "widgets/window_seams.h"
 
 class QAction;
 class QListWidget;
@@ -21,7 +20,7 @@ class AlbumHost;
 // keywords of the main window's current record checked; Enter writes the checked ones into
 // that record. Made on demand by the main window and destroyed by its own Close; it keeps
 // its position and size in the settings under its name.
-class TformKeywordAssist : public QDialog
+class TformKeywordAssist : public KeywordAssistWindow
 {
     Q_OBJECT
 
@@ -29,8 +28,7 @@ public:
     TformKeywordAssist(AlbumHost &album, Prompter &prompter, QWidget *parent = nullptr);
     ~TformKeywordAssist() override;
 
-    // Fills the list from the Keyword Table and checks the current record's keywords.
-    void LoadKeywordToListBox();
+    void LoadKeywordToListBox() override;
     // Keeps the two buttons centred.
     void FormResize();
 

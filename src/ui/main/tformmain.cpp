@@ -3,7 +3,6 @@
 #include "base/prompter.h"
 #include "base/regutl.h"
 #include "info/version_info.h"
-#include "keyword/tformkeywordassist.h"
 #include "widgets/album_columns.h"
 #include "widgets/album_model.h"
 #include "widgets/db_navigator.h"

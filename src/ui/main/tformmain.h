@@ -3,14 +3,15 @@
 #include "album/slideshow.h"
 #include "db/query.h"
 #include "db/table.h"
-#include "main/main_window_album.h"
 #include "picture/display_picture.h"
 #include "picture/look_ahead_decoder.h"
 #include "thumbnails/thumbnail_cache.h"
 #include "widgets/scale_switch.h"
+#include "widgets/window_seams.h"
 
 #include <QMainWindow>
 #include <QPointer>
+#include <functional>
 
 class QAction;
 class QGroupBox;
@@ -28,13 +29,6 @@ namespace pictavo {
 class AlbumModel;
 class DbNavigator;
 class Prompter;
-class TformEasyFilter;
-class TformExpertFilter;
-class TformKeywordList;
-class TformKeywordAssist;
-class TformKeywordEdit;
-class TformSelector;
-class TformSlide;
 
 // The main window: the Album Query over the Photo Table, the picture of the current
 // record above a grid of the record set, and the command panel.
@@ -85,25 +79,27 @@ public:
     // The thumbnail window, shown and brought to the front; not modal.
     void menuDisplayThumbnailsClick();
 
-    // The windows this one opens, created after it; their commands appear once they exist.
-    void setSelector(TformSelector *form);
-    void setEasyFilter(TformEasyFilter *form);
-    void setExpertFilter(TformExpertFilter *form);
+    // The windows this one opens, created after it by start-up; their commands appear once
+    // they exist.
+    void setSelector(ImportWindow *form);
+    void setEasyFilter(QDialog *form);
+    void setExpertFilter(QDialog *form);
 
-    // Keyword list: shown modally, without a database test.
-    void setKeywordList(TformKeywordList *form);
+    // Keyword list: shown modally.
+    void setKeywordList(QDialog *form);
     void menuDisplayKeywordListClick();
     QAction *menuDisplayKeywordList = nullptr;
 
     // Keyword windows: keyword edit (made at start-up, modal) and the keyword entry
-    // assistant (made on first use, not modal, gone after its own Close).
-    void setKeywordEdit(TformKeywordEdit *form);
+    // assistant (made on first use by `make`, not modal, gone after its own Close).
+    void setKeywordEdit(QDialog *form);
+    void setKeywordAssist(std::function<KeywordAssistWindow *(QWidget *parent)> make);
     void menuDisplayKeywordEditClick();
     void menuDisplayKeywordAssistClick();
     QAction *menuDisplayKeywordEdit = nullptr;
     QAction *menuDisplayKeywordAssist = nullptr;
     QPushButton *bitbtnAssistant = nullptr;
-    void setSlide(TformSlide *form);
+    void setSlide(SlideWindow *form);
     // The thumbnail window, made after this one; its command appears once it exists.
     void setThumbnails(QWidget *form);
     // Option menu
@@ -228,15 +224,14 @@ private:
     Prompter &m_prompter;
     ScaleSwitch m_scale;
     QMenu *m_menuFileInport = nullptr;
-    TformSelector *m_selector = nullptr;
-    TformEasyFilter *m_easyFilter = nullptr;
-    TformExpertFilter *m_expertFilter = nullptr;
-    TformKeywordList *m_keywordList = nullptr;
-    TformKeywordEdit *m_keywordEdit = nullptr;
-    QPointer<TformKeywordAssist> m_keywordAssist;
-    // How the assistant, made here, sees this window.
-    MainWindowAlbum m_assistHost{*this};
-    TformSlide *m_slide = nullptr;
+    ImportWindow *m_selector = nullptr;
+    QDialog *m_easyFilter = nullptr;
+    QDialog *m_expertFilter = nullptr;
+    QDialog *m_keywordList = nullptr;
+    QDialog *m_keywordEdit = nullptr;
+    std::function<KeywordAssistWindow *(QWidget *parent)> m_makeKeywordAssist;
+    QPointer<KeywordAssistWindow> m_keywordAssist;
+    SlideWindow *m_slide = nullptr;
     QWidget *m_thumbnailsWindow = nullptr;
     LookAheadDecoder m_lookAhead;
     ThumbnailCache m_thumbnails;

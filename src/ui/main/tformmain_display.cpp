@@ -1,9 +1,6 @@
 // The main window's picture: the record hooks that show it and the display commands.
 #include "album/record_maintenance.h"
 #include "base/prompter.h"
-#include "filter/tformeasyfilter.h"
-#include "filter/tformexpertfilter.h"
-#include "keyword/tformkeywordlist.h"
 #include "main/tformmain.h"
 #include "picture/picture_fit.h"
 #include "widgets/draw_picture.h"
@@ -102,14 +99,14 @@ void TformMain::menuOptionAutoScaleClick()
     m_scale.toggle();
 }
 
-void TformMain::setEasyFilter(TformEasyFilter *form)
+void TformMain::setEasyFilter(QDialog *form)
 {
     m_easyFilter = form;
     menuDisplayEasyFilter->setVisible(form != nullptr);
     bitbtnEasyFilter->setVisible(form != nullptr);
 }
 
-void TformMain::setExpertFilter(TformExpertFilter *form)
+void TformMain::setExpertFilter(QDialog *form)
 {
     m_expertFilter = form;
     menuDisplayExpertFilter->setVisible(form != nullptr);
@@ -127,7 +124,7 @@ void TformMain::menuDisplayExpertFilterClick()
         m_expertFilter->exec();
 }
 
-void TformMain::setKeywordList(TformKeywordList *form)
+void TformMain::setKeywordList(QDialog *form)
 {
     m_keywordList = form;
     menuDisplayKeywordList->setVisible(form != nullptr);

@@ -7,7 +7,6 @@
 #include "db/engine_error.h"
 #include "db/schema.h"
 #include "db/statement_watcher.h"
-#include "import/tformselector.h"
 #include "main/tformmain.h"
 #include "maintenance/library_upgrade.h"
 
@@ -167,7 +166,7 @@ bool TformMain::requireWritableDatabase()
     return false;
 }
 
-void TformMain::setSelector(TformSelector *form)
+void TformMain::setSelector(ImportWindow *form)
 {
     m_selector = form;
     m_menuFileInport->menuAction()->setVisible(form != nullptr);

@@ -1,7 +1,5 @@
 // The main window's side of the keyword windows: their commands, and keeping the keyword
 // entry assistant's list on the current record.
-#include "keyword/tformkeywordassist.h"
-#include "keyword/tformkeywordedit.h"
 #include "main/tformmain.h"
 #include "widgets/form_exists.h"
 
@@ -27,6 +25,7 @@ void TformMain::createKeywordCommands(QMenu *display)
     menuDisplayKeywordAssist = display->addAction(QStringLiteral("Keyword Entry Assitant(&K)"));
     connect(menuDisplayKeywordAssist, &QAction::triggered, this,
             [this] { guard([this] { menuDisplayKeywordAssistClick(); }); });
+    menuDisplayKeywordAssist->setVisible(false);
 }
 
 void TformMain::createAssistantButton(QLayout *panel)
@@ -35,10 +34,18 @@ void TformMain::createAssistantButton(QLayout *panel)
     bitbtnAssistant->setObjectName(QStringLiteral("bitbtnAssistant"));
     connect(bitbtnAssistant, &QPushButton::clicked, this,
             [this] { guard([this] { menuDisplayKeywordAssistClick(); }); });
+    bitbtnAssistant->setVisible(false); // until start-up hands in the assistant
     panel->addWidget(bitbtnAssistant);
 }
 
-void TformMain::setKeywordEdit(TformKeywordEdit *form)
+void TformMain::setKeywordAssist(std::function<KeywordAssistWindow *(QWidget *parent)> make)
+{
+    m_makeKeywordAssist = std::move(make);
+    menuDisplayKeywordAssist->setVisible(bool(m_makeKeywordAssist));
+    bitbtnAssistant->setVisible(bool(m_makeKeywordAssist));
+}
+
+void TformMain::setKeywordEdit(QDialog *form)
 {
     m_keywordEdit = form;
     menuDisplayKeywordEdit->setVisible(form != nullptr);
@@ -52,10 +59,10 @@ void TformMain::menuDisplayKeywordEditClick()
 
 void TformMain::menuDisplayKeywordAssistClick()
 {
-    if (!requireDatabase())
+    if (!m_makeKeywordAssist || !requireDatabase())
         return;
     if (!FormExists(kAssistName) || !m_keywordAssist)
-        m_keywordAssist = new TformKeywordAssist(m_assistHost, m_prompter, this);
+        m_keywordAssist = m_makeKeywordAssist(this);
     m_keywordAssist->show();
     m_keywordAssist->raise();
 }

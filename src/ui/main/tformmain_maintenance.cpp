@@ -1,7 +1,6 @@
 // The main window's backup command, the export of the set, and files dropped on the window.
 #include "album/set_export.h"
 #include "base/prompter.h"
-#include "import/tformselector.h"
 #include "main/tformmain.h"
 #include "maintenance/library_backup.h"
 

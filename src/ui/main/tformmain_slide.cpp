@@ -2,7 +2,6 @@
 // next record's photo.
 #include "base/prompter.h"
 #include "main/tformmain.h"
-#include "slide/tformslide.h"
 #include "widgets/draw_picture.h"
 
 #include <QAction>
@@ -16,13 +15,13 @@
 
 namespace pictavo {
 
-void TformMain::setSlide(TformSlide *form)
+void TformMain::setSlide(SlideWindow *form)
 {
     m_slide = form;
     menuDisplaySlide->setVisible(form != nullptr);
     menuDisplaySlideshow->setVisible(form != nullptr);
     if (form != nullptr)
-        connect(form, &TformSlide::closedByUser, this, [this] { m_slideshow.stop(); });
+        connect(form, &SlideWindow::closedByUser, this, [this] { m_slideshow.stop(); });
 }
 
 void TformMain::setThumbnails(QWidget *form)
@@ -128,7 +127,7 @@ void TformMain::prepareNext()
 {
     // A show with no wait is bound by decoding: two photos decoded side by side keep
     // both cores busy.
-    prepareNextRecord(TformSlide::viewArea(slideScreenArea()), LookAheadDecoder::kMaxAhead);
+    prepareNextRecord(SlideWindow::viewArea(slideScreenArea()), LookAheadDecoder::kMaxAhead);
 }
 
 void TformMain::prepareNextRecord(QSize area, int ahead)

@@ -12,7 +12,7 @@
 namespace pictavo {
 
 TformSlide::TformSlide(Prompter &prompter, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_prompter(prompter)
+    : SlideWindow(parent, Qt::Window | Qt::FramelessWindowHint), m_prompter(prompter)
 {
     setObjectName(QStringLiteral("formSlide"));
     setWindowTitle(QStringLiteral("Slide"));

@@ -2,6 +2,7 @@
 
 #include "base/regutl.h"
 #include "base/settings_store.h"
+#include "keyword/tformkeywordassist.h"
 #include "support/jpeg_fixtures.h"
 
 #include <QApplication>
@@ -41,6 +42,8 @@ void KeywordWindows::open()
     album = std::make_unique<MainWindowAlbum>(*formMain);
     formKeywordEdit = std::make_unique<TformKeywordEdit>(*album, prompter);
     formMain->setKeywordEdit(formKeywordEdit.get());
+    formMain->setKeywordAssist(
+        [this](QWidget *parent) { return new TformKeywordAssist(*album, prompter, parent); });
     formMain->show();
     if (!QTest::qWaitForWindowExposed(formMain.get()))
         qFatal("main window not shown");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "keyword/tformkeywordedit.h"
+#include "main/main_window_album.h"
 #include "main/tformmain.h"
 #include "support/photo_db_fixture.h"
 #include "support/scripted_prompter.h"

@@ -2,6 +2,7 @@
 #include "base/settings_store.h"
 #include "keyword/tformkeywordlist.h"
 #include "keyword/tformupdatekeyword.h"
+#include "main/main_window_album.h"
 #include "main/tformmain.h"
 #include "support/jpeg_fixtures.h"
 #include "support/keyword_db.h"
