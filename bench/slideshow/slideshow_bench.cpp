@@ -512,10 +512,18 @@ int runBenchmark(const Options &options, const QString &dir)
     show.print("slideshow, wait 0:", options.photos);
     oneAheadShow.print("slideshow, wait 0, one photo ahead:", options.photos);
     plainShow.print("slideshow, wait 0, no look-ahead:", options.photos);
-    const double ratio = bench::median(show.wall) / bench::median(plainShow.wall);
-    std::printf("\ngoal: show <= %.1f x show without look-ahead: %.0f ms / %.0f ms = %.3f  -> %s\n",
-                kGoalRatio, bench::median(show.wall), bench::median(plainShow.wall), ratio,
-                ratio <= kGoalRatio ? "PASS" : "FAIL");
+    // Each round runs the two shows a few seconds apart, so a round's own ratio is free of
+    // what the machine did in other rounds; the goal takes the median of those.
+    std::vector<double> ratios;
+    for (size_t i = 0; i < show.wall.size(); ++i)
+        ratios.push_back(show.wall[i] / plainShow.wall[i]);
+    const double ratio = bench::median(ratios);
+    std::printf("\ngoal: show <= %.1f x show without look-ahead, median of the rounds' ratios:"
+                " %.3f  -> %s\n",
+                kGoalRatio, ratio, ratio <= kGoalRatio ? "PASS" : "FAIL");
+    std::printf("  information: ratio of the medians %.0f ms / %.0f ms = %.3f\n",
+                bench::median(show.wall), bench::median(plainShow.wall),
+                bench::median(show.wall) / bench::median(plainShow.wall));
     std::printf("  information: show / record moves = %.3f\n",
                 bench::median(show.wall) / bench::median(moves.wall));
     std::printf("\nDown every %d ms, move to fitted pixels: median %.2f ms, max %.2f ms; %d of %d "
