@@ -25,6 +25,16 @@ QString tsvField(const QVariant &value)
     return text;
 }
 
+int reportingErrors(QTextStream &err, const std::function<int()> &work)
+{
+    try {
+        return work();
+    } catch (const Error &error) {
+        err << error.text() << Qt::endl;
+        return 1;
+    }
+}
+
 int create(const QStringList &args, QTextStream &out, QTextStream &err)
 {
     if (args.size() != 1) {
@@ -116,7 +126,7 @@ int exportFile(const QStringList &args, QTextStream &out, QTextStream &err)
         err << "SERIAL must be a number: \"" << operands[1] << "\"." << Qt::endl;
         return 1;
     }
-    try {
+    return reportingErrors(err, [&] {
         Query album;
         album.setDatabaseName(dir);
         // The number is written back from its value, so nothing typed reaches the statement.
@@ -133,12 +143,9 @@ int exportFile(const QStringList &args, QTextStream &out, QTextStream &err)
             return 1;
         }
         pictavo::exportPhoto(album, fileName);
-    } catch (const Error &error) {
-        err << error.text() << Qt::endl;
-        return 1;
-    }
-    out << "Exported to \"" << fileName << "\"." << Qt::endl;
-    return 0;
+        out << "Exported to \"" << fileName << "\"." << Qt::endl;
+        return 0;
+    });
 }
 
 } // namespace pictavo::cli

@@ -1,4 +1,4 @@
-#include "cli/cli_export_set.h"
+#include "cli/cli_commands.h"
 
 #include "album/set_export.h"
 #include "base/error.h"

@@ -1,4 +1,4 @@
-#include "cli/cli_import.h"
+#include "cli/cli_commands.h"
 
 #include "album/record_maintenance.h"
 #include "cli/console_prompter.h"

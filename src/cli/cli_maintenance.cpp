@@ -1,6 +1,5 @@
-#include "cli/cli_maintenance.h"
-
 #include "base/error.h"
+#include "cli/cli_commands.h"
 #include "cli/progress_line.h"
 #include "db/engine_error.h"
 #include "maintenance/library_backup.h"
@@ -40,8 +39,8 @@ int backup(const QStringList &args, QTextStream &out, QTextStream &err)
         err << "usage: pictavo-cli backup DIR DEST" << Qt::endl;
         return 2;
     }
-    ProgressLine progress(err);
-    try {
+    return reportingErrors(err, [&] {
+        ProgressLine progress(err);
         const BackupResult result = backupLibrary(args[0], args[1], [&](int percent) {
             progress.show(QStringLiteral("backing up: %1%").arg(percent));
         });
@@ -54,11 +53,7 @@ int backup(const QStringList &args, QTextStream &out, QTextStream &err)
         if (result.leftoversRemoved > 0)
             out << leftoversRemovedText(result) << Qt::endl;
         return 0;
-    } catch (const Error &error) {
-        progress.finish();
-        err << error.text() << Qt::endl;
-        return 1;
-    }
+    });
 }
 
 int upgrade(const QStringList &args, QTextStream &out, QTextStream &err)
@@ -67,7 +62,7 @@ int upgrade(const QStringList &args, QTextStream &out, QTextStream &err)
         err << "usage: pictavo-cli upgrade DIR" << Qt::endl;
         return 2;
     }
-    try {
+    return reportingErrors(err, [&] {
         ProgressLine progress(err);
         const UpgradeSummary summary = upgradeLibrary(args[0], [&](qint64 done, qint64 total) {
             progress.show(QStringLiteral("copied %1 of %2 records").arg(done).arg(total));
@@ -78,10 +73,7 @@ int upgrade(const QStringList &args, QTextStream &out, QTextStream &err)
                    .arg(summary.photoBytes)
             << Qt::endl;
         return 0;
-    } catch (const Error &error) {
-        err << error.text() << Qt::endl;
-        return 1;
-    }
+    });
 }
 
 bool layoutIsCurrent(const QString &directory, QTextStream &err)

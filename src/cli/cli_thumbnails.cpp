@@ -1,6 +1,4 @@
-#include "cli/cli_thumbnails.h"
-
-#include "base/error.h"
+#include "cli/cli_commands.h"
 #include "cli/progress_line.h"
 #include "thumbnails/thumbnail_filler.h"
 
@@ -15,15 +13,15 @@ int thumbnails(const QStringList &args, QTextStream &out, QTextStream &err)
         err << "usage: pictavo-cli thumbnails DIR [--verify]" << Qt::endl;
         return 2;
     }
-    ProgressLine progress(err);
-    options.progress = [&](qint64 done, qint64 total) {
-        progress.show(QStringLiteral("thumbnails: %1 of %2 photos").arg(done).arg(total));
-    };
-    options.failed = [&](qint64 serial, const QString &why) {
-        progress.finish();
-        out << "SERIAL " << serial << ": not decoded: " << why << Qt::endl;
-    };
-    try {
+    return reportingErrors(err, [&] {
+        ProgressLine progress(err);
+        options.progress = [&](qint64 done, qint64 total) {
+            progress.show(QStringLiteral("thumbnails: %1 of %2 photos").arg(done).arg(total));
+        };
+        options.failed = [&](qint64 serial, const QString &why) {
+            progress.finish();
+            out << "SERIAL " << serial << ": not decoded: " << why << Qt::endl;
+        };
         const FillSummary summary = fillThumbnails(rest[0], options);
         progress.finish();
         out << summary.photos << " photos, " << summary.made << " thumbnails made, "
@@ -32,11 +30,7 @@ int thumbnails(const QStringList &args, QTextStream &out, QTextStream &err)
             out << ", " << summary.removed << " of deleted records removed";
         out << Qt::endl;
         return 0;
-    } catch (const Error &error) {
-        progress.finish();
-        err << error.text() << Qt::endl;
-        return 1;
-    }
+    });
 }
 
 } // namespace pictavo::cli
