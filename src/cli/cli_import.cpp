@@ -133,17 +133,6 @@ public:
     ThumbnailCache cache;
 };
 
-class ConsoleWindow : public ImportHost
-{
-public:
-    void setImporting(bool) override {}
-    void setProgress(int, int) override {}
-    void letInputThrough() override {}
-    void drawPreview() override {}
-    void decodeProgress(bool, int) override {}
-    void refreshAfterRemoval() override {}
-};
-
 struct Tally
 {
     int stored = 0;
@@ -187,7 +176,7 @@ int importFiles(const QStringList &args, QTextStream &out, QTextStream &err)
     });
 
     ConsoleAlbum album;
-    ConsoleWindow window;
+    ImportHost noWindow;
     Table keywords;
     try {
         keywords.setDatabaseName(options.dir);
@@ -206,7 +195,7 @@ int importFiles(const QStringList &args, QTextStream &out, QTextStream &err)
     // As the main window does: every photo stored is checked for new keywords.
     album.query.beforePost = [&](DataSet &photo) { CheckNewKeywords(photo, keywords, prompter); };
 
-    ImportPipeline pipeline(album, window, prompter);
+    ImportPipeline pipeline(album, noWindow, prompter);
     // Nothing is shown, so the decode only has to prove the file is a picture and cover
     // its thumbnail.
     pipeline.previewAreas = [] { return QList<QSize>{QSize(kThumbnailSide, kThumbnailSide)}; };

@@ -18,24 +18,4 @@ Prompter::Button ConsolePrompter::message(Kind kind, const QString &text, Button
     return buttons.testFlag(No) ? No : Cancel;
 }
 
-std::optional<QString> ConsolePrompter::chooseDirectory(const QString &, const QString &, bool)
-{
-    return std::nullopt;
-}
-
-std::optional<QString> ConsolePrompter::openFile(const QString &, const QString &, const QString &)
-{
-    return std::nullopt;
-}
-
-std::optional<QString> ConsolePrompter::saveFile(const QString &, const QString &, const QString &)
-{
-    return std::nullopt;
-}
-
-std::optional<QString> ConsolePrompter::inputText(const QString &, const QString &, const QString &)
-{
-    return std::nullopt;
-}
-
 } // namespace pictavo
