@@ -3,6 +3,7 @@
 #include "db/engine_error.h"
 
 #include <QSet>
+#include <algorithm>
 
 namespace pictavo {
 
@@ -396,10 +397,8 @@ LocalStatement parse(const QString &text)
     }
     if (scopes.size() > 1)
         throw EngineError(QStringLiteral("Unbalanced parentheses in SQL statement."));
-    if (st.selectListEnd < 0 && !st.compound)
-        st.selectListEnd = int(tokens.size());
-    if (st.compound && st.selectListEnd < 0)
-        st.selectListEnd = st.selectListBegin;
+    if (st.selectListEnd < 0)
+        st.selectListEnd = st.compound ? st.selectListBegin : int(tokens.size());
 
     st.tokens = tokens;
     // Split the top-level select list at its commas.
@@ -426,18 +425,11 @@ LocalStatement parse(const QString &text)
 
 } // namespace LocalSql
 
-int LocalStatement::topLevelTableCount() const
-{
-    int count = 0;
-    for (const TableReference &ref : tables)
-        count += ref.depth == 0 ? 1 : 0;
-    return count;
-}
-
 bool LocalStatement::isLive() const
 {
-    return topLevelTableCount() == 1 && !multipleSources && !distinct && !groupBy && !aggregate &&
-           !compound;
+    const auto topLevel = std::count_if(tables.begin(), tables.end(),
+                                        [](const TableReference &ref) { return ref.depth == 0; });
+    return topLevel == 1 && !multipleSources && !distinct && !groupBy && !aggregate && !compound;
 }
 
 bool LocalStatement::isQuotedIdentifier(int token) const

@@ -82,7 +82,6 @@ struct LocalStatement
     // A single-table query without DISTINCT, grouping or aggregates: its records can be
     // edited and go back to the table.
     bool isLive() const;
-    int topLevelTableCount() const;
     // The token is a double-quoted name (next to a dot) rather than a string constant.
     bool isQuotedIdentifier(int token) const;
     // Index into tables of the reference whose token this is, or -1.
