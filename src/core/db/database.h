@@ -63,9 +63,7 @@ public:
     // Creates a table file holding one table; an existing file of that name is replaced.
     void createTable(const QString &fileName, const QVector<FieldDef> &fields,
                      const QVector<IndexDef> &indexes);
-    // Removes the table file.
     void deleteTable(const QString &fileName);
-    // Deletes every row of the table.
     void emptyTable(const QString &fileName);
 
     // While it lives, the statements run on the connection are watched: SQLite's progress
@@ -82,7 +80,6 @@ public:
         ~Watch();
         Watch(const Watch &) = delete;
         Watch &operator=(const Watch &) = delete;
-        // The watcher said stop.
         bool stopped() const { return m_stopped; }
 
     private:

@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QUrl>
 #include <mutex>
 #include <vector>
 
@@ -27,18 +26,11 @@ void keepForever(sqlite3 *db, sqlite3_blob *blob)
 
 } // namespace
 
-TableFileReader::TableFileReader(const QString &path, PageReads reads) : m_path(path)
+TableFileReader::TableFileReader(const QString &path, PageReads reads)
+    : m_path(path),
+      m_db(openConnection(fileUri(path, "ro"),
+                          SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX))
 {
-    const QString uri =
-        QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QLatin1String("?mode=ro");
-    const int flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX;
-    if (sqlite3_open_v2(uri.toUtf8().constData(), &m_db, flags, nullptr) != SQLITE_OK) {
-        const QString text = QString::fromUtf8(sqlite3_errmsg(m_db));
-        sqlite3_close_v2(m_db);
-        throw EngineError(text);
-    }
-    sqlite3_extended_result_codes(m_db, 1);
-    sqlite3_busy_timeout(m_db, 5000);
     if (reads == PageReads::Mapped)
         sqlite3_exec(m_db, "PRAGMA mmap_size=2147418112", nullptr, nullptr, nullptr);
     try {
