@@ -8,12 +8,9 @@ namespace pictavo {
 
 namespace {
 
-void insertSorted(AssistEntries &entries, const AssistEntry &entry)
+bool entryLess(const AssistEntry &a, const AssistEntry &b)
 {
-    const auto at = std::upper_bound(
-        entries.begin(), entries.end(), entry,
-        [](const AssistEntry &a, const AssistEntry &b) { return assistListLess(a.text, b.text); });
-    entries.insert(at, entry);
+    return assistListLess(a.text, b.text);
 }
 
 } // namespace
@@ -35,10 +32,7 @@ AssistEntries loadAssistEntries(const AssistEntries &previous, const QStringList
         for (const QString &keyword : tableKeywords)
             entries.append({keyword, false});
         // The table comes in its key order (binary); the list has its own.
-        std::stable_sort(entries.begin(), entries.end(),
-                         [](const AssistEntry &a, const AssistEntry &b) {
-                             return assistListLess(a.text, b.text);
-                         });
+        std::stable_sort(entries.begin(), entries.end(), entryLess);
     }
     forEachKeyword(keywordString, [&entries](const QString &keyword) {
         // An exact match wins: with "CAT" and "cat" both listed, "cat" is ticked, so that
@@ -54,7 +48,9 @@ AssistEntries loadAssistEntries(const AssistEntries &previous, const QStringList
         if (found != entries.end())
             found->checked = true;
         else
-            insertSorted(entries, {keyword, true});
+            entries.insert(std::upper_bound(entries.begin(), entries.end(),
+                                            AssistEntry{keyword, true}, entryLess),
+                           {keyword, true});
     });
     return entries;
 }
