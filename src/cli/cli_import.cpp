@@ -119,11 +119,6 @@ class ConsoleAlbum : public AlbumHost
 {
 public:
     Query &albumQuery() override { return query; }
-    void showRecordCount() override {}
-    void clearEasyFilter() override {}
-    void pictureToStore(const DisplayPicture &) override {}
-    void repaintNow() override {}
-    void hidePicture() override {}
     ThumbnailCache *thumbnails() override
     {
         cache.follow(query);

@@ -12,14 +12,13 @@ namespace pictavo::cli {
 int check(const QStringList &args, QTextStream &out, QTextStream &err)
 {
     QStringList rest = args;
-    const bool decode = rest.removeAll(QStringLiteral("--decode")) > 0;
+    CheckOptions options;
+    options.decode = rest.removeAll(QStringLiteral("--decode")) > 0;
     if (rest.size() != 1 || rest[0].startsWith(QLatin1String("--"))) {
         err << "usage: pictavo-cli check DIR [--decode]" << Qt::endl;
         return 2;
     }
     ProgressLine progress(err);
-    CheckOptions options;
-    options.decode = decode;
     options.report = [&](const CheckFinding &finding) {
         progress.finish();
         out << finding.text << '\n';
