@@ -1,7 +1,5 @@
 #include "db/database.h"
 
-#include <cctype>
-
 #include "db/engine_error.h"
 #include "db/schema.h"
 #include "db/sqlite_statement.h"
@@ -11,6 +9,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
+#include <cctype>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sqlite3.h>
@@ -62,13 +62,15 @@ QHash<QString, std::weak_ptr<Database>> &registry()
     return databases;
 }
 
-} // namespace
-
+// Whether the attached file is a Photo Table in an earlier version's layout, each photo in
+// its record's row.
 bool isOutdatedPhotoTable(const Database::TableFile &file)
 {
     return file.fileName.compare(schema::kPhotoTableFile, Qt::CaseInsensitive) == 0 &&
            !file.layout.split() && TableLayout::forNew(file.table, file.info.fields).split();
 }
+
+} // namespace
 
 QString readOnlyLibraryText(const QString &directory)
 {
@@ -79,10 +81,8 @@ QString readOnlyLibraryText(const QString &directory)
 bool Database::readOnly() const
 {
     // Each file's flag already covers the folder.
-    for (const TableFile &file : m_attached)
-        if (file.readOnly)
-            return true;
-    return false;
+    return std::any_of(m_attached.cbegin(), m_attached.cend(),
+                       [](const TableFile &file) { return file.readOnly; });
 }
 
 std::shared_ptr<Database> Database::forDirectory(const QString &directory)
@@ -124,14 +124,13 @@ Database::~Database()
     sqlite3_close_v2(m_db);
 }
 
-QString Database::findTableFile(const QString &fileName) const
+QString findTableFileIn(const QString &directory, const QString &fileName)
 {
-    const QDir dir(m_directory);
+    const QDir dir(directory);
     const QFileInfo exact(dir.filePath(fileName.toLower()));
     if (exact.isFile())
         return exact.filePath();
-    const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString &entry : entries)
+    for (const QString &entry : dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
         if (entry.compare(fileName, Qt::CaseInsensitive) == 0)
             return dir.filePath(entry);
     return {};
@@ -144,10 +143,8 @@ QString Database::newSchemaName(const QString &fileName) const
         base += (c.isLetterOrNumber() && c.unicode() < 128) ? c : QLatin1Char('_');
     QString name = base;
     for (int n = 2;; ++n) {
-        bool used = false;
-        for (const TableFile &file : m_attached)
-            used = used || file.schema == name;
-        if (!used)
+        if (std::none_of(m_attached.cbegin(), m_attached.cend(),
+                         [&name](const TableFile &file) { return file.schema == name; }))
             return name;
         name = base + QString::number(n);
     }

@@ -115,13 +115,9 @@ int previousSignificant(const QVector<SqlToken> &tokens, int i)
 
 QString nameOf(const SqlToken &token)
 {
-    switch (token.kind) {
-    case SqlToken::DoubleString:
-    case SqlToken::SingleString:
-        return unquoted(token.text);
-    default:
-        return token.text;
-    }
+    const bool isQuoted =
+        token.kind == SqlToken::DoubleString || token.kind == SqlToken::SingleString;
+    return isQuoted ? unquoted(token.text) : token.text;
 }
 
 SelectItem classify(const QVector<SqlToken> &tokens, int begin, int end)
@@ -186,10 +182,6 @@ struct Scope
     bool aliasAfterAs = false;
 };
 
-} // namespace
-
-namespace LocalSql {
-
 QVector<SqlToken> tokenize(const QString &text)
 {
     QVector<SqlToken> tokens;
@@ -252,6 +244,10 @@ QVector<SqlToken> tokenize(const QString &text)
     }
     return joinFileNames(tokens);
 }
+
+} // namespace
+
+namespace LocalSql {
 
 QString doubleToSingleQuoted(const QString &doubleQuoted)
 {

@@ -94,9 +94,6 @@ namespace LocalSql {
 // is not a SELECT, a second statement, an unterminated string.
 LocalStatement parse(const QString &text);
 
-// Tokens only (exposed for tests and for the easy filter's quoting).
-QVector<SqlToken> tokenize(const QString &text);
-
 // A double-quoted constant as SQLite's single-quoted one ("it""s" -> 'it"s').
 QString doubleToSingleQuoted(const QString &doubleQuoted);
 

@@ -278,7 +278,6 @@ RowList::FileStamp RowList::stampOf(const QString &schema, const QString &table)
                            QStringLiteral("PRAGMA %1.data_version").arg(quoted(schema)));
     if (others.step())
         stamp.othersVersion = others.columnInt64(0);
-    others.reset();
     stamp.ownWrites = m_database->writesTo(schema, table);
     return stamp;
 }

@@ -18,12 +18,6 @@ QString Table::statementText() const
     return QStringLiteral("select * from ") + quoted(m_tableName);
 }
 
-void Table::requireClosed() const
-{
-    if (active())
-        throw EngineError(QStringLiteral("Cannot perform this operation on an open dataset."));
-}
-
 bool Table::findKey(const QVariantList &values)
 {
     requireActive();

@@ -3,8 +3,6 @@
 #include "db/sqlite_statement.h"
 #include "maintenance/mapped_read_guard.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <mutex>
 #include <vector>
 
@@ -27,8 +25,7 @@ void keepForever(sqlite3 *db, sqlite3_blob *blob)
 } // namespace
 
 TableFileReader::TableFileReader(const QString &path, PageReads reads)
-    : m_path(path),
-      m_db(openConnection(fileUri(path, "ro"),
+    : m_db(openConnection(fileUri(path, "ro"),
                           SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX))
 {
     if (reads == PageReads::Mapped)
@@ -104,18 +101,6 @@ void TableFileReader::closeBlob()
 {
     sqlite3_blob_close(m_blob);
     m_blob = nullptr;
-}
-
-QString findTableFileIn(const QString &directory, const QString &fileName)
-{
-    const QDir dir(directory);
-    const QFileInfo exact(dir.filePath(fileName));
-    if (exact.isFile())
-        return exact.filePath();
-    for (const QString &entry : dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
-        if (entry.compare(fileName, Qt::CaseInsensitive) == 0)
-            return dir.filePath(entry);
-    return {};
 }
 
 } // namespace pictavo
