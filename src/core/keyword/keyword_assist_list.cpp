@@ -8,18 +8,16 @@ namespace pictavo {
 
 namespace {
 
+// The order the list keeps its entries in: alphabetical, letter case not deciding ("apple",
+// "Bird", "cat"); texts that differ only in letter case follow in binary order ("CAT"
+// before "cat"), so the order is total.
 bool entryLess(const AssistEntry &a, const AssistEntry &b)
 {
-    return assistListLess(a.text, b.text);
+    const int folded = QString::compare(a.text, b.text, Qt::CaseInsensitive);
+    return folded != 0 ? folded < 0 : a.text < b.text;
 }
 
 } // namespace
-
-bool assistListLess(const QString &a, const QString &b)
-{
-    const int folded = QString::compare(a, b, Qt::CaseInsensitive);
-    return folded != 0 ? folded < 0 : a < b;
-}
 
 AssistEntries loadAssistEntries(const AssistEntries &previous, const QStringList &tableKeywords,
                                 const QString &keywordString)

@@ -225,6 +225,13 @@ Outcome runLibjpeg(Session &s, const Request &req, DecodedPicture &out)
     return Outcome::Done;
 }
 
+QString tooLargeText(QSize size)
+{
+    return QStringLiteral("Image is too large to decode: %1 x %2 pixels")
+        .arg(size.width())
+        .arg(size.height());
+}
+
 // Runs libjpeg once and turns its outcome into a result or a DecodeError.
 DecodedPicture run(const Request &req, const DecodeProgress *callback, JpegHeader *header)
 {
@@ -258,10 +265,10 @@ DecodedPicture run(const Request &req, const DecodeProgress *callback, JpegHeade
     case Outcome::LibraryError:
         // Without backing store, libjpeg's only answer to its memory bound.
         if (s.errorCode == JERR_NO_BACKING_STORE)
-            throw DecodeError(JpegDecoder::tooLargeText(out.fullSize));
+            throw DecodeError(tooLargeText(out.fullSize));
         throw DecodeError(QString::fromLocal8Bit(s.error));
     case Outcome::TooLarge:
-        throw DecodeError(JpegDecoder::tooLargeText(out.fullSize));
+        throw DecodeError(tooLargeText(out.fullSize));
     case Outcome::TooManyScans:
         throw DecodeError(QStringLiteral("JPEG file has too many scans (more than %1)")
                               .arg(req.limits->maxScans));
@@ -332,13 +339,6 @@ QSize JpegDecoder::scaledSize(QSize fullSize, int scaleEighths)
 {
     const auto scaled = [scaleEighths](int n) { return int((qint64(n) * scaleEighths + 7) / 8); };
     return QSize(scaled(fullSize.width()), scaled(fullSize.height()));
-}
-
-QString JpegDecoder::tooLargeText(QSize size)
-{
-    return QStringLiteral("Image is too large to decode: %1 x %2 pixels")
-        .arg(size.width())
-        .arg(size.height());
 }
 
 } // namespace pictavo
