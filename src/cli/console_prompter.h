@@ -14,7 +14,7 @@ class ConsolePrompter : public Prompter
 public:
     using Answerer = std::function<Button(const QString &text, Buttons buttons)>;
 
-    ConsolePrompter(QTextStream &out, QTextStream &err);
+    ConsolePrompter(QTextStream &out, QTextStream &err) : m_out(out), m_err(err) {}
     // How questions are answered; without one every question is answered No (or Cancel).
     void setAnswerer(Answerer answerer) { m_answerer = std::move(answerer); }
 
