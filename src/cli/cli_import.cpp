@@ -1,4 +1,4 @@
-#include "cli/cli_import.h"
+#include "cli/cli_commands.h"
 
 #include "album/record_maintenance.h"
 #include "cli/console_prompter.h"
@@ -119,11 +119,6 @@ class ConsoleAlbum : public AlbumHost
 {
 public:
     Query &albumQuery() override { return query; }
-    void showRecordCount() override {}
-    void clearEasyFilter() override {}
-    void pictureToStore(const DisplayPicture &) override {}
-    void repaintNow() override {}
-    void hidePicture() override {}
     ThumbnailCache *thumbnails() override
     {
         cache.follow(query);
@@ -131,17 +126,6 @@ public:
     }
     Query query;
     ThumbnailCache cache;
-};
-
-class ConsoleWindow : public ImportHost
-{
-public:
-    void setImporting(bool) override {}
-    void setProgress(int, int) override {}
-    void letInputThrough() override {}
-    void drawPreview() override {}
-    void decodeProgress(bool, int) override {}
-    void refreshAfterRemoval() override {}
 };
 
 struct Tally
@@ -187,7 +171,7 @@ int importFiles(const QStringList &args, QTextStream &out, QTextStream &err)
     });
 
     ConsoleAlbum album;
-    ConsoleWindow window;
+    ImportHost noWindow;
     Table keywords;
     try {
         keywords.setDatabaseName(options.dir);
@@ -206,7 +190,7 @@ int importFiles(const QStringList &args, QTextStream &out, QTextStream &err)
     // As the main window does: every photo stored is checked for new keywords.
     album.query.beforePost = [&](DataSet &photo) { CheckNewKeywords(photo, keywords, prompter); };
 
-    ImportPipeline pipeline(album, window, prompter);
+    ImportPipeline pipeline(album, noWindow, prompter);
     // Nothing is shown, so the decode only has to prove the file is a picture and cover
     // its thumbnail.
     pipeline.previewAreas = [] { return QList<QSize>{QSize(kThumbnailSide, kThumbnailSide)}; };

@@ -1,13 +1,8 @@
 #include "cli/cli_commands.h"
-#include "cli/cli_export_set.h"
-#include "cli/cli_import.h"
-#include "cli/cli_keyword_replace.h"
-#include "cli/cli_maintenance.h"
-#include "cli/cli_rebuild.h"
-#include "cli/cli_thumbnails.h"
 #include "info/version_info.h"
 
 #include <QCoreApplication>
+#include <QHash>
 #include <QTextStream>
 #include <cstdio>
 
@@ -43,6 +38,7 @@ void usage(QTextStream &stream)
 
 int main(int argc, char **argv)
 {
+    using namespace pictavo::cli;
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -53,32 +49,25 @@ int main(int argc, char **argv)
     }
     const QString command = args.takeFirst();
     if (command == QLatin1String("upgrade"))
-        return pictavo::cli::upgrade(args, out, err);
+        return upgrade(args, out, err);
     // Every command on a library but making one works only on an up-to-date one.
     if (command != QLatin1String("create") && !command.startsWith(QLatin1String("-")) &&
-        command != QLatin1String("help") && !args.isEmpty() &&
-        !pictavo::cli::layoutIsCurrent(args.first(), err))
+        command != QLatin1String("help") && !args.isEmpty() && !layoutIsCurrent(args.first(), err))
         return 1;
-    if (command == QLatin1String("create"))
-        return pictavo::cli::create(args, out, err);
-    if (command == QLatin1String("query"))
-        return pictavo::cli::query(args, out, err);
-    if (command == QLatin1String("export"))
-        return pictavo::cli::exportFile(args, out, err);
-    if (command == QLatin1String("export-set"))
-        return pictavo::cli::exportSet(args, out, err);
-    if (command == QLatin1String("import"))
-        return pictavo::cli::importFiles(args, out, err);
-    if (command == QLatin1String("check"))
-        return pictavo::cli::check(args, out, err);
-    if (command == QLatin1String("backup"))
-        return pictavo::cli::backup(args, out, err);
-    if (command == QLatin1String("rebuild-keywords"))
-        return pictavo::cli::rebuildKeywords(args, out, err);
-    if (command == QLatin1String("thumbnails"))
-        return pictavo::cli::thumbnails(args, out, err);
-    if (command == QLatin1String("replace-keyword"))
-        return pictavo::cli::replaceKeyword(args, out, err);
+    using Command = int (*)(const QStringList &, QTextStream &, QTextStream &);
+    static const QHash<QString, Command> commands = {
+        {QStringLiteral("create"), create},
+        {QStringLiteral("query"), query},
+        {QStringLiteral("export"), exportFile},
+        {QStringLiteral("export-set"), exportSet},
+        {QStringLiteral("import"), importFiles},
+        {QStringLiteral("check"), check},
+        {QStringLiteral("backup"), backup},
+        {QStringLiteral("rebuild-keywords"), rebuildKeywords},
+        {QStringLiteral("thumbnails"), thumbnails},
+        {QStringLiteral("replace-keyword"), replaceKeyword}};
+    if (const Command run = commands.value(command))
+        return run(args, out, err);
     if (command == QLatin1String("--version")) {
         out << "pictavo-cli " << pictavo::ReadVersionString(QStringLiteral("FileVersion"))
             << Qt::endl;

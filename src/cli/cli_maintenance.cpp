@@ -1,25 +1,24 @@
-#include "cli/cli_maintenance.h"
-
 #include "base/error.h"
+#include "cli/cli_commands.h"
 #include "cli/progress_line.h"
 #include "db/engine_error.h"
 #include "maintenance/library_backup.h"
 #include "maintenance/library_check.h"
 #include "maintenance/library_upgrade.h"
+#include "thumbnails/thumbnail_filler.h"
 
 namespace pictavo::cli {
 
 int check(const QStringList &args, QTextStream &out, QTextStream &err)
 {
     QStringList rest = args;
-    const bool decode = rest.removeAll(QStringLiteral("--decode")) > 0;
+    CheckOptions options;
+    options.decode = rest.removeAll(QStringLiteral("--decode")) > 0;
     if (rest.size() != 1 || rest[0].startsWith(QLatin1String("--"))) {
         err << "usage: pictavo-cli check DIR [--decode]" << Qt::endl;
         return 2;
     }
     ProgressLine progress(err);
-    CheckOptions options;
-    options.decode = decode;
     options.report = [&](const CheckFinding &finding) {
         progress.finish();
         out << finding.text << '\n';
@@ -40,8 +39,8 @@ int backup(const QStringList &args, QTextStream &out, QTextStream &err)
         err << "usage: pictavo-cli backup DIR DEST" << Qt::endl;
         return 2;
     }
-    ProgressLine progress(err);
-    try {
+    return reportingErrors(err, [&] {
+        ProgressLine progress(err);
         const BackupResult result = backupLibrary(args[0], args[1], [&](int percent) {
             progress.show(QStringLiteral("backing up: %1%").arg(percent));
         });
@@ -54,11 +53,7 @@ int backup(const QStringList &args, QTextStream &out, QTextStream &err)
         if (result.leftoversRemoved > 0)
             out << leftoversRemovedText(result) << Qt::endl;
         return 0;
-    } catch (const Error &error) {
-        progress.finish();
-        err << error.text() << Qt::endl;
-        return 1;
-    }
+    });
 }
 
 int upgrade(const QStringList &args, QTextStream &out, QTextStream &err)
@@ -67,7 +62,7 @@ int upgrade(const QStringList &args, QTextStream &out, QTextStream &err)
         err << "usage: pictavo-cli upgrade DIR" << Qt::endl;
         return 2;
     }
-    try {
+    return reportingErrors(err, [&] {
         ProgressLine progress(err);
         const UpgradeSummary summary = upgradeLibrary(args[0], [&](qint64 done, qint64 total) {
             progress.show(QStringLiteral("copied %1 of %2 records").arg(done).arg(total));
@@ -78,10 +73,36 @@ int upgrade(const QStringList &args, QTextStream &out, QTextStream &err)
                    .arg(summary.photoBytes)
             << Qt::endl;
         return 0;
-    } catch (const Error &error) {
-        err << error.text() << Qt::endl;
-        return 1;
+    });
+}
+
+int thumbnails(const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    QStringList rest = args;
+    FillOptions options;
+    options.verify = rest.removeAll(QStringLiteral("--verify")) > 0;
+    if (rest.size() != 1 || rest[0].startsWith(QLatin1String("--"))) {
+        err << "usage: pictavo-cli thumbnails DIR [--verify]" << Qt::endl;
+        return 2;
     }
+    return reportingErrors(err, [&] {
+        ProgressLine progress(err);
+        options.progress = [&](qint64 done, qint64 total) {
+            progress.show(QStringLiteral("thumbnails: %1 of %2 photos").arg(done).arg(total));
+        };
+        options.failed = [&](qint64 serial, const QString &why) {
+            progress.finish();
+            out << "SERIAL " << serial << ": not decoded: " << why << Qt::endl;
+        };
+        const FillSummary summary = fillThumbnails(rest[0], options);
+        progress.finish();
+        out << summary.photos << " photos, " << summary.made << " thumbnails made, "
+            << summary.failed << " not decodable";
+        if (summary.removed > 0)
+            out << ", " << summary.removed << " of deleted records removed";
+        out << Qt::endl;
+        return 0;
+    });
 }
 
 bool layoutIsCurrent(const QString &directory, QTextStream &err)

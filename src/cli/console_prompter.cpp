@@ -2,40 +2,16 @@
 
 namespace pictavo {
 
-ConsolePrompter::ConsolePrompter(QTextStream &out, QTextStream &err) : m_out(out), m_err(err) {}
-
 Prompter::Button ConsolePrompter::message(Kind kind, const QString &text, Buttons buttons)
 {
-    QString line = text;
-    line.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     // Warnings and errors go where a script looks for trouble.
     QTextStream &stream = (kind == Kind::Warning || kind == Kind::Error) ? m_err : m_out;
-    stream << line << Qt::endl;
+    stream << QString(text).replace(QLatin1Char('\r'), QLatin1Char('\n')) << Qt::endl;
     if (buttons == Buttons(Ok))
         return Ok;
     if (m_answerer)
         return m_answerer(text, buttons);
     return buttons.testFlag(No) ? No : Cancel;
-}
-
-std::optional<QString> ConsolePrompter::chooseDirectory(const QString &, const QString &, bool)
-{
-    return std::nullopt;
-}
-
-std::optional<QString> ConsolePrompter::openFile(const QString &, const QString &, const QString &)
-{
-    return std::nullopt;
-}
-
-std::optional<QString> ConsolePrompter::saveFile(const QString &, const QString &, const QString &)
-{
-    return std::nullopt;
-}
-
-std::optional<QString> ConsolePrompter::inputText(const QString &, const QString &, const QString &)
-{
-    return std::nullopt;
 }
 
 } // namespace pictavo

@@ -14,15 +14,28 @@ class ConsolePrompter : public Prompter
 public:
     using Answerer = std::function<Button(const QString &text, Buttons buttons)>;
 
-    ConsolePrompter(QTextStream &out, QTextStream &err);
+    ConsolePrompter(QTextStream &out, QTextStream &err) : m_out(out), m_err(err) {}
     // How questions are answered; without one every question is answered No (or Cancel).
     void setAnswerer(Answerer answerer) { m_answerer = std::move(answerer); }
 
     Button message(Kind kind, const QString &text, Buttons buttons) override;
-    std::optional<QString> chooseDirectory(const QString &, const QString &, bool) override;
-    std::optional<QString> openFile(const QString &, const QString &, const QString &) override;
-    std::optional<QString> saveFile(const QString &, const QString &, const QString &) override;
-    std::optional<QString> inputText(const QString &, const QString &, const QString &) override;
+    // No dialog is shown: each one is cancelled.
+    std::optional<QString> chooseDirectory(const QString &, const QString &, bool) override
+    {
+        return std::nullopt;
+    }
+    std::optional<QString> openFile(const QString &, const QString &, const QString &) override
+    {
+        return std::nullopt;
+    }
+    std::optional<QString> saveFile(const QString &, const QString &, const QString &) override
+    {
+        return std::nullopt;
+    }
+    std::optional<QString> inputText(const QString &, const QString &, const QString &) override
+    {
+        return std::nullopt;
+    }
 
 private:
     QTextStream &m_out;

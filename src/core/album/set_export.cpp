@@ -39,8 +39,10 @@ QString writeFiles(const QString &path, const QByteArray &photo, const QByteArra
     return QString();
 }
 
-} // namespace
-
+// A name a file or folder can have on any disk a photo may be copied to (memory cards and
+// other systems' disks included): each of / \ : * ? " < > | and every control character
+// becomes "_", a name that would end in a blank or a dot ends in "_" instead, and an empty
+// name is "_".
 QString safeFileName(const QString &text)
 {
     static const QString unsafe = QStringLiteral("/\\:*?\"<>|");
@@ -58,6 +60,8 @@ QString safeFileName(const QString &text)
     return name;
 }
 
+// The keywords a photo's sidecar holds: those of its Keyword String, each once, without
+// empty ones; none for "*", which stands for "no keyword".
 QStringList sidecarKeywords(const QString &keywordString)
 {
     QStringList keywords;
@@ -70,6 +74,8 @@ QStringList sidecarKeywords(const QString &keywordString)
     });
     return keywords;
 }
+
+} // namespace
 
 QString SetExportCounts::summary() const
 {

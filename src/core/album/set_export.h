@@ -9,16 +9,6 @@ namespace pictavo {
 
 class DataSet;
 
-// A name a file or folder can have on any disk a photo may be copied to (memory cards and
-// other systems' disks included): each of / \ : * ? " < > | and every control character
-// becomes "_", a name that would end in a blank or a dot ends in "_" instead, and an empty
-// name is "_".
-QString safeFileName(const QString &text);
-
-// The keywords a photo's sidecar holds: those of its Keyword String, each once, without
-// empty ones; none for "*", which stands for "no keyword".
-QStringList sidecarKeywords(const QString &keywordString);
-
 // What became of the records of one export.
 struct SetExportCounts
 {

@@ -33,36 +33,35 @@ bool Slideshow::hasPhoto() const
     return m_album.recNo() >= 0 && m_album.blobSize(QStringLiteral("IMAGE")) > 0;
 }
 
-void Slideshow::slide(bool autoScale)
+bool Slideshow::canStart(Prompter::Kind emptyRecord)
 {
     // The slide stands on screen during a show already; a second command would count
     // the photo behind the show's back.
     if (m_running)
-        return;
+        return false;
     if (!m_album.active()) {
         m_prompter.warning(QStringLiteral("Database is not active."));
-        return;
+        return false;
     }
     if (!hasPhoto()) {
-        m_prompter.warning(QStringLiteral("Empty record."));
-        return;
+        m_prompter.message(emptyRecord, QStringLiteral("Empty record."), Prompter::Ok);
+        return false;
     }
+    return true;
+}
+
+void Slideshow::slide(bool autoScale)
+{
+    if (!canStart(Prompter::Kind::Warning))
+        return;
     m_host.showSlide(autoScale);
     CountView(m_album);
 }
 
 void Slideshow::run(int waitSeconds)
 {
-    if (m_running)
+    if (!canStart(Prompter::Kind::Information))
         return;
-    if (!m_album.active()) {
-        m_prompter.warning(QStringLiteral("Database is not active."));
-        return;
-    }
-    if (!hasPhoto()) {
-        m_prompter.information(QStringLiteral("Empty record."));
-        return;
-    }
     m_running = true;
     // However the show ends, an engine error included, it is over.
     const auto over = qScopeGuard([this] { m_running = false; });

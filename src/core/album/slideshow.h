@@ -1,11 +1,12 @@
 #pragma once
 
+#include "base/prompter.h"
+
 #include <QString>
 
 namespace pictavo {
 
 class DataSet;
-class Prompter;
 
 // What the Slide and Slideshow commands need of the windows.
 class SlideHost
@@ -47,6 +48,8 @@ public:
 
 private:
     bool hasPhoto() const;
+    // Whether the current record can be shown; says why not, an empty record as `emptyRecord`.
+    bool canStart(Prompter::Kind emptyRecord);
 
     DataSet &m_album;
     SlideHost &m_host;

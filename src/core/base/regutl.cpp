@@ -12,26 +12,21 @@ const QString kTop = QStringLiteral("Top");
 const QString kWidth = QStringLiteral("Width");
 const QString kHeight = QStringLiteral("Height");
 
-SettingsStore &store()
-{
-    return SettingsStore::instance();
-}
-
 } // namespace
 
 bool KeyExists(const QString &keyPath)
 {
-    return store().keyExists(keyPath);
+    return SettingsStore::instance().keyExists(keyPath);
 }
 
 void MakeKey(const QString &keyPath)
 {
-    store().makeKey(keyPath);
+    SettingsStore::instance().makeKey(keyPath);
 }
 
 void EraseKey(const QString &keyPath)
 {
-    store().eraseKey(keyPath);
+    SettingsStore::instance().eraseKey(keyPath);
 }
 
 void PrepareSettingsKey(Prompter &prompter)
@@ -43,14 +38,14 @@ void PrepareSettingsKey(Prompter &prompter)
 
 void ReportSettingsProblem(Prompter &prompter)
 {
-    const QString problem = store().takeProblem();
+    const QString problem = SettingsStore::instance().takeProblem();
     if (!problem.isEmpty())
         prompter.warning(problem);
 }
 
 QString ReadString(const QString &keyPath, const QString &name, const QString &defaultValue)
 {
-    return store().readString(keyPath, name).value_or(defaultValue);
+    return SettingsStore::instance().readString(keyPath, name).value_or(defaultValue);
 }
 
 int parseInteger(const QString &text, int defaultValue)
@@ -69,18 +64,18 @@ int parseInteger(const QString &text, int defaultValue)
 
 int ReadInteger(const QString &keyPath, const QString &name, int defaultValue)
 {
-    const std::optional<QString> text = store().readString(keyPath, name);
+    const std::optional<QString> text = SettingsStore::instance().readString(keyPath, name);
     return text ? parseInteger(*text, defaultValue) : defaultValue;
 }
 
 void WriteString(const QString &keyPath, const QString &name, const QString &value)
 {
-    store().writeString(keyPath, name, value);
+    SettingsStore::instance().writeString(keyPath, name, value);
 }
 
 void WriteInteger(const QString &keyPath, const QString &name, int value)
 {
-    store().writeString(keyPath, name, QString::number(value));
+    SettingsStore::instance().writeString(keyPath, name, QString::number(value));
 }
 
 QString formKey(const QString &keyPath, const QString &objectName)
@@ -103,11 +98,11 @@ Placement LoadFormPlacement(const QString &objectName, const QString &keyPath,
 void SaveFormPlacement(const QString &objectName, const QString &keyPath,
                        const Placement &placement)
 {
-    store().writeStrings(formKey(keyPath, objectName),
-                         {{kLeft, QString::number(placement.left)},
-                          {kTop, QString::number(placement.top)},
-                          {kWidth, QString::number(placement.width)},
-                          {kHeight, QString::number(placement.height)}});
+    SettingsStore::instance().writeStrings(formKey(keyPath, objectName),
+                                           {{kLeft, QString::number(placement.left)},
+                                            {kTop, QString::number(placement.top)},
+                                            {kWidth, QString::number(placement.width)},
+                                            {kHeight, QString::number(placement.height)}});
 }
 
 } // namespace pictavo::regutl

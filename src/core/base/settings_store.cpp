@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
+#include <algorithm>
 #include <functional>
 
 namespace pictavo {
@@ -26,13 +27,9 @@ char16_t asciiLower(char16_t c)
 // the result never depends on the locale.
 bool sameName(QStringView a, QStringView b)
 {
-    if (a.size() != b.size())
-        return false;
-    for (qsizetype i = 0; i < a.size(); ++i) {
-        if (asciiLower(a[i].unicode()) != asciiLower(b[i].unicode()))
-            return false;
-    }
-    return true;
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](QChar x, QChar y) {
+        return asciiLower(x.unicode()) == asciiLower(y.unicode());
+    });
 }
 
 // The stored spelling of name in object, or a null string. An exact match wins over a
@@ -107,12 +104,6 @@ QJsonObject edited(QJsonObject object, const QStringList &segments, qsizetype in
         child = object.value(name).toObject();
     object.insert(name, edited(child, segments, index + 1, edit));
     return object;
-}
-
-void setValue(QJsonObject &key, const QString &name, const QString &value)
-{
-    const QString stored = storedName(key, name);
-    key.insert(stored.isNull() ? name : stored, value);
 }
 
 } // namespace
@@ -227,9 +218,7 @@ std::optional<QString> SettingsStore::readString(const QString &keyPath, const Q
     if (!key)
         return std::nullopt;
     const QJsonValue value = key->value(storedName(*key, name));
-    if (!value.isString())
-        return std::nullopt;
-    return value.toString();
+    return value.isString() ? std::optional(value.toString()) : std::nullopt;
 }
 
 void SettingsStore::writeString(const QString &keyPath, const QString &name, const QString &value)
@@ -241,8 +230,10 @@ void SettingsStore::writeStrings(const QString &keyPath,
                                  const QList<std::pair<QString, QString>> &values)
 {
     save(edited(load(), splitPath(keyPath), 0, [&values](QJsonObject &key) {
-        for (const auto &[name, value] : values)
-            setValue(key, name, value);
+        for (const auto &[name, value] : values) {
+            const QString stored = storedName(key, name);
+            key.insert(stored.isNull() ? name : stored, value);
+        }
     }));
 }
 

@@ -1,16 +1,16 @@
 #include "db/database.h"
 
-#include <cctype>
-
 #include "db/engine_error.h"
 #include "db/schema.h"
 #include "db/sqlite_statement.h"
+#include "db/sqlite_transaction.h"
 #include "db/statement_watcher.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QUrl>
+#include <algorithm>
+#include <cctype>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sqlite3.h>
@@ -62,27 +62,15 @@ QHash<QString, std::weak_ptr<Database>> &registry()
     return databases;
 }
 
-QString fileUri(const QString &path, const char *mode)
-{
-    return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QLatin1String("?mode=") +
-           QLatin1String(mode);
-}
-
-QString quotedList(const QStringList &names)
-{
-    QStringList parts;
-    for (const QString &name : names)
-        parts << quoted(name);
-    return parts.join(QLatin1Char(','));
-}
-
-} // namespace
-
+// Whether the attached file is a Photo Table in an earlier version's layout, each photo in
+// its record's row.
 bool isOutdatedPhotoTable(const Database::TableFile &file)
 {
     return file.fileName.compare(schema::kPhotoTableFile, Qt::CaseInsensitive) == 0 &&
            !file.layout.split() && TableLayout::forNew(file.table, file.info.fields).split();
 }
+
+} // namespace
 
 QString readOnlyLibraryText(const QString &directory)
 {
@@ -93,10 +81,8 @@ QString readOnlyLibraryText(const QString &directory)
 bool Database::readOnly() const
 {
     // Each file's flag already covers the folder.
-    for (const TableFile &file : m_attached)
-        if (file.readOnly)
-            return true;
-    return false;
+    return std::any_of(m_attached.cbegin(), m_attached.cend(),
+                       [](const TableFile &file) { return file.readOnly; });
 }
 
 std::shared_ptr<Database> Database::forDirectory(const QString &directory)
@@ -109,17 +95,11 @@ std::shared_ptr<Database> Database::forDirectory(const QString &directory)
     return database;
 }
 
-Database::Database(const QString &directory) : m_directory(directory)
+Database::Database(const QString &directory)
+    : m_directory(directory),
+      m_db(openConnection(QStringLiteral(":memory:"),
+                          SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI))
 {
-    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI;
-    if (sqlite3_open_v2(":memory:", &m_db, flags, nullptr) != SQLITE_OK) {
-        const QString text = QString::fromUtf8(sqlite3_errmsg(m_db));
-        sqlite3_close_v2(m_db);
-        throw EngineError(text);
-    }
-    sqlite3_extended_result_codes(m_db, 1);
-    // Another process (the command-line tool beside the program) may hold a lock briefly.
-    sqlite3_busy_timeout(m_db, 5000);
     // Letter case counts in LIKE.
     execSql(m_db, QStringLiteral("PRAGMA case_sensitive_like=ON"));
     sqlite3_update_hook(m_db, &Database::rowWritten, this);
@@ -144,14 +124,13 @@ Database::~Database()
     sqlite3_close_v2(m_db);
 }
 
-QString Database::findTableFile(const QString &fileName) const
+QString findTableFileIn(const QString &directory, const QString &fileName)
 {
-    const QDir dir(m_directory);
+    const QDir dir(directory);
     const QFileInfo exact(dir.filePath(fileName.toLower()));
     if (exact.isFile())
         return exact.filePath();
-    const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString &entry : entries)
+    for (const QString &entry : dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
         if (entry.compare(fileName, Qt::CaseInsensitive) == 0)
             return dir.filePath(entry);
     return {};
@@ -164,10 +143,8 @@ QString Database::newSchemaName(const QString &fileName) const
         base += (c.isLetterOrNumber() && c.unicode() < 128) ? c : QLatin1Char('_');
     QString name = base;
     for (int n = 2;; ++n) {
-        bool used = false;
-        for (const TableFile &file : m_attached)
-            used = used || file.schema == name;
-        if (!used)
+        if (std::none_of(m_attached.cbegin(), m_attached.cend(),
+                         [&name](const TableFile &file) { return file.schema == name; }))
             return name;
         name = base + QString::number(n);
     }
@@ -182,8 +159,7 @@ const Database::TableFile &Database::attach(const QString &fileName)
             return *found;
         detach(key); // removed behind our back
     }
-    const QFileInfo dirInfo(m_directory);
-    if (!dirInfo.isDir())
+    if (!QFileInfo(m_directory).isDir())
         throw EngineError(QStringLiteral("Directory \"%1\" does not exist.").arg(m_directory));
     const QString path = findTableFile(fileName);
     if (path.isEmpty()) {
@@ -369,18 +345,14 @@ void Database::emptyTable(const QString &fileName)
 {
     const TableFile &file = attach(fileName);
     ++m_filesEmptied; // a DELETE without WHERE tells no row to the update hook
-    QString sql = QStringLiteral("SAVEPOINT empty_table;");
+    QString sql;
     for (const QString &table : file.layout.apart)
         sql += QStringLiteral("DELETE FROM %1.%2;").arg(quoted(file.schema), quoted(table));
-    sql += QStringLiteral("DELETE FROM %1.%2; RELEASE empty_table;")
+    sql += QStringLiteral("DELETE FROM %1.%2;")
                .arg(quoted(file.schema), quoted(file.layout.recordTable));
-    try {
-        execSql(m_db, sql);
-    } catch (const EngineError &) {
-        sqlite3_exec(m_db, "ROLLBACK TO empty_table; RELEASE empty_table;", nullptr, nullptr,
-                     nullptr);
-        throw;
-    }
+    SqliteSavepoint together(m_db);
+    execSql(m_db, sql);
+    together.release();
 }
 
 } // namespace pictavo

@@ -18,6 +18,8 @@ class StatementWatcher;
 
 // What a write to a library that cannot be written fails with.
 QString readOnlyLibraryText(const QString &directory);
+// The path of a table file of the directory, letter case ignored; empty when missing.
+QString findTableFileIn(const QString &directory, const QString &fileName);
 
 // A database directory and its one SQLite connection. Each table is a file of the
 // directory holding one SQLite table; the files a statement names are attached to the
@@ -52,8 +54,10 @@ public:
     bool readOnly() const;
     sqlite3 *handle() const { return m_db; }
 
-    // The path of the table file with that name, letter case ignored; empty if none.
-    QString findTableFile(const QString &fileName) const;
+    QString findTableFile(const QString &fileName) const
+    {
+        return findTableFileIn(m_directory, fileName);
+    }
     bool tableExists(const QString &fileName) const { return !findTableFile(fileName).isEmpty(); }
 
     // Attaches the table file (once) and returns its description. Throws when the
@@ -63,9 +67,7 @@ public:
     // Creates a table file holding one table; an existing file of that name is replaced.
     void createTable(const QString &fileName, const QVector<FieldDef> &fields,
                      const QVector<IndexDef> &indexes);
-    // Removes the table file.
     void deleteTable(const QString &fileName);
-    // Deletes every row of the table.
     void emptyTable(const QString &fileName);
 
     // While it lives, the statements run on the connection are watched: SQLite's progress
@@ -82,7 +84,6 @@ public:
         ~Watch();
         Watch(const Watch &) = delete;
         Watch &operator=(const Watch &) = delete;
-        // The watcher said stop.
         bool stopped() const { return m_stopped; }
 
     private:
@@ -116,9 +117,5 @@ private:
     std::unordered_map<std::string, quint64> m_rowWrites; // key: "schema.table", lower case
     quint64 m_filesEmptied = 0;                           // and detached
 };
-
-// Whether the attached file is a Photo Table in an earlier version's layout, each photo in
-// its record's row.
-bool isOutdatedPhotoTable(const Database::TableFile &file);
 
 } // namespace pictavo

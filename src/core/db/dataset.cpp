@@ -18,9 +18,14 @@ DataSet::DataSet()
 
 void DataSet::setDatabaseName(const QString &directory)
 {
+    requireClosed();
+    m_databaseName = directory;
+}
+
+void DataSet::requireClosed() const
+{
     if (active())
         throw EngineError(QStringLiteral("Cannot perform this operation on an open dataset."));
-    m_databaseName = directory;
 }
 
 void DataSet::requireActive() const

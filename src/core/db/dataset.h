@@ -150,6 +150,7 @@ protected:
     // Index of the record with that row id, or -1.
     int rowOfRowId(qint64 rowId) const { return m_rows.rowOf(rowId); }
     void requireActive() const;
+    void requireClosed() const;
 
 private:
     // Moves and their ends: a new record is announced, a move onto the same one is not.

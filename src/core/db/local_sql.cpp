@@ -3,6 +3,7 @@
 #include "db/engine_error.h"
 
 #include <QSet>
+#include <algorithm>
 
 namespace pictavo {
 
@@ -114,13 +115,9 @@ int previousSignificant(const QVector<SqlToken> &tokens, int i)
 
 QString nameOf(const SqlToken &token)
 {
-    switch (token.kind) {
-    case SqlToken::DoubleString:
-    case SqlToken::SingleString:
-        return unquoted(token.text);
-    default:
-        return token.text;
-    }
+    const bool isQuoted =
+        token.kind == SqlToken::DoubleString || token.kind == SqlToken::SingleString;
+    return isQuoted ? unquoted(token.text) : token.text;
 }
 
 SelectItem classify(const QVector<SqlToken> &tokens, int begin, int end)
@@ -185,10 +182,6 @@ struct Scope
     bool aliasAfterAs = false;
 };
 
-} // namespace
-
-namespace LocalSql {
-
 QVector<SqlToken> tokenize(const QString &text)
 {
     QVector<SqlToken> tokens;
@@ -251,6 +244,10 @@ QVector<SqlToken> tokenize(const QString &text)
     }
     return joinFileNames(tokens);
 }
+
+} // namespace
+
+namespace LocalSql {
 
 QString doubleToSingleQuoted(const QString &doubleQuoted)
 {
@@ -396,10 +393,8 @@ LocalStatement parse(const QString &text)
     }
     if (scopes.size() > 1)
         throw EngineError(QStringLiteral("Unbalanced parentheses in SQL statement."));
-    if (st.selectListEnd < 0 && !st.compound)
-        st.selectListEnd = int(tokens.size());
-    if (st.compound && st.selectListEnd < 0)
-        st.selectListEnd = st.selectListBegin;
+    if (st.selectListEnd < 0)
+        st.selectListEnd = st.compound ? st.selectListBegin : int(tokens.size());
 
     st.tokens = tokens;
     // Split the top-level select list at its commas.
@@ -426,18 +421,11 @@ LocalStatement parse(const QString &text)
 
 } // namespace LocalSql
 
-int LocalStatement::topLevelTableCount() const
-{
-    int count = 0;
-    for (const TableReference &ref : tables)
-        count += ref.depth == 0 ? 1 : 0;
-    return count;
-}
-
 bool LocalStatement::isLive() const
 {
-    return topLevelTableCount() == 1 && !multipleSources && !distinct && !groupBy && !aggregate &&
-           !compound;
+    const auto topLevel = std::count_if(tables.begin(), tables.end(),
+                                        [](const TableReference &ref) { return ref.depth == 0; });
+    return topLevel == 1 && !multipleSources && !distinct && !groupBy && !aggregate && !compound;
 }
 
 bool LocalStatement::isQuotedIdentifier(int token) const

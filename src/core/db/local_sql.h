@@ -82,7 +82,6 @@ struct LocalStatement
     // A single-table query without DISTINCT, grouping or aggregates: its records can be
     // edited and go back to the table.
     bool isLive() const;
-    int topLevelTableCount() const;
     // The token is a double-quoted name (next to a dot) rather than a string constant.
     bool isQuotedIdentifier(int token) const;
     // Index into tables of the reference whose token this is, or -1.
@@ -94,9 +93,6 @@ namespace LocalSql {
 // Parses one SELECT statement; throws EngineError for anything else: a statement that
 // is not a SELECT, a second statement, an unterminated string.
 LocalStatement parse(const QString &text);
-
-// Tokens only (exposed for tests and for the easy filter's quoting).
-QVector<SqlToken> tokenize(const QString &text);
 
 // A double-quoted constant as SQLite's single-quoted one ("it""s" -> 'it"s').
 QString doubleToSingleQuoted(const QString &doubleQuoted);

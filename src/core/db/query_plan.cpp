@@ -29,20 +29,23 @@ struct Source
 {
     Database::TableFile file;
     QString alias;
+    int table; // its index in the statement's tables
 };
 
 class Builder
 {
 public:
-    Builder(Database &database, const LocalStatement &statement) : m_st(statement), m_arm(false)
+    // With `arm`, of a compound statement: read-only, with row ids as `rowIds` asks.
+    Builder(Database &database, const LocalStatement &statement, bool arm = false,
+            ArmRowIds rowIds = ArmRowIds::Always)
+        : m_st(statement), m_arm(arm), m_armRowIds(rowIds)
     {
-        attachTables(database);
-    }
-    // An arm of a compound statement: read-only, with row ids as asked.
-    Builder(Database &database, const LocalStatement &statement, ArmRowIds rowIds)
-        : m_st(statement), m_arm(true), m_armRowIds(rowIds)
-    {
-        attachTables(database);
+        for (const TableReference &ref : m_st.tables) {
+            m_files.append(database.attach(ref.fileName));
+            if (ref.depth == 0)
+                m_sources.append({m_files.last(), ref.alias, int(m_files.size()) - 1});
+        }
+        m_partsNeeded = namesApartColumns();
     }
 
     QueryPlan build()
@@ -83,8 +86,8 @@ public:
                         : QStringLiteral("SELECT n FROM %1.%2")
                               .arg(quoted(base.file.schema), quoted(base.file.layout.countTable));
             plan.rowSql = QStringLiteral("SELECT %1 FROM %2 WHERE %3=?")
-                              .arg(items.join(QLatin1String(", ")),
-                                   tableText(firstTopLevelTable(), true), rowIdOf(base.file, a));
+                              .arg(items.join(QLatin1String(", ")), tableText(base.table, true),
+                                   rowIdOf(base.file, a));
         } else {
             if (!m_st.groupBy && !m_st.aggregate && m_armRowIds != ArmRowIds::Never)
                 addBlobRowIds(plan, items);
@@ -95,16 +98,6 @@ public:
     }
 
 private:
-    void attachTables(Database &database)
-    {
-        for (const TableReference &ref : m_st.tables) {
-            m_files.append(database.attach(ref.fileName));
-            if (ref.depth == 0)
-                m_sources.append({m_files.last(), ref.alias});
-        }
-        m_partsNeeded = namesApartColumns();
-    }
-
     // Whether the statement may use a column kept apart (a photo): it names one, or
     // selects all columns. Only then are its tables read through the view that joins
     // the parts; the planner would otherwise spend on joins it needs not, and a statement
@@ -215,14 +208,6 @@ private:
             if (!selected.contains(info.fieldIndex(key)))
                 return false;
         return true;
-    }
-
-    int firstTopLevelTable() const
-    {
-        for (int i = 0; i < m_st.tables.size(); ++i)
-            if (m_st.tables[i].depth == 0)
-                return i;
-        return -1;
     }
 
     // The rest of the statement with an ORDER BY over the primary index, placed before
@@ -353,18 +338,16 @@ private:
             }
             // Anything else is computed: read-only, named by SQLite after the query is
             // prepared.
-            const int end = item.end;
-            QString text = render(item.begin, end).trimmed();
             plan.fields.append(DataSetField());
             m_itemNames << item.alias;
-            items << text;
+            items << render(item.begin, item.end).trimmed();
         }
         return items;
     }
 
     const LocalStatement &m_st;
     const bool m_arm; // of a compound statement
-    ArmRowIds m_armRowIds = ArmRowIds::Always;
+    const ArmRowIds m_armRowIds;
     QVector<Database::TableFile> m_files; // one per table reference
     QVector<Source> m_sources;            // the top-level ones
     // For each field that is a plain column: its source and its column there.
@@ -443,7 +426,7 @@ QueryPlan buildCompound(Database &database, const LocalStatement &statement)
     const auto assemble = [&](ArmRowIds rowIds) {
         QVector<QueryPlan> plans;
         for (const LocalStatement &arm : parts.arms)
-            plans << Builder(database, arm, rowIds).build();
+            plans << Builder(database, arm, true, rowIds).build();
         return plans;
     };
     QVector<QueryPlan> plans = assemble(comparesRows ? ArmRowIds::WithKeyOnly : ArmRowIds::Always);

@@ -2,8 +2,6 @@
 
 #include "db/query_plan.h"
 
-#include <QString>
-
 namespace pictavo {
 
 class EditBuffer;

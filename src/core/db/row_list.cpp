@@ -3,7 +3,9 @@
 #include "db/database.h"
 #include "db/engine_error.h"
 #include "db/sqlite_statement.h"
+#include "db/sqlite_transaction.h"
 
+#include <optional>
 #include <sqlite3.h>
 #include <unordered_set>
 
@@ -64,30 +66,6 @@ QVariant fieldValue(const SqliteStatement &statement, int column, const FieldDef
         return statement.columnValue(column);
     }
 }
-
-// Reads that must see one state of the database: outside a transaction they are made in
-// one of their own, so no other connection can commit between them.
-class ReadTogether
-{
-public:
-    explicit ReadTogether(sqlite3 *db) : m_db(db), m_own(sqlite3_get_autocommit(db) != 0)
-    {
-        if (m_own)
-            execSql(m_db, QStringLiteral("BEGIN"));
-    }
-    ~ReadTogether()
-    {
-        // Nothing was written, so ending either way only lets go of the read lock.
-        if (m_own && !sqlite3_get_autocommit(m_db))
-            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-    }
-    ReadTogether(const ReadTogether &) = delete;
-    ReadTogether &operator=(const ReadTogether &) = delete;
-
-private:
-    sqlite3 *m_db;
-    bool m_own;
-};
 
 } // namespace
 
@@ -174,7 +152,6 @@ std::vector<qint64> RowList::listRowIds(int limit) const
     std::vector<qint64> rowIds;
     while ((limit < 0 || int(rowIds.size()) < limit) && query->step())
         rowIds.push_back(query->columnInt64(m_plan.keyRowIdColumn));
-    query->reset();
     return rowIds;
 }
 
@@ -191,7 +168,12 @@ void RowList::loadRowIds()
         m_liveCount = int(m_rowIds.size());
         return;
     }
-    ReadTogether together(m_database->handle());
+    // The list and the count must see one state of the database: outside a transaction
+    // they are read in one of their own, so no other connection can commit between them.
+    // Nothing is written, so its rollback only lets go of the read lock.
+    std::optional<SqliteTransaction> together;
+    if (sqlite3_get_autocommit(m_database->handle()))
+        together.emplace(m_database->handle());
     m_rowIds = listRowIds(m_listedAtOpen + 1);
     if (int(m_rowIds.size()) <= m_listedAtOpen) { // that was all of them
         m_liveCount = int(m_rowIds.size());
@@ -204,9 +186,7 @@ void RowList::loadRowIds()
 qint64 RowList::countRecords() const
 {
     auto count = prepareReadOnly(m_database->handle(), m_plan.countSql);
-    const qint64 records = count->step() ? count->columnInt64(0) : 0;
-    count->reset();
-    return records;
+    return count->step() ? count->columnInt64(0) : 0;
 }
 // Which records there are: a record added later gets a larger row id. A table that
 // numbers its records itself (AUTOINCREMENT) keeps the largest it ever gave in
@@ -218,23 +198,16 @@ qint64 RowList::lastRowId() const
     SqliteStatement hasSequence(db, QStringLiteral("SELECT 1 FROM %1.sqlite_master WHERE "
                                                    "type='table' AND name='sqlite_sequence'")
                                         .arg(schema));
-    const bool numbered = hasSequence.step();
-    hasSequence.reset();
-    if (numbered) {
+    if (hasSequence.step()) {
         SqliteStatement sequence(
             db, QStringLiteral("SELECT seq FROM %1.sqlite_sequence WHERE name=?").arg(schema));
         sequence.bind(1, m_plan.base.layout.recordTable);
-        const bool found = sequence.step();
-        const qint64 rowId = found ? sequence.columnInt64(0) : 0;
-        sequence.reset();
-        if (found)
-            return rowId;
+        if (sequence.step())
+            return sequence.columnInt64(0);
     }
     SqliteStatement largest(db, QStringLiteral("SELECT max(rowid) FROM %1.%2")
                                     .arg(schema, quoted(m_plan.base.layout.recordTable)));
-    const qint64 rowId = largest.step() ? largest.columnInt64(0) : 0;
-    largest.reset();
-    return rowId;
+    return largest.step() ? largest.columnInt64(0) : 0;
 }
 
 void RowList::complete() const
@@ -305,7 +278,6 @@ RowList::FileStamp RowList::stampOf(const QString &schema, const QString &table)
                            QStringLiteral("PRAGMA %1.data_version").arg(quoted(schema)));
     if (others.step())
         stamp.othersVersion = others.columnInt64(0);
-    others.reset();
     stamp.ownWrites = m_database->writesTo(schema, table);
     return stamp;
 }

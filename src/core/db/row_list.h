@@ -32,8 +32,7 @@ public:
 
     void setListedAtOpen(int rows) { m_listedAtOpen = std::max(1, rows); }
     void open(Database &database);
-    // Lists the records again.
-    void load();
+    void load(); // lists the records again
     void clear();
 
     int count() const { return m_plan.live ? m_liveCount : int(m_rows.size()); }

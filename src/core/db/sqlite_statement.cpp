@@ -2,6 +2,7 @@
 
 #include "db/engine_error.h"
 
+#include <QUrl>
 #include <sqlite3.h>
 
 namespace pictavo {
@@ -9,6 +10,25 @@ namespace pictavo {
 void throwSqliteError(sqlite3 *db)
 {
     throw EngineError(QString::fromUtf8(sqlite3_errmsg(db)), sqlite3_extended_errcode(db));
+}
+
+QString fileUri(const QString &path, const char *mode)
+{
+    return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QLatin1String("?mode=") +
+           QLatin1String(mode);
+}
+
+sqlite3 *openConnection(const QString &uri, int flags)
+{
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(uri.toUtf8().constData(), &db, flags, nullptr) != SQLITE_OK) {
+        const QString text = QString::fromUtf8(sqlite3_errmsg(db));
+        sqlite3_close_v2(db);
+        throw EngineError(text);
+    }
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, 5000);
+    return db;
 }
 
 void execSql(sqlite3 *db, const QString &sql)
@@ -126,11 +146,25 @@ qint64 SqliteStatement::columnBytes(int column) const
     return sqlite3_column_bytes(m_stmt, column);
 }
 
+QByteArray SqliteStatement::columnBlob(int column) const
+{
+    return QByteArray(static_cast<const char *>(sqlite3_column_blob(m_stmt, column)),
+                      sqlite3_column_bytes(m_stmt, column));
+}
+
 QString quoted(const QString &identifier)
 {
     QString text = identifier;
     text.replace(QLatin1Char('"'), QLatin1String("\"\""));
     return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+QString quotedList(const QStringList &names, const QString &qualifier)
+{
+    QStringList parts;
+    for (const QString &name : names)
+        parts << qualifier + quoted(name);
+    return parts.join(QLatin1Char(','));
 }
 
 qint64 SqliteStatement::columnInt64(int column) const
@@ -153,11 +187,8 @@ QVariant SqliteStatement::columnValue(int column) const
         return QVariant(sqlite3_column_double(m_stmt, column));
     case SQLITE_TEXT:
         return QVariant(columnText(column));
-    case SQLITE_BLOB: {
-        const void *data = sqlite3_column_blob(m_stmt, column);
-        return QVariant(
-            QByteArray(static_cast<const char *>(data), sqlite3_column_bytes(m_stmt, column)));
-    }
+    case SQLITE_BLOB:
+        return QVariant(columnBlob(column));
     default:
         return QVariant();
     }

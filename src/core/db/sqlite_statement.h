@@ -36,6 +36,7 @@ public:
     bool isBlob(int column) const;
     // The size of a blob or text value, without copying it.
     qint64 columnBytes(int column) const;
+    QByteArray columnBlob(int column) const;
     qint64 columnInt64(int column) const;
     QString columnText(int column) const;
     QVariant columnValue(int column) const;
@@ -49,6 +50,15 @@ private:
 
 // An identifier in double quotes, any double quote in it doubled.
 QString quoted(const QString &identifier);
+// Identifiers, each quoted behind `qualifier`, joined by commas.
+QString quotedList(const QStringList &names, const QString &qualifier = QString());
+
+// A file's URI for opening or attaching it as `mode` says ("ro", "rw" or "rwc").
+QString fileUri(const QString &path, const char *mode);
+// Opens a connection with extended result codes and a busy timeout that covers another
+// process's brief lock (the command-line tool beside the program); throws EngineError with
+// SQLite's message when it cannot.
+sqlite3 *openConnection(const QString &uri, int flags);
 
 // Throws EngineError with the connection's last message.
 [[noreturn]] void throwSqliteError(sqlite3 *db);

@@ -9,22 +9,13 @@ namespace pictavo {
 
 void Table::setTableName(const QString &fileName)
 {
-    if (active())
-        throw EngineError(QStringLiteral("Cannot perform this operation on an open dataset."));
+    requireClosed();
     m_tableName = fileName;
 }
 
 QString Table::statementText() const
 {
-    QString name = m_tableName;
-    name.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QStringLiteral("select * from \"%1\"").arg(name);
-}
-
-void Table::requireClosed() const
-{
-    if (active())
-        throw EngineError(QStringLiteral("Cannot perform this operation on an open dataset."));
+    return QStringLiteral("select * from ") + quoted(m_tableName);
 }
 
 bool Table::findKey(const QVariantList &values)

@@ -27,7 +27,6 @@ protected:
     QString statementText() const override;
 
 private:
-    void requireClosed() const;
     QString m_tableName;
 };
 

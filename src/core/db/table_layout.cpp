@@ -15,11 +15,6 @@ QString apartTableName(const QString &table, const QString &column)
     return table + QLatin1Char('_') + column.toLower();
 }
 
-bool containsName(const QStringList &names, const QString &name)
-{
-    return names.contains(name, Qt::CaseInsensitive);
-}
-
 QString nameIn(const QStringList &names, const QString &name)
 {
     for (const QString &candidate : names)
@@ -68,14 +63,6 @@ QVector<ColumnInfo> columnsOf(sqlite3 *db, const QString &schema, const QString 
     return columns;
 }
 
-QString qualifiedList(const QString &qualifier, const QStringList &names)
-{
-    QStringList parts;
-    for (const QString &name : names)
-        parts << qualifier + quoted(name);
-    return parts.join(QLatin1Char(','));
-}
-
 } // namespace
 
 TableLayout TableLayout::read(sqlite3 *db, const QString &schema)
@@ -103,7 +90,7 @@ TableLayout TableLayout::read(sqlite3 *db, const QString &schema)
         }
         for (const ColumnInfo &column : columnsOf(db, schema, view)) {
             const QString holder = nameIn(tables, apartTableName(view, column.name));
-            if (!containsName(recordColumns, column.name) && !holder.isEmpty())
+            if (!recordColumns.contains(column.name, Qt::CaseInsensitive) && !holder.isEmpty())
                 layout.apart.insert(column.name.toUpper(), holder);
         }
         return layout;
@@ -276,8 +263,7 @@ QStringList TableLayout::createStatements(const QString &schema,
         << QStringLiteral("CREATE TRIGGER %1%2 INSTEAD OF INSERT ON %3 BEGIN INSERT INTO %4(%5) "
                           "VALUES(%6); %7 END")
                .arg(s, quoted(table + QLatin1String("_insert")), view, records,
-                    qualifiedList(QString(), recordNames),
-                    qualifiedList(QStringLiteral("NEW."), recordNames),
+                    quotedList(recordNames), quotedList(recordNames, QStringLiteral("NEW.")),
                     insertBlobs.join(QLatin1Char(' ')))
         // The blobs' rows follow a changed key before the record takes it.
         << QStringLiteral("CREATE TRIGGER %1%2 INSTEAD OF UPDATE ON %3 BEGIN %4 UPDATE %5 SET "

@@ -27,9 +27,7 @@ QByteArray readWholeFile(const QString &path)
 
 FileStamp fileStamp(const QString &path)
 {
-    struct stat st
-    {
-    };
+    struct stat st = {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return FileStamp();
     const auto ns = [](const timespec &t) { return qint64(t.tv_sec) * 1000000000 + t.tv_nsec; };

@@ -8,21 +8,16 @@ namespace pictavo {
 
 namespace {
 
-void insertSorted(AssistEntries &entries, const AssistEntry &entry)
+// The order the list keeps its entries in: alphabetical, letter case not deciding ("apple",
+// "Bird", "cat"); texts that differ only in letter case follow in binary order ("CAT"
+// before "cat"), so the order is total.
+bool entryLess(const AssistEntry &a, const AssistEntry &b)
 {
-    const auto at = std::upper_bound(
-        entries.begin(), entries.end(), entry,
-        [](const AssistEntry &a, const AssistEntry &b) { return assistListLess(a.text, b.text); });
-    entries.insert(at, entry);
+    const int folded = QString::compare(a.text, b.text, Qt::CaseInsensitive);
+    return folded != 0 ? folded < 0 : a.text < b.text;
 }
 
 } // namespace
-
-bool assistListLess(const QString &a, const QString &b)
-{
-    const int folded = QString::compare(a, b, Qt::CaseInsensitive);
-    return folded != 0 ? folded < 0 : a < b;
-}
 
 AssistEntries loadAssistEntries(const AssistEntries &previous, const QStringList &tableKeywords,
                                 const QString &keywordString)
@@ -35,10 +30,7 @@ AssistEntries loadAssistEntries(const AssistEntries &previous, const QStringList
         for (const QString &keyword : tableKeywords)
             entries.append({keyword, false});
         // The table comes in its key order (binary); the list has its own.
-        std::stable_sort(entries.begin(), entries.end(),
-                         [](const AssistEntry &a, const AssistEntry &b) {
-                             return assistListLess(a.text, b.text);
-                         });
+        std::stable_sort(entries.begin(), entries.end(), entryLess);
     }
     forEachKeyword(keywordString, [&entries](const QString &keyword) {
         // An exact match wins: with "CAT" and "cat" both listed, "cat" is ticked, so that
@@ -54,7 +46,9 @@ AssistEntries loadAssistEntries(const AssistEntries &previous, const QStringList
         if (found != entries.end())
             found->checked = true;
         else
-            insertSorted(entries, {keyword, true});
+            entries.insert(std::upper_bound(entries.begin(), entries.end(),
+                                            AssistEntry{keyword, true}, entryLess),
+                           {keyword, true});
     });
     return entries;
 }

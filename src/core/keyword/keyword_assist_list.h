@@ -15,11 +15,6 @@ struct AssistEntry
 };
 using AssistEntries = QList<AssistEntry>;
 
-// The order the list keeps its entries in: alphabetical, letter case not deciding ("apple",
-// "Bird", "cat"); texts that differ only in letter case follow in binary order ("CAT"
-// before "cat"), so the order is total.
-bool assistListLess(const QString &a, const QString &b);
-
 // The list after a load for a record whose Keyword String is keywordString, given the
 // Keyword Table's keywords and what the list held before:
 // - when the Keyword Table has keywords, the list is those keywords, unchecked; when it has

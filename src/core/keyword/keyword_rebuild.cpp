@@ -156,7 +156,6 @@ RebuildResult rebuildKeywordTable(const QString &directory, RebuildProgress *pro
             tally.addKeywordString(columnUtf8(read.handle(), 0));
             extracting.reached(++record);
         }
-        read.reset();
     }
 
     std::vector<KeywordTally::Entry> entries;

@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
-#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>

@@ -180,7 +180,6 @@ BackupResult backupLibrary(const QString &directory, const QString &destination,
     result.destination = destination;
     result.leftoversRemoved = work.leftoversRemoved();
     result.bytesFreed = work.bytesFreed();
-    result.bytes = 0;
     for (const QString &fileName : tableFiles())
         result.bytes += QFileInfo(work.filePath(fileName)).size();
     CheckFinding firstFault{CheckFinding::Kind::Table, 0, QString()};

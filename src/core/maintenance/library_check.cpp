@@ -11,15 +11,12 @@
 #include "maintenance/table_file_reader.h"
 #include "picture/jpeg_decoder.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QMap>
 #include <QVector>
 #include <memory>
 #include <optional>
-
-#include <sqlite3.h>
 
 namespace pictavo {
 namespace {
@@ -30,6 +27,16 @@ constexpr int kIntegrityMessages = 100;
 // Enough of a photo for libjpeg to read its header, EXIF and colour profile included, in
 // nearly every file; a header that runs on is read again from the whole photo.
 constexpr qint64 kHeaderBytes = 128 * 1024;
+
+// The photo of one record, whole, as SQLite renders `expression` of it.
+QByteArray selectPhoto(TableFileReader &file, qint64 rowid, const char *expression)
+{
+    SqliteStatement one(file.handle(),
+                        QStringLiteral("SELECT %1 FROM %2 WHERE %3=?")
+                            .arg(QLatin1String(expression), file.table(), file.rowId()));
+    one.bind(1, rowid);
+    return one.step() ? one.columnBlob(0) : QByteArray();
+}
 
 // One record's photo, read from its start only as far as a check needs: without decoding,
 // that is the header. Every byte of the file is still read, by the integrity check, which
@@ -43,14 +50,7 @@ public:
             m_length = file.openBlob("IMAGE", rowid);
         } else if (type != QLatin1String("null")) {
             // A number where a photo belongs: short, and read as SQLite renders it.
-            SqliteStatement one(file.handle(),
-                                QStringLiteral("SELECT CAST(IMAGE AS BLOB) FROM %1 WHERE %2=?")
-                                    .arg(file.table(), file.rowId()));
-            one.bind(1, rowid);
-            if (one.step())
-                m_whole =
-                    QByteArray(static_cast<const char *>(sqlite3_column_blob(one.handle(), 0)),
-                               sqlite3_column_bytes(one.handle(), 0));
+            m_whole = selectPhoto(file, rowid, "CAST(IMAGE AS BLOB)");
             m_length = m_whole.size();
         }
     }
@@ -303,7 +303,8 @@ private:
         // A fast hash, not a cryptographic one: it only narrows; the bytes decide.
         const size_t digest = qHashBits(start.constData(), size_t(start.size()), 0x5eed);
         for (const Seen &earlier : std::as_const(*shared)) {
-            if (earlier.digest == digest && readPhoto(file, earlier.rowid) == stored.whole()) {
+            if (earlier.digest == digest &&
+                selectPhoto(file, earlier.rowid, "IMAGE") == stored.whole()) {
                 report(CheckFinding::Kind::Duplicate, serial,
                        QStringLiteral("SERIAL %1: same photo as SERIAL %2")
                            .arg(serial)
@@ -312,18 +313,6 @@ private:
             }
         }
         shared->append(Seen{rowid, serial, digest});
-    }
-
-    QByteArray readPhoto(TableFileReader &file, qint64 rowid)
-    {
-        SqliteStatement one(
-            file.handle(),
-            QStringLiteral("SELECT IMAGE FROM %1 WHERE %2=?").arg(file.table(), file.rowId()));
-        one.bind(1, rowid);
-        if (!one.step())
-            return {};
-        return QByteArray(static_cast<const char *>(sqlite3_column_blob(one.handle(), 0)),
-                          sqlite3_column_bytes(one.handle(), 0));
     }
 
     // As a rebuild counts: every keyword of every Keyword String, known by its first 32

@@ -9,10 +9,8 @@
 #include "maintenance/library_check.h"
 #include "maintenance/table_file_reader.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QUrl>
 #include <cstring>
 #include <fcntl.h>
 #include <limits>
@@ -42,18 +40,9 @@ class Connection
 {
 public:
     Connection(const QString &path, const char *mode)
+        : m_db(openConnection(fileUri(path, mode),
+                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI))
     {
-        const QString uri = QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) +
-                            QLatin1String("?mode=") + QLatin1String(mode);
-        if (sqlite3_open_v2(uri.toUtf8().constData(), &m_db,
-                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI,
-                            nullptr) != SQLITE_OK) {
-            const QString text = QString::fromUtf8(sqlite3_errmsg(m_db));
-            sqlite3_close_v2(m_db);
-            throw EngineError(text);
-        }
-        sqlite3_extended_result_codes(m_db, 1);
-        sqlite3_busy_timeout(m_db, 5000);
     }
     ~Connection() { sqlite3_close_v2(m_db); }
     Connection(const Connection &) = delete;
@@ -61,7 +50,7 @@ public:
     sqlite3 *handle() const { return m_db; }
 
 private:
-    sqlite3 *m_db = nullptr;
+    sqlite3 *const m_db;
 };
 
 bool isOutdated(sqlite3 *db, const TableLayout &layout)
@@ -95,9 +84,7 @@ qint64 singleValue(sqlite3 *db, const QString &sql, qint64 bound = -1)
     SqliteStatement statement(db, sql);
     if (bound >= 0)
         statement.bind(1, bound);
-    const qint64 value = statement.step() ? statement.columnInt64(0) : 0;
-    statement.reset();
-    return value;
+    return statement.step() ? statement.columnInt64(0) : 0;
 }
 
 // The new Photo Table, written in `work` from the old one at `oldPath`: the records with
@@ -112,8 +99,7 @@ UpgradeSummary writeUpgraded(const QString &oldPath, const QString &newPath,
     execSql(db, QStringLiteral("PRAGMA page_size=4096; PRAGMA auto_vacuum=INCREMENTAL; "
                                "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"));
     SqliteStatement attach(db, QStringLiteral("ATTACH DATABASE ? AS old"));
-    attach.bind(1, QUrl::fromLocalFile(oldPath).toString(QUrl::FullyEncoded) +
-                       QLatin1String("?mode=ro"));
+    attach.bind(1, fileUri(oldPath, "ro"));
     attach.step();
     attach.reset();
 

@@ -3,9 +3,6 @@
 #include "db/sqlite_statement.h"
 #include "maintenance/mapped_read_guard.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QUrl>
 #include <mutex>
 #include <vector>
 
@@ -27,18 +24,10 @@ void keepForever(sqlite3 *db, sqlite3_blob *blob)
 
 } // namespace
 
-TableFileReader::TableFileReader(const QString &path, PageReads reads) : m_path(path)
+TableFileReader::TableFileReader(const QString &path, PageReads reads)
+    : m_db(openConnection(fileUri(path, "ro"),
+                          SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX))
 {
-    const QString uri =
-        QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QLatin1String("?mode=ro");
-    const int flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX;
-    if (sqlite3_open_v2(uri.toUtf8().constData(), &m_db, flags, nullptr) != SQLITE_OK) {
-        const QString text = QString::fromUtf8(sqlite3_errmsg(m_db));
-        sqlite3_close_v2(m_db);
-        throw EngineError(text);
-    }
-    sqlite3_extended_result_codes(m_db, 1);
-    sqlite3_busy_timeout(m_db, 5000);
     if (reads == PageReads::Mapped)
         sqlite3_exec(m_db, "PRAGMA mmap_size=2147418112", nullptr, nullptr, nullptr);
     try {
@@ -112,18 +101,6 @@ void TableFileReader::closeBlob()
 {
     sqlite3_blob_close(m_blob);
     m_blob = nullptr;
-}
-
-QString findTableFileIn(const QString &directory, const QString &fileName)
-{
-    const QDir dir(directory);
-    const QFileInfo exact(dir.filePath(fileName));
-    if (exact.isFile())
-        return exact.filePath();
-    for (const QString &entry : dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
-        if (entry.compare(fileName, Qt::CaseInsensitive) == 0)
-            return dir.filePath(entry);
-    return {};
 }
 
 } // namespace pictavo

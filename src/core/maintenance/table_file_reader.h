@@ -1,7 +1,7 @@
 #pragma once
 
+#include "db/database.h"
 #include "db/engine_error.h"
-#include "db/table_layout.h"
 
 #include <QString>
 #include <functional>
@@ -60,7 +60,6 @@ public:
         Q_ASSERT(!m_abandoned);
         return m_db;
     }
-    const QString &path() const { return m_path; }
     // The table the file holds, quoted for SQL, and how SQL over it names a record's row
     // id, which openBlob takes.
     const QString &table() const { return m_table; }
@@ -77,7 +76,6 @@ public:
     void closeBlob();
 
 private:
-    QString m_path;
     TableLayout m_layout;
     QString m_table;
     QString m_rowId;
@@ -86,8 +84,5 @@ private:
     bool m_abandoned = false;
     QByteArray m_blobColumn;
 };
-
-// The path of a table file of the directory, letter case ignored; empty when missing.
-QString findTableFileIn(const QString &directory, const QString &fileName);
 
 } // namespace pictavo

@@ -139,8 +139,7 @@ struct Request
     const QByteArray *jpeg;
     QSize target;
     int scaleEighths; // 0: chosen for the target
-    qint64 maxPixelBytes;
-    qint64 maxLibraryBytes;
+    const DecodeLimits *limits;
     bool headerOnly;
     QByteArray *reusablePixels;
 };
@@ -185,14 +184,14 @@ Outcome runLibjpeg(Session &s, const Request &req, DecodedPicture &out)
         return s.outcome;
     jpeg_create_decompress(&s.cinfo);
     s.cinfo.progress = &s.progress;
-    s.cinfo.mem->max_memory_to_use = long(req.maxLibraryBytes);
+    s.cinfo.mem->max_memory_to_use = long(req.limits->maxLibraryBytes);
     jpeg_mem_src(&s.cinfo, reinterpret_cast<const unsigned char *>(req.jpeg->constData()),
                  static_cast<unsigned long>(req.jpeg->size()));
     jpeg_read_header(&s.cinfo, TRUE);
     out.fullSize = QSize(int(s.cinfo.image_width), int(s.cinfo.image_height));
     if (req.headerOnly)
         return Outcome::Done;
-    if (qint64(s.cinfo.image_width) * s.cinfo.image_height * 4 > req.maxPixelBytes)
+    if (qint64(s.cinfo.image_width) * s.cinfo.image_height * 4 > req.limits->maxPixelBytes)
         return Outcome::TooLarge;
 
     const bool cmyk = s.cinfo.jpeg_color_space == JCS_CMYK || s.cinfo.jpeg_color_space == JCS_YCCK;
@@ -226,9 +225,15 @@ Outcome runLibjpeg(Session &s, const Request &req, DecodedPicture &out)
     return Outcome::Done;
 }
 
+QString tooLargeText(QSize size)
+{
+    return QStringLiteral("Image is too large to decode: %1 x %2 pixels")
+        .arg(size.width())
+        .arg(size.height());
+}
+
 // Runs libjpeg once and turns its outcome into a result or a DecodeError.
-DecodedPicture run(const Request &req, const DecodeLimits &limits, const DecodeProgress *callback,
-                   JpegHeader *header)
+DecodedPicture run(const Request &req, const DecodeProgress *callback, JpegHeader *header)
 {
     Session s{};
     s.cinfo.err = jpeg_std_error(&s.err);
@@ -236,7 +241,7 @@ DecodedPicture run(const Request &req, const DecodeLimits &limits, const DecodeP
     s.err.error_exit = onError;
     s.err.emit_message = onMessage;
     s.progress.progress_monitor = onProgress;
-    s.maxScans = limits.maxScans;
+    s.maxScans = req.limits->maxScans;
     s.callback = callback;
 
     DecodedPicture out;
@@ -260,13 +265,13 @@ DecodedPicture run(const Request &req, const DecodeLimits &limits, const DecodeP
     case Outcome::LibraryError:
         // Without backing store, libjpeg's only answer to its memory bound.
         if (s.errorCode == JERR_NO_BACKING_STORE)
-            throw DecodeError(JpegDecoder::tooLargeText(out.fullSize));
+            throw DecodeError(tooLargeText(out.fullSize));
         throw DecodeError(QString::fromLocal8Bit(s.error));
     case Outcome::TooLarge:
-        throw DecodeError(JpegDecoder::tooLargeText(out.fullSize));
+        throw DecodeError(tooLargeText(out.fullSize));
     case Outcome::TooManyScans:
-        throw DecodeError(
-            QStringLiteral("JPEG file has too many scans (more than %1)").arg(limits.maxScans));
+        throw DecodeError(QStringLiteral("JPEG file has too many scans (more than %1)")
+                              .arg(req.limits->maxScans));
     case Outcome::CallbackThrew:
         std::rethrow_exception(s.callbackFailure);
     }
@@ -276,13 +281,12 @@ DecodedPicture run(const Request &req, const DecodeLimits &limits, const DecodeP
     return out;
 }
 
-DecodedPicture decodeWithProgress(const Request &request, const DecodeLimits &limits,
-                                  const DecodeProgress &progress)
+DecodedPicture decodeWithProgress(const Request &request, const DecodeProgress &progress)
 {
     const DecodeProgress *callback = progress ? &progress : nullptr;
     if (callback != nullptr)
         progress(0);
-    DecodedPicture out = run(request, limits, callback, nullptr);
+    DecodedPicture out = run(request, callback, nullptr);
     if (callback != nullptr)
         progress(100);
     return out;
@@ -293,27 +297,24 @@ DecodedPicture decodeWithProgress(const Request &request, const DecodeLimits &li
 JpegHeader JpegDecoder::probe(const QByteArray &jpeg) const
 {
     JpegHeader header;
-    run(Request{&jpeg, QSize(), 0, m_limits.maxPixelBytes, m_limits.maxLibraryBytes, true, nullptr},
-        m_limits, nullptr, &header);
+    run(Request{&jpeg, QSize(), 0, &m_limits, true, nullptr}, nullptr, &header);
     return header;
 }
 
 DecodedPicture JpegDecoder::decode(const QByteArray &jpeg, QSize target,
                                    const DecodeProgress &progress, QByteArray *reusablePixels) const
 {
-    return decodeWithProgress(Request{&jpeg, target, 0, m_limits.maxPixelBytes,
-                                      m_limits.maxLibraryBytes, false, reusablePixels},
-                              m_limits, progress);
+    return decodeWithProgress(Request{&jpeg, target, 0, &m_limits, false, reusablePixels},
+                              progress);
 }
 
 DecodedPicture JpegDecoder::decodeAt(const QByteArray &jpeg, int scaleEighths,
                                      const DecodeProgress &progress,
                                      QByteArray *reusablePixels) const
 {
-    return decodeWithProgress(Request{&jpeg, QSize(), std::clamp(scaleEighths, 1, 8),
-                                      m_limits.maxPixelBytes, m_limits.maxLibraryBytes, false,
-                                      reusablePixels},
-                              m_limits, progress);
+    return decodeWithProgress(
+        Request{&jpeg, QSize(), std::clamp(scaleEighths, 1, 8), &m_limits, false, reusablePixels},
+        progress);
 }
 
 int JpegDecoder::chooseScale(QSize fullSize, QSize target)
@@ -338,13 +339,6 @@ QSize JpegDecoder::scaledSize(QSize fullSize, int scaleEighths)
 {
     const auto scaled = [scaleEighths](int n) { return int((qint64(n) * scaleEighths + 7) / 8); };
     return QSize(scaled(fullSize.width()), scaled(fullSize.height()));
-}
-
-QString JpegDecoder::tooLargeText(QSize size)
-{
-    return QStringLiteral("Image is too large to decode: %1 x %2 pixels")
-        .arg(size.width())
-        .arg(size.height());
 }
 
 } // namespace pictavo

@@ -50,8 +50,6 @@ public:
     JpegDecoder() = default;
     explicit JpegDecoder(const DecodeLimits &limits) : m_limits(limits) {}
 
-    const DecodeLimits &limits() const { return m_limits; }
-
     JpegHeader probe(const QByteArray &jpeg) const;
 
     // Decodes at the smallest DCT scale whose output covers `target` (see chooseScale).
@@ -82,8 +80,6 @@ public:
 
     // The output size libjpeg produces for `fullSize` at scale M/8.
     static QSize scaledSize(QSize fullSize, int scaleEighths);
-
-    static QString tooLargeText(QSize size);
 
 private:
     DecodeLimits m_limits;

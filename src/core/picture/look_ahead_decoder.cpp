@@ -30,16 +30,8 @@ LookAheadDecoder::~LookAheadDecoder()
 
 void LookAheadDecoder::prepare(const std::vector<QByteArray> &photos, QSize area)
 {
-    if (!m_enabled)
-        return;
-    std::vector<Upcoming> upcoming;
-    for (const QByteArray &jpeg : photos) {
-        if (upcoming.size() == m_maxAhead)
-            break;
-        if (!jpeg.isEmpty())
-            upcoming.push_back({-1, jpeg});
-    }
-    place(std::move(upcoming), area);
+    prepare(std::vector<qint64>(photos.size(), -1), area,
+            [&photos](size_t i) { return photos[i]; });
 }
 
 void LookAheadDecoder::prepare(const std::vector<qint64> &keys, QSize area,

@@ -337,7 +337,6 @@ bool ThumbnailCache::post(const ThumbnailRequest &request, ThumbnailOrder::Kind 
 
 void ThumbnailCache::apply(ThumbnailResult result)
 {
-
     const qint64 key = result.key;
     const auto entry = m_known.find(key);
     Known *known = entry != m_known.end() ? &*entry : nullptr;

@@ -44,12 +44,6 @@ int codeOf(const EngineError &error, sqlite3 *db)
                                                     : sqlite3_extended_errcode(db);
 }
 
-QByteArray columnBlob(sqlite3_stmt *statement, int column)
-{
-    return QByteArray(static_cast<const char *>(sqlite3_column_blob(statement, column)),
-                      sqlite3_column_bytes(statement, column));
-}
-
 } // namespace
 
 ThumbnailStore::ThumbnailStore() = default;
@@ -180,12 +174,9 @@ std::optional<StoredThumbnail> ThumbnailStore::find(qint64 serial)
         m_find->reset();
         m_find->bind(1, serial);
         std::optional<StoredThumbnail> found;
-        if (m_find->step()) {
-            sqlite3_stmt *row = m_find->handle();
-            found = StoredThumbnail{
-                {sqlite3_column_int64(row, 0), quint64(sqlite3_column_int64(row, 1))},
-                columnBlob(row, 2)};
-        }
+        if (m_find->step())
+            found = StoredThumbnail{{m_find->columnInt64(0), quint64(m_find->columnInt64(1))},
+                                    m_find->columnBlob(2)};
         m_find->reset();
         return found;
     } catch (const EngineError &error) {
